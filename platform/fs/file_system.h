@@ -1,0 +1,71 @@
+#pragma once
+// Every operating-system call of the program goes through this interface;
+// posix_file_system.cpp is the one implementation for Linux. Paths are UTF-8.
+// A path the system builds may use '\' as separator and may differ in letter
+// case from the entry on disk (course folders come from Windows).
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace pu {
+
+// An open file: positioned reads and writes, sync and byte-range locks.
+class File {
+public:
+  virtual ~File() = default;
+  // Reads up to n bytes at offset; a short count means end of file.
+  virtual Status readAt(std::uint64_t offset, void* buffer, std::size_t n, std::size_t* bytesRead) = 0;
+  virtual Status writeAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
+  virtual Status size(std::uint64_t* bytes) = 0;
+  virtual Status truncate(std::uint64_t bytes) = 0;
+  virtual Status sync() = 0;
+  // Non-blocking; Status::Code::Locked when another holder has a conflicting lock.
+  // Locks belong to this open file, so two opens of one file exclude each other
+  // even within one process.
+  virtual Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) = 0;
+  virtual Status unlock(std::uint64_t offset, std::uint64_t length) = 0;
+  virtual const std::string& path() const = 0;
+};
+
+class FileSystem {
+public:
+  virtual ~FileSystem() = default;
+
+  // The process-wide instance used by every module.
+  static FileSystem& instance();
+  // Lets tests put a failing file system in place; returns the previous one.
+  static FileSystem* setInstance(FileSystem* fs);
+
+  // Separators made native, doubled separators collapsed, and each component
+  // that does not exist with its exact case replaced by the one entry that
+  // matches it without regard to case (left as it is when none or several do).
+  virtual std::string resolve(std::string_view path) = 0;
+
+  virtual Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) = 0;
+  // Creates or truncates.
+  virtual Status createFile(std::string_view path, std::unique_ptr<File>* file) = 0;
+
+  // Last modification time of a file or folder, or nothing when the entry is missing.
+  virtual std::optional<std::int64_t> modifiedTime(std::string_view path) = 0;
+  virtual bool isDirectory(std::string_view path) = 0;
+  virtual Status makeNormal(std::string_view path) = 0;  // clear read-only
+  virtual Status removeFile(std::string_view path) = 0;
+  virtual Status rename(std::string_view from, std::string_view to) = 0;
+  // One level; PathNotFound when the parent is missing, Exists when present.
+  virtual Status createDirectory(std::string_view path) = 0;
+  virtual Status listDirectories(std::string_view path, std::vector<std::string>* names) = 0;
+  virtual std::vector<std::string> roots() = 0;
+  virtual std::string currentDirectory() = 0;
+  virtual void sleepMilliseconds(int ms) = 0;
+};
+
+// Writes a file by writing a temporary file beside it, syncing it and renaming
+// it into place, so the destination is either the old or the whole new file.
+Status replaceFileAtomically(std::string_view path, std::string_view contents);
+
+} // namespace pu

@@ -1,0 +1,93 @@
+#include "platform/fs/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+namespace pu {
+namespace {
+
+class FileSystemTest : public ::testing::Test {
+protected:
+  FileSystem& fs = FileSystem::instance();
+  test::TempDir dir;
+};
+
+TEST_F(FileSystemTest, BackslashesAndDoubledSeparatorsResolveToTheEntry) {
+  std::filesystem::create_directories(dir.file("db/Backups"));
+  test::writeWholeFile(dir.file("db/standard.dbf"), "x");
+  EXPECT_EQ(fs.resolve(dir.path() + "\\db\\\\standard.dbf"), dir.file("db/standard.dbf"));
+  EXPECT_TRUE(fs.modifiedTime(dir.path() + "\\db\\Backups\\").has_value());
+}
+
+TEST_F(FileSystemTest, NamesDifferingOnlyInCaseAreFound) {
+  std::filesystem::create_directories(dir.file("DB"));
+  test::writeWholeFile(dir.file("DB/STANDARD.DBF"), "x");
+  EXPECT_EQ(fs.resolve(dir.path() + "/db\\standard.dbf"), dir.file("DB/STANDARD.DBF"));
+  std::unique_ptr<File> file;
+  EXPECT_TRUE(fs.openFile(dir.path() + "/Db/Standard.Dbf", false, &file).isOk());
+}
+
+TEST_F(FileSystemTest, ExactCaseWinsAndAmbiguousNamesAreNotGuessed) {
+  test::writeWholeFile(dir.file("a.txt"), "lower");
+  test::writeWholeFile(dir.file("A.TXT"), "upper");
+  EXPECT_EQ(fs.resolve(dir.file("A.TXT")), dir.file("A.TXT"));
+  EXPECT_EQ(fs.resolve(dir.file("A.txt")), dir.file("A.txt"));  // two candidates: none is chosen
+  EXPECT_FALSE(fs.modifiedTime(dir.file("A.txt")).has_value());
+}
+
+TEST_F(FileSystemTest, ReplaceAtomicallyLeavesNoTemporaryFile) {
+  ASSERT_TRUE(replaceFileAtomically(dir.file("f.ini"), "one").isOk());
+  ASSERT_TRUE(replaceFileAtomically(dir.file("f.ini"), "two").isOk());
+  EXPECT_EQ(test::readWholeFile(dir.file("f.ini")), "two");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST_F(FileSystemTest, CreateDirectoryTellsAMissingParentFromAnExistingFolder) {
+  EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);
+  EXPECT_TRUE(fs.createDirectory(dir.file("a")).isOk());
+  EXPECT_EQ(fs.createDirectory(dir.file("a")).code(), Status::Code::Exists);
+}
+
+TEST_F(FileSystemTest, ByteRangeLocksExcludeASecondOpenAndASecondProcess) {
+  test::writeWholeFile(dir.file("t.dbf"), std::string(100, 'x'));
+  std::unique_ptr<File> first, second;
+  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &first).isOk());
+  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &second).isOk());
+  ASSERT_TRUE(first->lock(1000, 1, true).isOk());
+  EXPECT_EQ(second->lock(1000, 1, true).code(), Status::Code::Locked);
+  EXPECT_TRUE(second->lock(1001, 1, true).isOk());
+
+  pid_t child = fork();
+  if (child == 0) {
+    std::unique_ptr<File> other;
+    bool blocked = fs.openFile(dir.file("t.dbf"), true, &other).isOk() &&
+                   other->lock(1000, 1, true).code() == Status::Code::Locked;
+    _exit(blocked ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  ASSERT_TRUE(first->unlock(1000, 1).isOk());
+  EXPECT_TRUE(second->lock(1000, 1, true).isOk());
+}
+
+TEST_F(FileSystemTest, ReadsPastTheEndAreShort) {
+  test::writeWholeFile(dir.file("s"), "abc");
+  std::unique_ptr<File> file;
+  ASSERT_TRUE(fs.openFile(dir.file("s"), false, &file).isOk());
+  char buffer[10];
+  std::size_t n = 99;
+  ASSERT_TRUE(file->readAt(1, buffer, sizeof buffer, &n).isOk());
+  EXPECT_EQ(std::string(buffer, n), "bc");
+  ASSERT_TRUE(file->readAt(50, buffer, sizeof buffer, &n).isOk());
+  EXPECT_EQ(n, 0u);
+}
+
+} // namespace
+} // namespace pu

@@ -1,0 +1,99 @@
+#include "util/numbering.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+#include "util/path_globals.h"
+
+namespace pu {
+namespace {
+
+class NumberingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(dir.path());
+  }
+  void TearDown() override { DataPath = TemplatePath = ClassTablePath = CourseTablePath = u""; }
+  void writeOptions(const std::string& text) { test::writeWholeFile(dir.file("options.ini"), text); }
+  test::TempDir dir;
+};
+
+TEST_F(NumberingTest, BuiltInStylesWithoutAnySetting) {
+  const char16_t* expected[] = {u"I", u"1", u"A", u"i", u"a", u"1", u"A", u"i", u"a"};
+  for (std::int16_t level = 0; level < 9; ++level) EXPECT_EQ(NumberingStyle(level), expected[level]) << level;
+}
+
+TEST_F(NumberingTest, SettingsChooseTheStyleOfALevel) {
+  writeOptions("[Strings]\nStandardOrdinal1=1\nStandardOrdinal3=-\n");
+  EXPECT_EQ(NumberingStyle(0), u"1");
+  EXPECT_EQ(NumberingStyle(1), u"1");  // built in
+  EXPECT_EQ(FormatOrdinal(7, 2), u"-");
+  EXPECT_EQ(FormatOrdinal(12, 0), u"12");
+}
+
+TEST_F(NumberingTest, OptionLookupOrderAndDefault) {
+  test::TempDir other;
+  test::writeWholeFile(other.file("options.ini"), "[Strings]\nCaption=from data\nOnlyData=yes\n");
+  writeOptions("[Strings]\nCaption=from class\nEmpty=\n");
+  DataPath = fromUtf8(other.path());
+  EXPECT_EQ(GetOptionString(u"Caption", u"d"), u"from class");
+  EXPECT_EQ(GetOptionString(u"OnlyData", u"d"), u"yes");
+  EXPECT_EQ(GetOptionString(u"Empty", u"d"), u"");
+  EXPECT_EQ(GetOptionString(u"Nowhere", u"d"), u"d");
+}
+
+TEST_F(NumberingTest, FormatsEveryStyle) {
+  Text before = u"(";
+  EXPECT_EQ(FormatNumber(u"1", before, 12), u"(12");
+  EXPECT_EQ(FormatNumber(u"I", before, 14), u"(XIV");
+  EXPECT_EQ(FormatNumber(u"i", before, 14), u"(xiv");
+  EXPECT_EQ(FormatNumber(u"A", before, 27), u"(A");
+  EXPECT_EQ(FormatNumber(u"a", before, 2), u"(b");
+  EXPECT_EQ(FormatNumber(u"#", before, 2), u"#");
+  EXPECT_EQ(FormatOrdinal(0, 1), u"");
+  EXPECT_EQ(FormatOrdinal(-3, 1), u"");
+}
+
+TEST_F(NumberingTest, ParsesEveryStyle) {
+  EXPECT_EQ(ParseNumber(u"1", u"  42abc"), 42);
+  EXPECT_EQ(ParseNumber(u"1", u"2.5"), 2);
+  EXPECT_EQ(ParseNumber(u"1", u"3.5"), 4);
+  EXPECT_EQ(ParseNumber(u"1", u"-7"), -7);
+  EXPECT_EQ(ParseNumber(u"1", u"1e2x"), 100);
+  EXPECT_EQ(ParseNumber(u"1", u"x1"), 0);
+  EXPECT_EQ(ParseNumber(u"1", u"99999"), 0);
+  EXPECT_EQ(ParseNumber(u"I", u"XIV"), 14);
+  EXPECT_EQ(ParseNumber(u"i", u"xiv"), 14);
+  EXPECT_EQ(ParseNumber(u"A", u"AB"), -1);
+  EXPECT_EQ(ParseNumber(u"a", u"c"), 3);
+  EXPECT_EQ(ParseNumber(u"?", u"3"), 0);
+}
+
+TEST_F(NumberingTest, ParseOrdinalNeverGoesBelowZero) {
+  EXPECT_EQ(ParseOrdinal(u"", 0), 0);
+  EXPECT_EQ(ParseOrdinal(u"AB", 2), 0);
+  EXPECT_EQ(ParseOrdinal(u"z", 2), 26);
+  EXPECT_EQ(ParseOrdinal(u"IX", 0), 9);
+  EXPECT_EQ(ParseOrdinal(u"Q", 0), 0);  // not a numeral
+  for (std::int16_t level = 0; level < 5; ++level) {
+    bool letters = NumberingStyle(level) == u"A" || NumberingStyle(level) == u"a";
+    for (int n : {1, 2, 9, 26, 40}) {
+      if (letters && n > 26) continue;  // one letter only
+      EXPECT_EQ(ParseOrdinal(FormatOrdinal(static_cast<std::int16_t>(n), level), level), n) << level << " " << n;
+    }
+  }
+}
+
+TEST(LetterTest, LettersWrapAndValuesAreCaseless) {
+  EXPECT_EQ(LetterOf(1), u"A");
+  EXPECT_EQ(LetterOf(26), u"Z");
+  EXPECT_EQ(LetterOf(27), u"A");
+  EXPECT_EQ(LetterOf(52), u"Z");
+  EXPECT_EQ(LetterValue(u"a"), 1);
+  EXPECT_EQ(LetterValue(u"Z"), 26);
+  EXPECT_EQ(LetterValue(u"@"), 0);
+  EXPECT_EQ(LetterValue(u"["), 0);
+}
+
+} // namespace
+} // namespace pu
