@@ -1,0 +1,74 @@
+#include "db/codebase_state.h"
+
+#include <iostream>
+
+#include "db/result_code.h"
+
+namespace pu::codebase {
+namespace {
+
+struct Registry {
+  std::int32_t next = 1;
+  std::map<std::int32_t, Context> contexts;
+  std::map<std::int32_t, OpenTable> tables;
+  std::map<std::int32_t, OpenField> fields;
+};
+
+Registry& registry() {
+  static Registry r;
+  return r;
+}
+
+template <class Map>
+auto* lookup(Map& map, std::int32_t handle) {
+  auto it = map.find(handle);
+  return it == map.end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+Context* context(std::int32_t handle) { return lookup(registry().contexts, handle); }
+OpenTable* table(std::int32_t handle) { return lookup(registry().tables, handle); }
+OpenField* field(std::int32_t handle) { return lookup(registry().fields, handle); }
+
+const table::FieldDef* fieldDef(const OpenField& f) {
+  OpenTable* t = table(f.table);
+  if (!t || !t->table) return nullptr;
+  return &t->table->schema().fields[static_cast<std::size_t>(f.index)];
+}
+
+std::int32_t addContext() {
+  std::int32_t h = registry().next++;
+  registry().contexts[h] = Context{};
+  return h;
+}
+
+std::int32_t addTable(OpenTable t) {
+  std::int32_t h = registry().next++;
+  registry().tables[h] = std::move(t);
+  return h;
+}
+
+std::int32_t addField(std::int32_t tableHandle, int index) {
+  std::int32_t h = registry().next++;
+  registry().fields[h] = OpenField{tableHandle, index, {}};
+  return h;
+}
+
+void removeTable(std::int32_t handle) {
+  OpenTable* t = table(handle);
+  if (!t) return;
+  for (const auto& [index, fieldHandle] : t->fieldHandles) registry().fields.erase(fieldHandle);
+  registry().tables.erase(handle);
+}
+
+std::int16_t fail(std::int32_t contextHandle, const Status& status) {
+  std::int16_t code = resultCodeOf(status);
+  if (Context* c = context(contextHandle)) {
+    c->errorCode = code;
+    if (c->errOff == 0 && !status.isOk() && code != kResultLocked) std::cerr << status.message() << std::endl;
+  }
+  return code;
+}
+
+} // namespace pu::codebase

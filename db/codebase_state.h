@@ -1,0 +1,47 @@
+#pragma once
+// What the library calls keep behind their handles. Internal to db/.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/table/table.h"
+
+namespace pu::codebase {
+
+struct Context {
+  std::int16_t autoOpen = 1;
+  std::int16_t errTagName = 1;
+  std::int16_t errorCode = 0;
+  std::int16_t errOff = 0;
+};
+
+struct OpenTable {
+  std::int32_t context = 0;
+  std::unique_ptr<table::Table> table;
+  std::string fileName;          // as given to d4open
+  std::uint32_t position = 0;    // 0 none, 1..count a record, count + 1 past the end
+  std::int32_t selectedTag = 0;  // 0: record-number order
+  std::map<int, std::int32_t> fieldHandles;  // field index -> handle
+};
+
+struct OpenField {
+  std::int32_t table = 0;
+  int index = 0;
+  std::string memo;  // last memo text handed out by f4memoPtr
+};
+
+Context* context(std::int32_t handle);
+OpenTable* table(std::int32_t handle);
+OpenField* field(std::int32_t handle);
+const table::FieldDef* fieldDef(const OpenField& f);
+
+std::int32_t addContext();
+std::int32_t addTable(OpenTable t);
+std::int32_t addField(std::int32_t table, int index);
+void removeTable(std::int32_t handle);  // and its fields
+
+// Records a failure in the table's context and returns its code.
+std::int16_t fail(std::int32_t contextHandle, const Status& status);
+
+} // namespace pu::codebase

@@ -1,0 +1,129 @@
+#include "db/codebase_wrappers.h"
+
+#include "db/codebase.h"
+#include "db/message_hook.h"
+#include "db/result_code.h"
+#include "platform/fs/file_system.h"
+
+namespace pu {
+
+std::int32_t LastResult = 0;
+std::int32_t CodeBaseHandle = 0;
+
+namespace {
+
+MissingTableHook& missingTableHook() {
+  static MissingTableHook hook;
+  return hook;
+}
+
+// Copies n bytes the library points at into a text; a null pointer gives "".
+Text copyBytes(const char* pointer, std::int32_t n) {
+  if (!pointer || n <= 0) return Text();
+  std::string bytes(static_cast<std::size_t>(n), ' ');
+  u4memCpy(bytes.data(), pointer, n);
+  return fromAnsi(bytes);
+}
+
+bool fileExists(const Text& path) {
+  FileSystem& fs = FileSystem::instance();
+  return fs.modifiedTime(fs.resolve(toUtf8(path))).has_value();
+}
+
+} // namespace
+
+void setMissingTableHook(MissingTableHook hook) { missingTableHook() = std::move(hook); }
+
+Text CPtrToStr(const char* pointer) {
+  if (!pointer) return Text();
+  char buffer[256];
+  std::int32_t n = u4ncpy(buffer, pointer, sizeof buffer);
+  return fromAnsi(std::string_view(buffer, static_cast<std::size_t>(n)));
+}
+
+Text DbfFileName(std::int32_t table) { return CPtrToStr(d4fileNameVB(table)); }
+
+Text FieldStr(std::int32_t field) { return copyBytes(f4ptr(field), f4len_v(field)); }
+
+Text MemoFieldStr(std::int32_t field) {
+  std::int32_t length = f4memoLenVB(field);
+  return copyBytes(f4memoPtr(field), length);
+}
+
+void AssignFieldStr(std::int32_t field, const Text& text) {
+  std::string bytes = toAnsi(text);
+  (void)f4assignNVB(field, bytes.c_str(), static_cast<std::int16_t>(bytes.size()));
+}
+
+void AssignFieldInt(std::int32_t field, std::int16_t value) { (void)f4assignIntVB(field, value); }
+
+void InitCodeBase() {
+  CodeBaseHandle = d4init_v();
+  LastResult = code4autoOpen(CodeBaseHandle, 1);
+  (void)code4errTagName(CodeBaseHandle, 0);
+}
+
+std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated) {
+  // 1. A missing table is first made from its blank copy.
+  if (!fileExists(path) && missingTableHook()) missingTableHook()(path, emptyIfCreated);
+  // 2. Clear a pending library error, trying at most three times.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (code4errorCode(CodeBaseHandle, 0) == 0) break;
+    LastResult = code4errOff(CodeBaseHandle, 0);
+  }
+  // 3. Open with the library's own messages off.
+  LastResult = code4errOff(CodeBaseHandle, 1);
+  std::string ansiPath = toAnsi(path);
+  std::int32_t table = d4open(CodeBaseHandle, ansiPath.c_str());
+  LastResult = table;
+  // 4. A table that cannot be opened ends the program.
+  if (table == 0) {
+    showMessage(fromUtf8("Table: ") + path + fromUtf8(" could not be opened."), 16);
+    endProgram();
+  }
+  // 5. Messages back on.
+  LastResult = code4errOff(CodeBaseHandle, 0);
+  return table;
+}
+
+void CloseDbf(std::int32_t& table) {
+  if (table == 0) return;
+  LastResult = d4close(table);
+  table = 0;
+}
+
+void EmptyDbf(std::int32_t table) {
+  d4tagSelect(table, 0);
+  LastResult = d4top(table);
+  while (LastResult == kResultSuccess) {
+    d4delete(table);
+    LastResult = d4skip(table, 1);
+  }
+  LastResult = d4pack(table);
+}
+
+bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key) {
+  d4tagSelect(table, tag);
+  std::string ansiKey = toAnsi(key);
+  LastResult = d4seek(table, ansiKey.c_str());
+  return LastResult == kResultSuccess;
+}
+
+void AppendBlank(std::int32_t table) {
+  LastResult = d4appendStartVB(table, 0);
+  d4blank(table);
+}
+
+void LockRecord(std::int32_t table) {
+  std::int32_t recno = d4recNo(table);
+  if (recno == 0) return;
+  LastResult = d4lock(table, recno);
+  while (LastResult == kResultLocked) {
+    FileSystem::instance().sleepMilliseconds(10);
+    processPendingEvents();
+    recno = d4recNo(table);
+    LastResult = d4lock(table, recno);
+  }
+}
+
+} // namespace pu

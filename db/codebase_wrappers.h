@@ -1,0 +1,40 @@
+#pragma once
+// The system's wrappers around the table library calls: text conversion,
+// the lock retry and the fatal open failure. Most store the last code or
+// handle they received in LastResult. Including this header gives the
+// library calls too, as the one module that declares both.
+#include <cstdint>
+#include <functional>
+
+#include "db/codebase.h"
+#include "db/result_code.h"
+#include "platform/text/ansi.h"
+
+namespace pu {
+
+extern std::int32_t LastResult;
+extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
+
+Text CPtrToStr(const char* pointer);
+Text DbfFileName(std::int32_t table);
+Text FieldStr(std::int32_t field);
+Text MemoFieldStr(std::int32_t field);
+void AssignFieldStr(std::int32_t field, const Text& text);
+void AssignFieldInt(std::int32_t field, std::int16_t value);
+void InitCodeBase();
+// Opens a table; a table that cannot be opened is reported and ends the program.
+std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated);
+void CloseDbf(std::int32_t& table);
+void EmptyDbf(std::int32_t table);
+bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
+void AppendBlank(std::int32_t table);
+// Waits, letting window events run, until the current record is locked.
+void LockRecord(std::int32_t table);
+
+// OpenDbf's first step for a file that does not exist: the course-table
+// registry copies the blank table into place (given the .dbf path and the
+// flag). Without a hook the open simply fails.
+using MissingTableHook = std::function<void(const Text& path, std::int16_t emptyIfCreated)>;
+void setMissingTableHook(MissingTableHook hook);
+
+} // namespace pu

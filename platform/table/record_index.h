@@ -1,0 +1,40 @@
+#pragma once
+// What a table needs of its production index. Every change of a record's
+// bytes (assignment flushed, append, delete or recall, pack) passes through
+// Table's single write path, which calls these in order:
+//   1. checkChange: refuse before anything is written (a tag that cannot be
+//      maintained, a candidate key that would be duplicated);
+//   2. the .dbf bytes are written;
+//   3. applyChange: every tag updated from the old and new record bytes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
+#include "platform/table/schema.h"
+
+namespace pu::table {
+
+// The table as the index sees it when it builds or checks its tags.
+class RecordSource {
+public:
+  virtual ~RecordSource() = default;
+  virtual const TableSchema& schema() const = 0;
+  virtual std::uint32_t recordCount() const = 0;
+  // The whole record, deleted flag included.
+  virtual Status readRecord(std::uint32_t recno, std::string* bytes) = 0;
+  // Text of the memo a memo field's pointer names (for keys on memo fields).
+  virtual Status readMemo(std::uint32_t block, std::string* text) = 0;
+};
+
+class RecordIndex {
+public:
+  virtual ~RecordIndex() = default;
+  // oldRecord is empty for an append.
+  virtual Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
+  virtual Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
+  // After a pack renumbers the records, every tag is rebuilt from the table.
+  virtual Status rebuild() = 0;
+};
+
+} // namespace pu::table

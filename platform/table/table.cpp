@@ -1,0 +1,197 @@
+#include "platform/table/table.h"
+
+#include <algorithm>
+
+namespace pu::table {
+namespace {
+
+constexpr std::size_t kSequentialWindow = 256 * 1024;  // read-ahead for scans
+constexpr std::size_t kRandomWindow = 4 * 1024;        // one page around a jump
+
+} // namespace
+
+std::string memoPathFor(std::string_view dbfPath) {
+  std::string p(dbfPath);
+  std::size_t dot = p.find_last_of('.');
+  std::size_t slash = p.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return p + ".fpt";
+  bool upper = dot + 1 < p.size() && p[dot + 1] >= 'A' && p[dot + 1] <= 'Z';
+  return p.substr(0, dot) + (upper ? ".FPT" : ".fpt");
+}
+
+Status Table::bad(std::uint64_t offset, const std::string& what) const {
+  return Status::corruption("table '" + m_path + "': " + what + " at offset " + std::to_string(offset));
+}
+
+Status Table::open(std::string_view path, bool writable, std::unique_ptr<Table>* table) {
+  std::unique_ptr<Table> t(new Table());
+  FileSystem& fs = FileSystem::instance();
+  t->m_path = fs.resolve(path);
+  t->m_writable = writable;
+  Status s = fs.openFile(t->m_path, writable, &t->m_file);
+  if (!s) return s;
+  s = t->load();
+  if (!s) return s;
+  *table = std::move(t);
+  return Status::ok();
+}
+
+Table::~Table() { (void)close(); }
+
+Status Table::load() {
+  std::uint64_t size = 0;
+  Status s = m_file->size(&size);
+  if (!s) return s;
+  std::string prefix(kHeaderPrefixSize, '\0');
+  std::size_t got = 0;
+  s = m_file->readAt(0, prefix.data(), prefix.size(), &got);
+  if (!s) return s;
+  prefix.resize(got);
+  s = decodeHeaderPrefix(prefix, m_path, &m_header);
+  if (!s) return s;
+  if (m_header.headerLength > size) return bad(8, "header length " + std::to_string(m_header.headerLength) + " past the end of the file");
+  std::string head(m_header.headerLength, '\0');
+  s = m_file->readAt(0, head.data(), head.size(), &got);
+  if (!s) return s;
+  head.resize(got);
+  s = decodeHeader(head, m_path, &m_header);
+  if (!s) return s;
+  m_headerRecordCount = m_header.recordCount;
+  std::uint64_t fits = (size - m_header.headerLength) / schema().recordLength;
+  m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_headerRecordCount, fits));
+  blankBuffer();
+  dropCache();
+  bool memoField = std::any_of(schema().fields.begin(), schema().fields.end(),
+                               [](const FieldDef& f) { return f.type == 'M' || f.type == 'G' || f.type == 'W'; });
+  if (memoField && !m_memo) {
+    s = MemoFile::open(memoPathFor(m_path), m_writable, &m_memo);
+    if (s.code() == Status::Code::NotFound) return Status::corruption("table '" + m_path + "' has memo fields but its memo file is missing");
+    if (!s) return s;
+  }
+  return Status::ok();
+}
+
+Status Table::refreshCount() {
+  std::string prefix(kHeaderPrefixSize, '\0');
+  std::size_t got = 0;
+  Status s = m_file->readAt(0, prefix.data(), prefix.size(), &got);
+  if (!s) return s;
+  if (got < kHeaderPrefixSize) return bad(got, "header cut short");
+  DbfHeader h;
+  s = decodeHeaderPrefix(prefix, m_path, &h);
+  if (!s) return s;
+  if (h.headerLength != m_header.headerLength || h.schema.recordLength != schema().recordLength) {
+    return bad(8, "header changed while the table was open");
+  }
+  std::uint64_t size = 0;
+  s = m_file->size(&size);
+  if (!s) return s;
+  std::uint64_t fits = size < m_header.headerLength ? 0 : (size - m_header.headerLength) / schema().recordLength;
+  m_headerRecordCount = h.recordCount;
+  m_header.recordCount = h.recordCount;
+  m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(h.recordCount, fits));
+  if (m_cacheFirst + m_cacheCount > m_recordCount + 1) dropCache();
+  return Status::ok();
+}
+
+Status Table::loadWindow(std::uint32_t recno, bool sequential) {
+  const std::size_t len = schema().recordLength;
+  std::size_t want = std::max<std::size_t>(1, (sequential ? kSequentialWindow : kRandomWindow) / len);
+  std::uint32_t first = recno;
+  if (!sequential) first = recno - static_cast<std::uint32_t>(std::min<std::size_t>(want / 2, recno - 1));
+  std::size_t count = std::min<std::size_t>(want, m_recordCount - first + 1);
+  m_cache.resize(count * len);
+  std::size_t got = 0;
+  Status s = m_file->readAt(recordOffset(first), m_cache.data(), m_cache.size(), &got);
+  if (!s) {
+    dropCache();
+    return s;
+  }
+  if (got < (recno - first + 1) * len) {
+    dropCache();
+    return bad(recordOffset(recno), "record " + std::to_string(recno) + " cut short");
+  }
+  m_cacheFirst = first;
+  m_cacheCount = static_cast<std::uint32_t>(got / len);
+  return Status::ok();
+}
+
+Status Table::recordView(std::uint32_t recno, std::string_view* bytes) {
+  if (recno == 0 || recno > m_recordCount) {
+    return Status::notFound("table '" + m_path + "': no record " + std::to_string(recno));
+  }
+  if (m_cacheCount == 0 || recno < m_cacheFirst || recno >= m_cacheFirst + m_cacheCount) {
+    Status s = loadWindow(recno, recno == m_lastRead + 1);
+    if (!s) return s;
+  }
+  m_lastRead = recno;
+  const std::size_t len = schema().recordLength;
+  *bytes = std::string_view(m_cache).substr((recno - m_cacheFirst) * len, len);
+  return Status::ok();
+}
+
+Status Table::readRecord(std::uint32_t recno, std::string* bytes) {
+  std::string_view v;
+  Status s = recordView(recno, &v);
+  if (s) bytes->assign(v);
+  return s;
+}
+
+Status Table::readDirect(std::uint32_t recno, std::string* bytes) {
+  bytes->assign(schema().recordLength, '\0');
+  std::size_t got = 0;
+  Status s = m_file->readAt(recordOffset(recno), bytes->data(), bytes->size(), &got);
+  if (!s) return s;
+  if (got != bytes->size()) return bad(recordOffset(recno), "record " + std::to_string(recno) + " cut short");
+  return Status::ok();
+}
+
+void Table::updateCache(std::uint32_t recno, std::string_view bytes) {
+  if (m_cacheCount == 0 || recno < m_cacheFirst || recno >= m_cacheFirst + m_cacheCount) return;
+  m_cache.replace((recno - m_cacheFirst) * bytes.size(), bytes.size(), bytes);
+}
+
+Status Table::readMemo(std::uint32_t block, std::string* text) {
+  if (!m_memo) {
+    text->clear();
+    if (block == 0) return Status::ok();
+    return Status::corruption("table '" + m_path + "' has no memo file for memo block " + std::to_string(block));
+  }
+  return m_memo->read(block, text);
+}
+
+Status Table::memoText(const FieldDef& field, std::string* text) {
+  std::uint32_t block = 0;
+  Status s = memoBlock(field, m_buffer, &block);
+  if (!s) return Status::corruption("table '" + m_path + "', record " + std::to_string(m_recno) + ": " + s.message());
+  return readMemo(block, text);
+}
+
+Status Table::go(std::uint32_t recno) {
+  Status s = flush();
+  if (!s) return s;
+  m_appending = false;
+  std::string_view v;
+  s = recordView(recno, &v);
+  if (!s) return s;
+  m_buffer.assign(v);
+  m_recno = recno;
+  return Status::ok();
+}
+
+Status Table::clearPosition() {
+  Status s = flush();
+  if (!s) return s;
+  m_appending = false;
+  m_recno = 0;
+  blankBuffer();
+  return Status::ok();
+}
+
+void Table::blankBuffer() {
+  m_buffer.assign(schema().recordLength, ' ');
+  for (const FieldDef& f : schema().fields) encodeBlank(f, &m_buffer);
+  m_buffer[0] = kLiveMark;
+}
+
+} // namespace pu::table

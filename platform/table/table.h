@@ -1,0 +1,169 @@
+#pragma once
+// One open FoxPro table: its .dbf, its .fpt when it has memo fields, and the
+// production index attached by the layer above. Not thread-safe; one owner.
+//
+// Write order. A process killed at any moment leaves a table that opens:
+//  1. A changed record is written with one write at its own place; no other
+//     byte of the .dbf moves.
+//  2. A changed memo goes into new blocks at the end of the .fpt; the blocks
+//     are written before the .fpt header's next-free pointer, and the
+//     record's pointer (rule 1) after both. A kill leaves the record naming
+//     the old memo or the whole new one.
+//  3. An append writes the record and the end-of-file byte past the last
+//     record first and the header's record count after. A kill in between
+//     leaves bytes past the counted records, which readers ignore and the
+//     next append overwrites.
+//  4. The attached index is asked before the .dbf is written (checkChange)
+//     and told after (applyChange); a refused change writes nothing.
+//  5. Pack writes a whole new table beside the old one, syncs it and renames
+//     it over the old; a kill leaves the old or the new table.
+//  6. Appends hold the header lock, so two programs never take the same
+//     record number; record locks are the caller's business (lockRecord).
+//  7. An autoincrement field's next value moves on in its descriptor before
+//     the record that uses it is written; a kill leaves a gap in the
+//     numbers, never the same number twice.
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs/file_system.h"
+#include "platform/status.h"
+#include "platform/table/dbf_header.h"
+#include "platform/table/field_value.h"
+#include "platform/table/memo_file.h"
+#include "platform/table/record_index.h"
+
+namespace pu::table {
+
+struct FieldSpec {
+  std::string name;
+  char type = 'C';
+  std::uint8_t length = 0;  // ignored for types of fixed width
+  std::uint8_t decimals = 0;
+  std::uint8_t flags = 0;
+};
+
+enum class TableFormat { VisualFoxPro, FoxPro2 };
+
+class Table final : public RecordSource {
+public:
+  // A header count larger than the file holds is lowered to the records the
+  // file holds (headerRecordCount() keeps the stored value for checkers).
+  static Status open(std::string_view path, bool writable, std::unique_ptr<Table>* table);
+  // Writes an empty table (and an empty .fpt when a field needs one).
+  static Status create(std::string_view path, const std::vector<FieldSpec>& fields, TableFormat format);
+
+  ~Table() override;
+
+  const std::string& path() const { return m_path; }
+  const DbfHeader& header() const { return m_header; }
+  const TableSchema& schema() const override { return m_header.schema; }
+  std::uint32_t recordCount() const override { return m_recordCount; }
+  std::uint32_t headerRecordCount() const { return m_headerRecordCount; }
+  bool hasMemoFile() const { return m_memo != nullptr; }
+  bool writable() const { return m_writable; }
+
+  Status readRecord(std::uint32_t recno, std::string* bytes) override;
+  Status readMemo(std::uint32_t block, std::string* text) override;
+  // The record's bytes, valid until the next call on this table.
+  Status recordView(std::uint32_t recno, std::string_view* bytes);
+  // Re-reads the record count another program may have raised.
+  Status refreshCount();
+
+  // The production index, told of every change (record_index.h); it may keep
+  // a pointer to this table, which destroys it before closing its files.
+  void attachIndex(std::unique_ptr<RecordIndex> index) { m_index = std::move(index); }
+  RecordIndex* index() const { return m_index.get(); }
+
+  // The current record. Moving flushes a pending change first.
+  Status go(std::uint32_t recno);
+  // No current record; the buffer holds a blank record.
+  Status clearPosition();
+  std::uint32_t recno() const { return m_recno; }  // 0: none
+  std::string_view current() const { return m_buffer; }
+  bool isDeleted() const { return !m_buffer.empty() && m_buffer[0] == kDeletedMark; }
+  bool changed() const { return m_changed; }
+  bool appending() const { return m_appending; }
+  Value value(const FieldDef& field) const { return decodeField(schema(), field, m_buffer); }
+  Status memoText(const FieldDef& field, std::string* text);
+
+  // Field changes go to the buffer; flush() writes them.
+  Status assignText(const FieldDef& field, std::string_view text);
+  Status assignInteger(const FieldDef& field, std::int64_t value);
+  Status assignNumber(const FieldDef& field, double value);
+  Status assignLogical(const FieldDef& field, bool value);
+  Status assignDate(const FieldDef& field, int year, int month, int day);
+  // Writes the text into new memo blocks now; the pointer goes to the buffer.
+  Status assignMemo(const FieldDef& field, std::string_view text);
+  Status setDeleted(bool deleted);
+  Status flush();
+  // Discards unflushed changes of the current record.
+  void revert();
+
+  // A blank record buffer (appendStart), then append() stores it as the last record.
+  Status appendStart();
+  void blank();
+  Status append();
+
+  // Removes deleted records; the memo file is kept as it is.
+  Status pack();
+
+  // Status Locked when another program or another open holds the lock. A
+  // record read without a lock may come from the read-ahead buffer and lag
+  // behind another program's write; locking re-reads it.
+  Status lockRecord(std::uint32_t recno);
+  Status unlockAll();
+  bool holdsLock(std::uint32_t recno) const { return m_locks.count(recno) != 0; }
+
+  // Flushes, releases the locks and closes the files; only destruction may follow.
+  Status close();
+
+private:
+  Table() = default;
+  Status load();
+  Status loadWindow(std::uint32_t recno, bool sequential);
+  Status readDirect(std::uint32_t recno, std::string* bytes);
+  Status canEdit() const;
+  Status edited(const FieldDef& field, Status s);
+  Status writeRecord(std::uint32_t recno, const std::string& bytes);
+  Status writeAppended(std::uint32_t recno, const std::string& bytes);
+  Status writeCount(std::uint32_t count);
+  Status takeAutoIncrements();
+  Status stampDate();
+  void blankBuffer();
+  void updateCache(std::uint32_t recno, std::string_view bytes);
+  void dropCache() { m_cacheCount = 0; }
+  std::uint64_t recordOffset(std::uint32_t recno) const {
+    return m_header.headerLength + static_cast<std::uint64_t>(recno - 1) * schema().recordLength;
+  }
+  Status bad(std::uint64_t offset, const std::string& what) const;
+
+  std::string m_path;
+  bool m_writable = false;
+  std::unique_ptr<File> m_file;
+  std::unique_ptr<MemoFile> m_memo;
+  std::unique_ptr<RecordIndex> m_index;
+  DbfHeader m_header;
+  std::uint32_t m_recordCount = 0;
+  std::uint32_t m_headerRecordCount = 0;
+
+  std::string m_cache;  // records m_cacheFirst .. m_cacheFirst + m_cacheCount - 1
+  std::uint32_t m_cacheFirst = 0;
+  std::uint32_t m_cacheCount = 0;
+  std::uint32_t m_lastRead = 0;
+
+  std::uint32_t m_recno = 0;
+  std::string m_buffer;
+  bool m_changed = false;
+  bool m_appending = false;
+  bool m_dateStamped = false;  // the header's update date written this session
+  std::set<std::uint32_t> m_locks;
+};
+
+// The .fpt beside a .dbf path: same name, extension .fpt in the case the .dbf's uses.
+std::string memoPathFor(std::string_view dbfPath);
+
+} // namespace pu::table

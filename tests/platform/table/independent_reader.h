@@ -1,0 +1,17 @@
+#pragma once
+// Runs the independent readers installed on the machine (python3 dbfread,
+// Perl XBase) over files our engine wrote, so tests never trust our reader alone.
+#include <string>
+
+namespace pu::test {
+
+// Output of `python3 -c script args...` (standard output only); exit status in *status.
+std::string runPython(const std::string& script, const std::string& args, int* status = nullptr);
+std::string runPerl(const std::string& script, const std::string& args, int* status = nullptr);
+
+// The table as dbfread sees it, one line per record:
+//   n<TAB>deleted(0/1)<TAB>FIELD=value<TAB>...  (live records first, then deleted)
+// values printed by Python's repr (str for dates); memos as text.
+std::string dbfreadDump(const std::string& path);
+
+} // namespace pu::test

@@ -1,0 +1,94 @@
+// dbftool as a user runs it: exit codes and what it prints.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "platform/table/table.h"
+#include "tests/support/corpus.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out;
+};
+
+Result runTool(const std::string& args) {
+  Result r;
+  FILE* p = ::popen((std::string(DBFTOOL_PATH) + " " + args + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  int rc = ::pclose(p);
+  r.exitCode = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return r;
+}
+
+class DbfTool : public ::testing::Test {
+protected:
+  void SetUp() override {
+    path = dir.file("tool.dbf");
+    using pu::table::Table;
+    ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}, {"NOTES", 'M'}}, pu::table::TableFormat::VisualFoxPro));
+    std::unique_ptr<Table> t;
+    ASSERT_TRUE(Table::open(path, true, &t));
+    ASSERT_TRUE(t->appendStart());
+    ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "a,b"));
+    ASSERT_TRUE(t->assignInteger(*t->schema().find("QTY"), 7));
+    ASSERT_TRUE(t->assignMemo(*t->schema().find("NOTES"), "note"));
+    ASSERT_TRUE(t->append());
+  }
+  pu::test::TempDir dir;
+  std::string path;
+};
+
+TEST_F(DbfTool, DumpAsCsvQuotesWhereNeeded) {
+  Result r = runTool("dump --csv " + path);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "recno,deleted,NAME,QTY,NOTES\n1,,\"a,b\",7,note\n");
+}
+
+TEST_F(DbfTool, InfoShowsHeaderAndFields) {
+  Result r = runTool("info " + path);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("type: 0x30 (Visual FoxPro)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("records: 1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("code page: 1252"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("QTY N(4) offset 9"), std::string::npos) << r.out;
+}
+
+TEST_F(DbfTool, CheckPassesAGoodTableAndFailsADamagedOne) {
+  EXPECT_EQ(runTool("check " + path).exitCode, 0);
+  std::string bytes = pu::test::readWholeFile(path);
+  bytes[4] = 9;  // more records than the file holds
+  pu::test::writeWholeFile(path, bytes);
+  Result r = runTool("check " + path);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find(path), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("holds 1"), std::string::npos) << r.out;
+}
+
+TEST_F(DbfTool, CheckFindsAMemoPointerPastTheEnd) {
+  std::string bytes = pu::test::readWholeFile(path);
+  std::size_t headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
+  bytes[headerLength + 1 + 8 + 4 + 3] = 0x40;
+  pu::test::writeWholeFile(path, bytes);
+  Result r = runTool("check " + path);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("past the end"), std::string::npos) << r.out;
+}
+
+TEST_F(DbfTool, UsageErrorWithoutArguments) { EXPECT_EQ(runTool("").exitCode, 2); }
+
+TEST(DbfToolCorpus, CheckPassesEveryPublishedTable) {
+  PU_REQUIRE_CORPUS();
+  for (const char* table : {"northwind/orders.dbf", "codeplex/fdkeywrd.dbf", "fb2p/fb2p_free.dbf", "testdata/employee.dbf"}) {
+    Result r = runTool("check " + pu::test::corpusDir() + "/" + table);
+    EXPECT_EQ(r.exitCode, 0) << table << ": " << r.out;
+  }
+}
+
+} // namespace

@@ -1,0 +1,13 @@
+#pragma once
+// The subcommands of dbftool. Each returns the process exit code and writes
+// a message naming the file to standard error when the table is bad.
+#include <ostream>
+#include <string>
+
+namespace dbftool {
+
+int info(const std::string& path, std::ostream& out);
+int dump(const std::string& path, bool csv, std::ostream& out);
+int check(const std::string& path, std::ostream& out);
+
+} // namespace dbftool
