@@ -1,15 +1,108 @@
-// Tag calls. The production index is not attached to tables yet, so no tag
-// is ever found: d4tag gives 0 and seeks fail with kResultNoTag. Once the
-// index exists, d4open attaches it and these calls walk its tags.
+// Tag calls: tags found by name in the table's production index, seeks on
+// the selected tag, and moves in tag order. Moves start from the entry of
+// the current record, found afresh each time, so a record whose key we just
+// changed is walked on from its new place.
 #include "db/codebase.h"
 #include "db/codebase_state.h"
 #include "db/result_code.h"
 
 namespace pu {
+namespace {
+
+using codebase::OpenTable;
+using table::TagCursor;
+
+std::int16_t failWith(OpenTable& t, const Status& s) { return codebase::fail(t.context, s); }
+
+// The selected tag's number in the index, -1 in record order.
+int selectedTag(const OpenTable& t) {
+  const codebase::OpenTag* tag = codebase::tag(t.selectedTag);
+  return tag && t.index ? tag->tag : -1;
+}
+
+std::int16_t moveToEntry(OpenTable& t, int tag, const TagCursor& cursor) {
+  std::string key;
+  std::uint32_t recno = 0;
+  Status s = t.index->entry(tag, cursor, &key, &recno);
+  if (!s) return failWith(t, s);
+  return codebase::moveTo(t, recno);
+}
+
+bool onRecord(const OpenTable& t) { return t.position >= 1 && t.position <= t.table->recordCount(); }
+
+Status locateCurrent(OpenTable& t, int tag, TagCursor* cursor) {
+  Status s = t.index->locateRecord(tag, t.table->current(), t.table->recno(), cursor);
+  if (s && !cursor->valid) return Status::notFound("record " + std::to_string(t.position) + " of '" + t.fileName + "' is not in the tag");
+  return s;
+}
+
+bool keyBegins(const std::string& entryKey, std::string_view key) {
+  return key.size() <= entryKey.size() && entryKey.compare(0, key.size(), key) == 0;
+}
+
+// Seeks a text key on the selected tag: 0 found, 2 on the next greater key, 3 past the end.
+std::int16_t seekKey(OpenTable& t, std::string_view key) {
+  int tag = selectedTag(t);
+  if (tag < 0) return kResultNoTag;
+  Status s = t.index->seekStatus(tag);
+  if (s && t.index->keyBuilder(tag)->type() != table::expr::Type::Char)
+    s = Status::unsupported("tag '" + t.index->tagName(tag) + "' of '" + t.fileName + "' is not sought by text");
+  if (!s) return failWith(t, s);
+  TagCursor cursor;
+  table::SeekResult result;
+  s = t.index->seek(tag, key, &cursor, &result);
+  if (!s) return failWith(t, s);
+  if (result == table::SeekResult::End) return codebase::moveTo(t, 0);
+  std::int16_t moved = moveToEntry(t, tag, cursor);
+  if (moved != kResultSuccess) return moved;
+  return result == table::SeekResult::Found ? kResultSuccess : kResultAfter;
+}
+
+} // namespace
+
+namespace codebase {
+
+std::int16_t tagTop(OpenTable& t) {
+  int tag = selectedTag(t);
+  Status s = tag < 0 ? Status::invalidArgument("no tag selected") : t.index->walkStatus(tag);
+  TagCursor cursor;
+  if (s) s = t.index->first(tag, &cursor);
+  if (!s) return failWith(t, s);
+  return cursor.valid ? moveToEntry(t, tag, cursor) : moveTo(t, 0);
+}
+
+std::int16_t tagSkip(OpenTable& t, std::int32_t count) {
+  int tag = selectedTag(t);
+  Status s = tag < 0 ? Status::invalidArgument("no tag selected") : t.index->walkStatus(tag);
+  if (!s) return failWith(t, s);
+  TagCursor cursor;
+  if (onRecord(t)) {
+    s = locateCurrent(t, tag, &cursor);
+  } else if (count < 0) {
+    s = t.index->last(tag, &cursor);  // from past the end back onto the last entry
+    ++count;
+  } else {
+    s = t.index->first(tag, &cursor);  // from no record onto the first entry
+    --count;
+  }
+  for (; s && cursor.valid && count != 0; count += count > 0 ? -1 : 1)
+    s = count > 0 ? t.index->next(tag, &cursor) : t.index->prev(tag, &cursor);
+  if (!s) return failWith(t, s);
+  if (cursor.valid) return moveToEntry(t, tag, cursor);
+  if (count >= 0) return moveTo(t, 0);
+  s = t.index->first(tag, &cursor);  // before the first entry: stay on it
+  if (!s) return failWith(t, s);
+  std::int16_t moved = cursor.valid ? moveToEntry(t, tag, cursor) : moveTo(t, 0);
+  return moved == kResultSuccess ? kResultBof : moved;
+}
+
+} // namespace codebase
 
 std::int32_t d4tag(std::int32_t table, const char* name) {
-  codebase::OpenTable* t = codebase::table(table);
+  OpenTable* t = codebase::table(table);
   if (!t || !name) return 0;
+  int number = t->index ? t->index->findTag(name) : -1;
+  if (number >= 0) return codebase::tagHandle(table, number);
   // A missing tag is an error only while the context asks for that.
   codebase::Context* c = codebase::context(t->context);
   if (c && c->errTagName != 0) {
@@ -20,24 +113,48 @@ std::int32_t d4tag(std::int32_t table, const char* name) {
 }
 
 void d4tagSelect(std::int32_t table, std::int32_t tag) {
-  if (codebase::OpenTable* t = codebase::table(table)) t->selectedTag = tag == 0 ? 0 : t->selectedTag;
+  OpenTable* t = codebase::table(table);
+  if (!t) return;
+  const codebase::OpenTag* chosen = codebase::tag(tag);
+  t->selectedTag = chosen && chosen->table == table ? tag : 0;
 }
 
 std::int32_t d4tagSelected(std::int32_t table) {
-  codebase::OpenTable* t = codebase::table(table);
+  OpenTable* t = codebase::table(table);
   return t ? t->selectedTag : 0;
 }
 
 std::int16_t d4seek(std::int32_t table, const char* key) {
-  codebase::OpenTable* t = codebase::table(table);
+  OpenTable* t = codebase::table(table);
   if (!t || !key) return kResultBadArgument;
-  return kResultNoTag;
+  return seekKey(*t, key);
 }
 
+// The next record whose key begins with the given key, after the current
+// one when the current record's key begins with it; otherwise a seek.
 std::int16_t d4seekNext(std::int32_t table, const char* key) {
-  codebase::OpenTable* t = codebase::table(table);
+  OpenTable* t = codebase::table(table);
   if (!t || !key) return kResultBadArgument;
-  return kResultNoTag;
+  int tag = selectedTag(*t);
+  if (tag < 0 || !onRecord(*t)) return seekKey(*t, key);
+  std::string current;
+  bool included = false;
+  Status s = t->index->recordKey(tag, t->table->current(), &current, &included);
+  if (!s) return failWith(*t, s);
+  if (!included || !keyBegins(current, key)) return seekKey(*t, key);
+
+  TagCursor cursor;
+  s = locateCurrent(*t, tag, &cursor);
+  if (s) s = t->index->next(tag, &cursor);
+  if (!s) return failWith(*t, s);
+  if (!cursor.valid) return codebase::moveTo(*t, 0);
+  std::string entryKey;
+  std::uint32_t recno = 0;
+  s = t->index->entry(tag, cursor, &entryKey, &recno);
+  if (!s) return failWith(*t, s);
+  std::int16_t moved = codebase::moveTo(*t, recno);
+  if (moved != kResultSuccess) return moved;
+  return keyBegins(entryKey, key) ? kResultSuccess : kResultAfter;
 }
 
 } // namespace pu

@@ -12,6 +12,7 @@ struct Registry {
   std::map<std::int32_t, Context> contexts;
   std::map<std::int32_t, OpenTable> tables;
   std::map<std::int32_t, OpenField> fields;
+  std::map<std::int32_t, OpenTag> tags;
 };
 
 Registry& registry() {
@@ -30,6 +31,7 @@ auto* lookup(Map& map, std::int32_t handle) {
 Context* context(std::int32_t handle) { return lookup(registry().contexts, handle); }
 OpenTable* table(std::int32_t handle) { return lookup(registry().tables, handle); }
 OpenField* field(std::int32_t handle) { return lookup(registry().fields, handle); }
+OpenTag* tag(std::int32_t handle) { return lookup(registry().tags, handle); }
 
 const table::FieldDef* fieldDef(const OpenField& f) {
   OpenTable* t = table(f.table);
@@ -55,10 +57,22 @@ std::int32_t addField(std::int32_t tableHandle, int index) {
   return h;
 }
 
+std::int32_t tagHandle(std::int32_t tableHandle, int tagNumber) {
+  OpenTable* t = table(tableHandle);
+  if (!t) return 0;
+  auto it = t->tagHandles.find(tagNumber);
+  if (it != t->tagHandles.end()) return it->second;
+  std::int32_t h = registry().next++;
+  registry().tags[h] = OpenTag{tableHandle, tagNumber};
+  t->tagHandles[tagNumber] = h;
+  return h;
+}
+
 void removeTable(std::int32_t handle) {
   OpenTable* t = table(handle);
   if (!t) return;
   for (const auto& [index, fieldHandle] : t->fieldHandles) registry().fields.erase(fieldHandle);
+  for (const auto& [number, tagHandle] : t->tagHandles) registry().tags.erase(tagHandle);
   registry().tables.erase(handle);
 }
 

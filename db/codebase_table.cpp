@@ -2,7 +2,9 @@
 #include "db/codebase.h"
 #include "db/codebase_state.h"
 #include "db/result_code.h"
+#include "platform/fs/file_system.h"
 #include "platform/text/ansi.h"
+
 
 namespace pu {
 namespace {
@@ -11,21 +13,42 @@ using codebase::OpenTable;
 
 std::int16_t fail(const OpenTable& t, const Status& s) { return codebase::fail(t.context, s); }
 
-// Moves to a record, or past the end when recno is beyond the last one.
-std::int16_t position(OpenTable& t, std::uint32_t recno) {
+// Opens the production index when the table says it has one (or one lies
+// beside it), so that every write keeps its tags right.
+Status attachProductionIndex(table::Table& tbl, bool autoOpen, table::CompoundIndex** attached) {
+  *attached = nullptr;
+  std::string path = table::indexPathFor(tbl.path());
+  bool present = FileSystem::instance().modifiedTime(path).has_value();
+  if (!autoOpen || (!present && !tbl.hasStructuralIndex())) return Status::ok();
+  if (!present) return Status::notFound("production index '" + path + "' of table '" + tbl.path() + "' is missing");
+  std::unique_ptr<table::CompoundIndex> index;
+  table::CdxOpenOptions options;
+  options.writable = tbl.writable();
+  Status s = table::CompoundIndex::open(path, tbl, &index, options);
+  if (!s) return s;
+  *attached = index.get();
+  tbl.attachIndex(std::move(index));
+  return Status::ok();
+}
+
+} // namespace
+
+namespace codebase {
+
+std::int16_t moveTo(OpenTable& t, std::uint32_t recno) {
   if (recno == 0 || recno > t.table->recordCount()) {
     Status s = t.table->clearPosition();
-    if (!s) return fail(t, s);
+    if (!s) return fail(t.context, s);
     t.position = t.table->recordCount() + 1;
     return kResultEof;
   }
   Status s = t.table->go(recno);
-  if (!s) return fail(t, s);
+  if (!s) return fail(t.context, s);
   t.position = recno;
   return kResultSuccess;
 }
 
-} // namespace
+} // namespace codebase
 
 std::int32_t d4open(std::int32_t context, const char* path) {
   codebase::Context* c = codebase::context(context);
@@ -39,8 +62,12 @@ std::int32_t d4open(std::int32_t context, const char* path) {
     codebase::fail(context, s);
     return 0;
   }
-  // The production index opens here once the engine provides it (autoOpen).
   OpenTable t;
+  s = attachProductionIndex(*tbl, c->autoOpen != 0, &t.index);
+  if (!s) {
+    codebase::fail(context, s);
+    return 0;
+  }
   t.context = context;
   t.table = std::move(tbl);
   t.fileName = path;
@@ -78,27 +105,29 @@ std::int32_t d4recNo(std::int32_t table) {
 std::int16_t d4top(std::int32_t table) {
   OpenTable* t = codebase::table(table);
   if (!t) return kResultBadArgument;
+  if (t->selectedTag != 0) return codebase::tagTop(*t);
   if (t->table->recordCount() == 0) {
     Status s = t->table->refreshCount();
     if (!s) return fail(*t, s);
   }
-  return position(*t, 1);
+  return codebase::moveTo(*t, 1);
 }
 
 std::int16_t d4skip(std::int32_t table, std::int32_t count) {
   OpenTable* t = codebase::table(table);
   if (!t) return kResultBadArgument;
+  if (t->selectedTag != 0) return codebase::tagSkip(*t, count);
   std::int64_t target = static_cast<std::int64_t>(t->position) + count;
   if (target < 1) {
-    std::int16_t r = position(*t, 1);
+    std::int16_t r = codebase::moveTo(*t, 1);
     return r == kResultSuccess ? kResultBof : r;
   }
   if (target > t->table->recordCount()) {
     Status s = t->table->refreshCount();  // another program may have appended
     if (!s) return fail(*t, s);
-    if (target > t->table->recordCount()) return position(*t, 0);
+    if (target > t->table->recordCount()) return codebase::moveTo(*t, 0);
   }
-  return position(*t, static_cast<std::uint32_t>(target));
+  return codebase::moveTo(*t, static_cast<std::uint32_t>(target));
 }
 
 std::int16_t d4go(std::int32_t table, std::int32_t recno) {
@@ -110,7 +139,7 @@ std::int16_t d4go(std::int32_t table, std::int32_t recno) {
     if (!s) return fail(*t, s);
     if (static_cast<std::uint32_t>(recno) > t->table->recordCount()) return kResultBadArgument;
   }
-  return position(*t, static_cast<std::uint32_t>(recno));
+  return codebase::moveTo(*t, static_cast<std::uint32_t>(recno));
 }
 
 std::int16_t d4appendStartVB(std::int32_t table, std::int16_t) {

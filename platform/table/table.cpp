@@ -10,14 +10,30 @@ constexpr std::size_t kRandomWindow = 4 * 1024;        // one page around a jump
 
 } // namespace
 
-std::string memoPathFor(std::string_view dbfPath) {
+namespace {
+
+// The file beside a table with the same name and another extension, in the
+// letter case of the table's own extension.
+std::string sibling(std::string_view dbfPath, std::string_view lowerExtension) {
   std::string p(dbfPath);
   std::size_t dot = p.find_last_of('.');
   std::size_t slash = p.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return p + ".fpt";
-  bool upper = dot + 1 < p.size() && p[dot + 1] >= 'A' && p[dot + 1] <= 'Z';
-  return p.substr(0, dot) + (upper ? ".FPT" : ".fpt");
+  bool upper = false;
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    upper = dot + 1 < p.size() && p[dot + 1] >= 'A' && p[dot + 1] <= 'Z';
+    p.resize(dot);
+  }
+  std::string ext(lowerExtension);
+  if (upper)
+    for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return p + ext;
 }
+
+} // namespace
+
+std::string memoPathFor(std::string_view dbfPath) { return sibling(dbfPath, ".fpt"); }
+
+std::string indexPathFor(std::string_view dbfPath) { return sibling(dbfPath, ".cdx"); }
 
 Status Table::bad(std::uint64_t offset, const std::string& what) const {
   return Status::corruption("table '" + m_path + "': " + what + " at offset " + std::to_string(offset));

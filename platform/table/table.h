@@ -76,6 +76,9 @@ public:
   // The production index, told of every change (record_index.h); it may keep
   // a pointer to this table, which destroys it before closing its files.
   void attachIndex(std::unique_ptr<RecordIndex> index) { m_index = std::move(index); }
+  // Header flag telling other programs to open the production index too.
+  bool hasStructuralIndex() const { return (m_header.flags & kHasStructuralIndex) != 0; }
+  Status setStructuralIndex(bool present);
   RecordIndex* index() const { return m_index.get(); }
 
   // The current record. Moving flushes a pending change first.
@@ -165,5 +168,7 @@ private:
 
 // The .fpt beside a .dbf path: same name, extension .fpt in the case the .dbf's uses.
 std::string memoPathFor(std::string_view dbfPath);
+// The production index beside a .dbf path, named the same way.
+std::string indexPathFor(std::string_view dbfPath);
 
 } // namespace pu::table

@@ -211,6 +211,15 @@ Status Table::writeCount(std::uint32_t count) {
   return Status::ok();
 }
 
+Status Table::setStructuralIndex(bool present) {
+  if (!m_writable) return Status::invalidArgument("table '" + m_path + "' is open read-only");
+  auto flags = static_cast<std::uint8_t>(present ? m_header.flags | kHasStructuralIndex : m_header.flags & ~kHasStructuralIndex);
+  const char byte = static_cast<char>(flags);
+  Status s = m_file->writeAt(28, &byte, 1);
+  if (s) m_header.flags = flags;
+  return s;
+}
+
 Status Table::lockRecord(std::uint32_t recno) {
   if (recno == 0) return Status::invalidArgument("table '" + m_path + "': no record to lock");
   if (m_locks.count(recno)) return Status::ok();

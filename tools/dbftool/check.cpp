@@ -2,6 +2,8 @@
 // file size, every record's deleted flag and memo pointers.
 #include <iostream>
 
+#include "platform/fs/file_system.h"
+#include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
 #include "tools/dbftool/commands.h"
 
@@ -34,6 +36,23 @@ pu::Status checkRecords(Table& t) {
   return pu::Status::ok();
 }
 
+// Every tag of the production index, when the table has one, against the records.
+pu::Status checkTags(Table& t, int* tagCount) {
+  *tagCount = 0;
+  std::string path = pu::table::indexPathFor(t.path());
+  if (!pu::FileSystem::instance().modifiedTime(path)) {
+    return t.hasStructuralIndex() ? pu::Status::corruption("table '" + t.path() + "': its production index is missing")
+                                  : pu::Status::ok();
+  }
+  std::unique_ptr<pu::table::CompoundIndex> index;
+  pu::table::CdxOpenOptions options;
+  options.writable = false;
+  pu::Status s = pu::table::CompoundIndex::open(path, t, &index, options);
+  if (s) s = index->check();
+  if (s) *tagCount = index->tagCount();
+  return s;
+}
+
 } // namespace
 
 int check(const std::string& path, std::ostream& out) {
@@ -44,11 +63,13 @@ int check(const std::string& path, std::ostream& out) {
                                " records but the file holds " + std::to_string(t->recordCount()) + " at offset 4");
   }
   if (s) s = checkRecords(*t);
+  int tags = 0;
+  if (s) s = checkTags(*t, &tags);
   if (!s) {
     std::cerr << s.message() << "\n";
     return 1;
   }
-  out << t->path() << ": ok, " << t->recordCount() << " records\n";
+  out << t->path() << ": ok, " << t->recordCount() << " records, " << tags << " tags\n";
   return 0;
 }
 

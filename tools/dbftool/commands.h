@@ -1,6 +1,7 @@
 #pragma once
 // The subcommands of dbftool. Each returns the process exit code and writes
 // a message naming the file to standard error when the table is bad.
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -9,5 +10,7 @@ namespace dbftool {
 int info(const std::string& path, std::ostream& out);
 int dump(const std::string& path, bool csv, std::ostream& out);
 int check(const std::string& path, std::ostream& out);
+int reindex(const std::string& path, std::ostream& out);
+int makeSample(const std::string& folder, std::int32_t extraNodes, std::ostream& out);
 
 } // namespace dbftool

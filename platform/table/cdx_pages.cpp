@@ -1,0 +1,69 @@
+#include "platform/table/cdx_pages.h"
+
+#include <cstring>
+
+#include "platform/table/cdx_format.h"
+
+namespace pu::table::cdx {
+
+Status PageStore::open(std::unique_ptr<File> file, bool writable) {
+  m_file = std::move(file);
+  m_path = m_file->path();
+  m_writable = writable;
+  m_free.clear();  // offsets freed in another file, or before another program's changes
+  if (Status s = m_file->size(&m_size); !s) return s;
+  if (m_size < kHeaderSize) return Status::corruption(m_path + ": shorter than an index header");
+  std::string head;
+  if (Status s = read(0, 12, &head); !s) return s;
+  auto p = reinterpret_cast<const std::uint8_t*>(head.data());
+  m_freeList = readLe32(p + 4);
+  m_counter = readLe32(p + 8);
+  if (m_freeList == kNone) m_freeList = 0;
+  return Status::ok();
+}
+
+Status PageStore::read(std::uint64_t offset, std::size_t n, std::string* bytes) {
+  bytes->resize(n);
+  std::size_t got = 0;
+  if (Status s = m_file->readAt(offset, bytes->data(), n, &got); !s) return s;
+  if (got != n) return Status::corruption(m_path + ": page at offset " + std::to_string(offset) + " past the end");
+  return Status::ok();
+}
+
+Status PageStore::write(std::uint64_t offset, const void* data, std::size_t n) {
+  if (!m_writable) return Status::invalidArgument(m_path + ": opened read-only");
+  if (Status s = m_file->writeAt(offset, data, n); !s) return s;
+  if (offset + n > m_size) m_size = offset + n;
+  return Status::ok();
+}
+
+Status PageStore::allocate(std::uint32_t* offset) {
+  if (!m_free.empty()) {
+    *offset = m_free.back();
+    m_free.pop_back();
+    return Status::ok();
+  }
+  if (m_size % kPageSize) m_size += kPageSize - m_size % kPageSize;
+  if (m_size + kPageSize > 0xFFFFFE00u) return Status::invalidArgument(m_path + ": index file would exceed 4 GB");
+  *offset = std::uint32_t(m_size);
+  std::uint8_t zero[kPageSize] = {};
+  return write(*offset, zero, kPageSize);
+}
+
+Status PageStore::changedElsewhere(bool* changed) {
+  std::string head;
+  if (Status s = read(4, 8, &head); !s) return s;
+  auto p = reinterpret_cast<const std::uint8_t*>(head.data());
+  std::uint32_t freeList = readLe32(p), counter = readLe32(p + 4);
+  if (freeList == kNone) freeList = 0;
+  *changed = counter != m_counter || freeList != m_freeList;
+  return m_file->size(&m_size);
+}
+
+Status PageStore::writeFileHeader() {
+  std::uint8_t buf[4];
+  writeLe32(buf, ++m_counter);
+  return write(8, buf, 4);
+}
+
+} // namespace pu::table::cdx

@@ -1,0 +1,53 @@
+#pragma once
+// The pages of one open .cdx file: positioned reads and writes through
+// pu::File, allocation of nodes, and the file header's change counter.
+//
+// Nodes freed by merges are reused within the session but never published
+// in the header's free-list field: how other programs chain free nodes is
+// not documented, and a list they misread would hand them live nodes. The
+// field is left as found; a freed node is only unreachable until the next
+// rebuild compacts the file.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fs/file_system.h"
+#include "platform/status.h"
+
+namespace pu::table::cdx {
+
+class PageStore {
+public:
+  Status open(std::unique_ptr<File> file, bool writable);
+  const std::string& path() const { return m_path; }
+  bool writable() const { return m_writable; }
+  std::uint64_t fileSize() const { return m_size; }
+
+  // A valid node offset: page-aligned, past the file header, inside the file.
+  bool validNode(std::uint32_t offset) const {
+    return offset % 512 == 0 && offset >= 1024 && std::uint64_t(offset) + 512 <= m_size;
+  }
+  Status read(std::uint64_t offset, std::size_t n, std::string* bytes);
+  Status write(std::uint64_t offset, const void* data, std::size_t n);
+
+  Status allocate(std::uint32_t* offset);
+  void release(std::uint32_t offset) { m_free.push_back(offset); }
+  const std::vector<std::uint32_t>& freed() const { return m_free; }
+  // Bumps the change counter in the file header.
+  Status writeFileHeader();
+  // Whether another program has changed the file since we last read or
+  // wrote its header (FoxPro bumps the counter on every change).
+  Status changedElsewhere(bool* changed);
+
+private:
+  std::unique_ptr<File> m_file;
+  std::string m_path;
+  bool m_writable = false;
+  std::uint64_t m_size = 0;
+  std::uint32_t m_freeList = 0;  // as found in the header
+  std::uint32_t m_counter = 0;
+  std::vector<std::uint32_t> m_free;
+};
+
+} // namespace pu::table::cdx

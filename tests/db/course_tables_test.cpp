@@ -1,0 +1,93 @@
+#include "db/course_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "db/codebase_wrappers.h"
+#include "db/message_hook.h"
+#include "tests/db/course_db_fixture.h"
+#include "util/path_globals.h"
+
+namespace pu {
+namespace {
+
+class CourseTablesTest : public test::CourseDbTest {
+protected:
+  void SetUp() override {
+    useDatabase(test::treeOf({{2, 10, 1, 1, "a"}}));
+    setMessageHook([this](const Text& message, std::int32_t options, const std::optional<Text>&) {
+      messages.push_back(toUtf8(message) + " / " + std::to_string(options));
+      return 1;
+    });
+  }
+  void TearDown() override {
+    setMessageHook({});
+    CourseDbTest::TearDown();
+  }
+  std::vector<std::string> messages;
+};
+
+TEST_F(CourseTablesTest, ATableIsOpenedOnceWhateverTheCaseOfItsFolder) {
+  TableRec first = OpenTable(u"standard");
+  TableRec again = OpenTable(u"STANDARD", CourseTablePath);
+  std::string upperFolder = folder;
+  for (char& c : upperFolder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  TableRec upper = OpenTable(u"standard", fromUtf8(upperFolder));
+  EXPECT_NE(first.table, 0);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(upper, first);
+  EXPECT_EQ(first.kind, 2);
+  EXPECT_EQ(first.name, u"STANDARD");
+  EXPECT_NE(first.tag, 0);
+  EXPECT_EQ(first.identityField, 0);
+}
+
+TEST_F(CourseTablesTest, CourseTablesNeedTheCourseFolder) {
+  CourseTablePath = u"";
+  EXPECT_EQ(OpenTable(u"quests"), TableRec{});
+}
+
+TEST_F(CourseTablesTest, AMissingTableIsCopiedFromTheBlankTables) {
+  std::filesystem::remove(folder + "/quests.dbf");
+  std::filesystem::remove(folder + "/quests.cdx");
+  std::filesystem::remove(folder + "/quests.fpt");
+  TableRec quests = OpenTable(u"quests");
+  EXPECT_NE(quests.table, 0);
+  EXPECT_NE(quests.tag, 0);
+  EXPECT_EQ(d4recCountDo(quests.table), 0);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/quests.fpt"));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(CourseTablesTest, MissingBlankFilesAreReportedButAMissingMemoIsNot) {
+  std::filesystem::create_directory(folder + "/empty");
+  CreateBlankTable(fromUtf8(folder + "/copy"), u"standard", 0, fromUtf8(folder + "/empty"));
+  EXPECT_EQ(messages, (std::vector<std::string>{"Unable to locate blank standard.dbf file. / 16",
+                                                 "Unable to locate blank standard.cdx file. / 16"}));
+}
+
+TEST_F(CourseTablesTest, BlankTablesFallBackToTheDatabasesFolder) {
+  TemplatePath = fromUtf8(dir.file("nowhere"));
+  std::filesystem::create_directories(folder + "/Databases");
+  std::filesystem::rename(folder + "/Blank", folder + "/Databases/Blank");
+  std::filesystem::create_directory(folder + "/new");
+  CreateBlankTable(fromUtf8(folder + "/new"), u"stanques", 0, u":DEFAULT:");
+  EXPECT_TRUE(std::filesystem::exists(folder + "/new/stanques.dbf"));
+  EXPECT_TRUE(std::filesystem::exists(folder + "/new/stanques.cdx"));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(CourseTablesTest, FieldReferencesReadAndWriteThroughTheHelper) {
+  ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
+  EXPECT_EQ(RefValStr(standard::descript), u"a");
+  EXPECT_EQ(RefValLng(standard::parent_id), 1);
+  RefSetStr(standard::descript, u"*A.* a");
+  RefSetLng(standard::Order, 7);
+  ASSERT_TRUE(RefFindFirst(standard::treeprntid, u"  2      1  7"));
+  EXPECT_EQ(RefValStr(standard::descript), u"*A.* a");
+  expectTagsConsistent("standard");
+}
+
+} // namespace
+} // namespace pu

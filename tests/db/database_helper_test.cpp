@@ -1,0 +1,121 @@
+#include "db/database_helper.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "db/codebase.h"
+#include "db/codebase_wrappers.h"
+#include "db/standards_model.h"
+#include "tests/db/course_db_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu {
+namespace {
+
+using test::treeOf;
+
+class DatabaseHelperTest : public test::CourseDbTest {
+protected:
+  void SetUp() override {
+    useDatabase(treeOf({{2, 10, 1, 1, "*1.* Numbers"},
+                        {2, 11, 1, 2, "2. Shapes"},
+                        {2, 20, 10, 1, "1.1. Counting"},
+                        {2, 21, 10, 2, "1.2. Adding"},
+                        {2, 22, 11, 1, "2.1. Circles"}}));
+    standard = OpenTable(u"standard");
+  }
+  std::vector<std::int32_t> childrenOf(std::int32_t parent) {
+    std::vector<std::int32_t> nodes;
+    while (helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, parent)))
+      nodes.push_back(helper.FieldValLng(u"node_id"));
+    return nodes;
+  }
+  DatabaseHelper helper;
+  TableRec standard;
+};
+
+TEST_F(DatabaseHelperTest, AWalkOverAKeyWithoutRecordsEndsAtOnce) {
+  EXPECT_FALSE(helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 99)));
+  EXPECT_EQ(helper.depth(), 0);
+  EXPECT_NE(LastResult, 0);
+}
+
+TEST_F(DatabaseHelperTest, NestedWalksVisitEveryOuterRecordOnce) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+  while (helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 1))) {
+    std::int32_t outer = helper.FieldValLng(u"node_id");
+    helper.RecordPosition();
+    for (std::int32_t inner : childrenOf(outer)) pairs.emplace_back(outer, inner);
+    helper.RestorePosition();
+    EXPECT_EQ(helper.FieldValLng(u"node_id"), outer);
+  }
+  EXPECT_EQ(pairs, (std::vector<std::pair<std::int32_t, std::int32_t>>{{10, 20}, {10, 21}, {11, 22}}));
+  EXPECT_EQ(helper.depth(), 0);
+}
+
+TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
+  ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
+  EXPECT_EQ(helper.FieldValLng(u"node_id"), 20);
+  EXPECT_EQ(helper.depth(), 1);
+  ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
+  EXPECT_EQ(helper.FieldValLng(u"node_id"), 20);
+  EXPECT_EQ(helper.depth(), 1);
+  EXPECT_FALSE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 30)));
+  EXPECT_EQ(helper.depth(), 0);
+}
+
+TEST_F(DatabaseHelperTest, PartialKeysMatchLongerTagKeys) {
+  EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{20, 21}));
+  ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  2"));
+  EXPECT_EQ(helper.FieldValLng(u"node_id"), 21);
+}
+
+TEST_F(DatabaseHelperTest, AMissingTagFindsNothingInsteadOfTheFirstRecord) {
+  EXPECT_FALSE(helper.FindFirst(standard, u"no_such", MakeNodeKey(2, 10)));
+  EXPECT_EQ(helper.depth(), 0);
+}
+
+TEST_F(DatabaseHelperTest, FieldLongListInRecordOrderFromIndexOne) {
+  BoundedArray<std::int32_t> nodes = helper.FieldLongList(standard, u"", u"", u"node_id", 1);
+  EXPECT_EQ(nodes, BoundedArray<std::int32_t>(1, {1, 10, 11, 20, 21, 22}));
+}
+
+TEST_F(DatabaseHelperTest, NoMoreThan25WalksAreOpen) {
+  // The same table with 26 different keys: each call opens a walk.
+  for (int i = 0; i < DatabaseHelper::kMaxDepth; ++i)
+    ASSERT_TRUE(helper.SeekStep(standard, 0, fromUtf8(std::to_string(i)))) << i;
+  EXPECT_EQ(helper.depth(), 25);
+  EXPECT_FALSE(helper.SeekStep(standard, 0, u"one too many"));
+  EXPECT_EQ(helper.depth(), 25);
+  helper.EndSeek();
+  EXPECT_EQ(helper.depth(), 24);
+}
+
+TEST_F(DatabaseHelperTest, UnchangedValuesAreNeitherLockedNorWritten) {
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  std::string before = test::readWholeFile(folder + "/standard.dbf");
+  auto stamp = std::filesystem::last_write_time(folder + "/standard.dbf");
+  helper.SetFieldStr(u"descript", u"standard", u"1.1. Counting");
+  helper.SetFieldLng(u"parent_id", u"standard", 10);
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+  EXPECT_EQ(std::filesystem::last_write_time(folder + "/standard.dbf"), stamp);
+  // Nothing was locked: another open of the table can lock the record.
+  std::int32_t other = d4open(CodeBaseHandle, toAnsi(fromUtf8(folder + "/standard.dbf")).c_str());
+  EXPECT_EQ(d4lock(other, d4recNo(standard.table)), 0);
+  d4close(other);
+}
+
+TEST_F(DatabaseHelperTest, ChangedValuesAreWrittenAndIndexed) {
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 21)));
+  helper.SetFieldStr(u"descript", u"standard", u"*1.2.* Adding");
+  helper.SetFieldLng(u"Order", u"standard", 5);
+  ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  5"));
+  EXPECT_EQ(helper.FieldValStr(u"descript", u"standard"), u"*1.2.* Adding");
+  expectTagsConsistent("standard");
+}
+
+TEST_F(DatabaseHelperTest, CurrentIdIsEmptyWithoutWalk) { EXPECT_EQ(helper.CurrentID(), u""); }
+
+} // namespace
+} // namespace pu

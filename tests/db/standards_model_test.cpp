@@ -1,0 +1,149 @@
+#include "db/standards_model.h"
+
+#include <gtest/gtest.h>
+
+#include "db/course_tables.h"
+#include "db/database_helper.h"
+#include "tests/db/course_db_fixture.h"
+
+namespace pu {
+namespace {
+
+using sample::LinkRow;
+using sample::StandardRow;
+using test::treeOf;
+
+TEST(NodeKeyTest, TreeAndNodeRightAligned) {
+  EXPECT_EQ(MakeNodeKey(12, 3), u" 12      3");
+  EXPECT_EQ(MakeNodeKey(5, 12), u"  5     12");
+  EXPECT_EQ(MakeNodeKey(1234, 12345678), u"123412345678");  // wider numbers are written whole
+  EXPECT_EQ(ParseNodeKey(MakeNodeKey(7, 20001)), MakeNodeRef(7, 20001));
+  EXPECT_EQ(NodeRefKey({3, 44}), MakeNodeKey(3, 44));
+  EXPECT_EQ(CountDots(u"1.2.3."), 3);
+  EXPECT_EQ(CountDots(u"none"), 0);
+}
+
+class StandardsModelTest : public test::CourseDbTest {};
+
+TEST_F(StandardsModelTest, OutlineNumbersFollowOrderAndLevelStyles) {
+  useDatabase(treeOf({{2, 10, 1, 1, "one"},
+                      {2, 11, 1, 2, "two"},
+                      {2, 12, 1, 3, "three"},
+                      {2, 20, 12, 2, "three-two"},
+                      {2, 21, 12, 800, "note"}}));
+  EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
+  // options.ini of the sample gives levels 0 and 1 the style "1".
+  EXPECT_EQ(OutlineNumber({2, 12}, 1), u"3.");
+  EXPECT_EQ(OutlineNumber({2, 20}, 1), u"3.2.");
+  EXPECT_EQ(OutlineNumber({2, 20}, 0), u"2.");
+  EXPECT_EQ(OutlineNumber({2, 21}, 1), u"3.");
+  EXPECT_EQ(OutlineNumber({2, 99}, 1), u"");
+}
+
+TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
+  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"}, {2, 40, 1, 2, "d"}}));
+  BoundedArray<std::int32_t> path;
+  ASSERT_TRUE(AncestorPath(2, 30, path));
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 10, 20, 30}));
+  EXPECT_FALSE(AncestorPath(2, 77, path));
+  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 10}));
+  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 30}));
+  EXPECT_FALSE(IsDescendantOf({2, 40}, {2, 10}));
+  EXPECT_FALSE(IsDescendantOf({3, 30}, {2, 10}));
+  NodeRow row = GetNodeRow(2, 20);
+  EXPECT_EQ(row.parent, 10);
+  EXPECT_EQ(row.title, u"b");
+  EXPECT_EQ(GetNodeRow(2, 77).ref, NodeRef{});
+}
+
+TEST_F(StandardsModelTest, ARootThatIsItsOwnParentStandsTwiceAtTheFront) {
+  sample::SampleContent content;
+  content.standards = {{2, 1, 1, 1, "Root"}, {2, 10, 1, 1, "a"}};
+  useDatabase(content);
+  BoundedArray<std::int32_t> path;
+  ASSERT_TRUE(AncestorPath(2, 10, path));
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 1, 10}));
+  EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
+  EXPECT_EQ(OutlineNumber({2, 10}, 1), u"1.");
+}
+
+TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
+  sample::SampleContent content =
+      treeOf({{2, 10, 30, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"}, {2, 40, 99, 1, "orphan"}});
+  content.questions = {1};
+  content.links = {{1, 2, 20, 1}};
+  useDatabase(content);
+  EXPECT_FALSE(IsDescendantOf({2, 10}, {2, 1}));
+  BoundedArray<std::int32_t> path;
+  EXPECT_FALSE(AncestorPath(2, 20, path));
+  EXPECT_EQ(OutlineNumber({2, 20}, 1), u"1.1.A.");  // the cycle is cut where it closes
+  EXPECT_TRUE(AncestorPath(2, 40, path));  // a missing parent ends the path
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {40}));
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 1);
+}
+
+TEST_F(StandardsModelTest, NewNodeIdStartsAt20000AndIgnoresHugeNumbers) {
+  useDatabase(treeOf({{2, 150, 1, 1, "a"}, {2, 100000, 1, 2, "huge"}}));
+  EXPECT_EQ(NewNodeId(2), u"0020000");
+  EXPECT_EQ(NewNodeId(9), u"0020000");
+}
+
+TEST_F(StandardsModelTest, NewNodeIdContinuesAboveTwentyThousand) {
+  useDatabase(treeOf({{2, 20000, 1, 1, "a"}, {2, 20417, 1, 2, "b"}, {2, 99999, 1, 3, "huge"}}));
+  EXPECT_EQ(NewNodeId(2), u"0020418");
+  EXPECT_EQ(DbHelper().depth(), 0);
+}
+
+TEST_F(StandardsModelTest, NextChildOrderAfterTheLastNumberedChild) {
+  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 11, 1, 4, "b"}, {2, 12, 1, 800, "note"}, {2, 13, 10, 800, "only note"}}));
+  EXPECT_EQ(NextChildOrder({2, 1}), 5);
+  EXPECT_EQ(NextChildOrder({2, 10}), 1);
+  EXPECT_EQ(NextChildOrder({2, 11}), 1);
+  EXPECT_EQ(NextChildOrder({2, 12}), 1);
+}
+
+TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
+  sample::SampleContent content = treeOf({{2, 10, 1, 1, "numbered"}});
+  for (std::int32_t i = 0; i < 205; ++i)
+    content.standards.push_back({2, 100 + i, 1, static_cast<std::int16_t>(805 + 2 * (i % 90)), "u" + std::to_string(i)});
+  useDatabase(content);
+  RenumberUnnumbered({2, 1});
+  TableRec standard = OpenTable(u"standard");
+  std::vector<std::int32_t> orders;
+  while (DbHelper().SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 1)))
+    orders.push_back(DbHelper().FieldValLng(u"Order"));
+  ASSERT_EQ(orders.size(), 206u);
+  EXPECT_EQ(orders[0], 1);
+  for (std::size_t i = 1; i < orders.size(); ++i)
+    EXPECT_EQ(orders[i], std::min<std::int32_t>(799 + static_cast<std::int32_t>(i), 999)) << i;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(StandardsModelTest, ReparentNodeMovesTheRowAndReturnsTheFormerParent) {
+  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 40000, 1, 2, "big"}}));
+  EXPECT_EQ(ReparentNode(20, 40000, 2), 10);
+  EXPECT_EQ(GetNodeRow(2, 20).parent, 40000);
+  EXPECT_TRUE(IsDescendantOf({2, 20}, {2, 40000}));
+  EXPECT_EQ(ReparentNode(77, 1, 2), 0);
+  expectTagsConsistent("standard");
+}
+
+TEST_F(StandardsModelTest, QuestionCountsAreDistinctOverTheSubtree) {
+  sample::SampleContent content = treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 10, 2, "c"}});
+  content.questions = {1, 2, 3, 4, 5};
+  content.links = {{1, 2, 10, 1}, {2, 2, 10, 2}, {3, 2, 20, 2}, {4, 2, 20, 3}, {5, 2, 30, 4}, {6, 2, 30, 4}, {7, 3, 10, 5}};
+  useDatabase(content);
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 0, -1), 2);
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 4);
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, 3), 2);  // stops after collecting 1, 2, 2
+  EXPECT_EQ(CountNodeQuestions({2, 1}, 1, -1), 4);
+  EXPECT_EQ(CountNodeQuestions({2, 99}, 1, -1), 0);
+}
+
+TEST_F(StandardsModelTest, NoLinksCountsNothing) {
+  useDatabase(treeOf({{2, 10, 1, 1, "a"}}));
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);
+}
+
+} // namespace
+} // namespace pu

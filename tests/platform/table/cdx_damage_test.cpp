@@ -1,0 +1,168 @@
+// Damaged index files: every problem comes back as a Status; nothing
+// crashes, reads out of bounds or loops.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/table/cdx_format.h"
+#include "platform/table/cdx_index.h"
+#include "tests/platform/table/cdx_test_support.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu::table {
+namespace {
+
+class CdxDamageTest : public ::testing::Test {
+protected:
+  CdxDamageTest() : m_records(schema()) {
+    std::mt19937 rng(3);
+    for (int i = 1; i <= 600; ++i) {
+      std::string r = m_records.blank();
+      std::string name(20, ' ');
+      for (auto& c : name) c = char('a' + rng() % 26);
+      m_records.setChar(r, "NAME", name);
+      m_records.records.push_back(r);
+    }
+    std::vector<TagSpec> tags(1);
+    tags[0] = {"name", "name+name+name", "", false, false, false};  // 60-byte keys: three levels
+    std::unique_ptr<CompoundIndex> index;
+    EXPECT_TRUE(CompoundIndex::create(m_dir.file("good.cdx"), m_records, tags, &index));
+    m_good = test::readWholeFile(m_dir.file("good.cdx"));
+    // Find the tag's root and one of its children.
+    const auto* p = reinterpret_cast<const std::uint8_t*>(m_good.data());
+    std::uint32_t dirRoot = cdx::readLe32(p);
+    std::uint32_t entries = cdx::readLe16(p + dirRoot + 2);
+    EXPECT_EQ(entries, 1u);
+    // The directory leaf's single entry: recno is the tag header offset,
+    // which create() puts right after the one directory page.
+    m_tagHeader = dirRoot + 512;
+    m_root = cdx::readLe32(p + m_tagHeader);
+    EXPECT_EQ(cdx::readLe16(p + m_root) & 2, 0) << "root should be interior";
+    m_child = cdx::readBe32(p + m_root + 12 + 60 + 4);
+    m_leaf = m_child;
+    while (!(cdx::readLe16(p + m_leaf) & 2)) m_leaf = cdx::readBe32(p + m_leaf + 12 + 60 + 4);
+  }
+
+  static TableSchema schema() {
+    FieldDef name;
+    name.name = "NAME";
+    name.length = 20;
+    return test::makeSchema({name});
+  }
+
+  // Opens a damaged copy and exercises it; returns the first error seen.
+  Status exercise(const std::string& bytes) {
+    test::writeWholeFile(m_dir.file("bad.cdx"), bytes);
+    std::unique_ptr<CompoundIndex> index;
+    Status s = CompoundIndex::open(m_dir.file("bad.cdx"), m_records, &index);
+    if (!s) return s;
+    Status first = Status::ok();
+    auto note = [&](Status st) {
+      if (first && !st) first = st;
+    };
+    for (int t = 0; t < index->tagCount(); ++t) {
+      TagCursor c;
+      Status w = index->first(t, &c);
+      for (std::size_t n = 0; w && c.valid; ++n) {
+        EXPECT_LT(n, 100000u) << "walk did not end";
+        if (n >= 100000) break;
+        w = index->next(t, &c);
+      }
+      note(w);
+      w = index->last(t, &c);
+      for (std::size_t n = 0; w && c.valid; ++n) {
+        EXPECT_LT(n, 100000u) << "walk did not end";
+        if (n >= 100000) break;
+        w = index->prev(t, &c);
+      }
+      note(w);
+      SeekResult r;
+      note(index->seek(t, "m", &c, &r));
+    }
+    std::string old = m_records.records[0], now = old;
+    now.replace(1, 3, "zzz");
+    m_records.records[0] = now;
+    note(index->applyChange(1, old, now));
+    note(index->check());
+    m_records.records[0] = old;
+    return first;
+  }
+
+  void put32(std::string& b, std::size_t at, std::uint32_t v, bool bigEndian = false) {
+    auto* p = reinterpret_cast<std::uint8_t*>(b.data()) + at;
+    bigEndian ? cdx::writeBe32(p, v) : cdx::writeLe32(p, v);
+  }
+
+  test::TempDir m_dir;
+  test::MemoryRecords m_records;
+  std::string m_good;
+  std::uint32_t m_tagHeader = 0, m_root = 0, m_child = 0, m_leaf = 0;
+};
+
+TEST_F(CdxDamageTest, UndamagedFilePassesEverything) { EXPECT_TRUE(exercise(m_good)); }
+
+TEST_F(CdxDamageTest, TruncatedFile) {
+  EXPECT_EQ(exercise(m_good.substr(0, 700)).code(), Status::Code::Corruption);
+  EXPECT_EQ(exercise(m_good.substr(0, m_root + 100)).code(), Status::Code::Corruption);
+}
+
+TEST_F(CdxDamageTest, NodePointingToItself) {
+  std::string b = m_good;
+  put32(b, m_root + 12 + 60 + 4, m_root, true);  // first child of the root is the root
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+}
+
+TEST_F(CdxDamageTest, ChildPointingToAnAncestor) {
+  std::string b = m_good;
+  put32(b, m_child + 12 + 60 + 4, m_root, true);
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+}
+
+TEST_F(CdxDamageTest, SiblingLoops) {
+  // The first leaf's right pointer leads back to itself.
+  const auto* p = reinterpret_cast<const std::uint8_t*>(m_good.data());
+  std::uint32_t leaf = m_leaf;
+  std::string b = m_good;
+  put32(b, leaf + 8, leaf);
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  // The second leaf's right pointer leads back to the first.
+  std::uint32_t second = cdx::readLe32(p + leaf + 8);
+  b = m_good;
+  put32(b, second + 8, leaf);
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+}
+
+TEST_F(CdxDamageTest, BadCounts) {
+  std::uint32_t leaf = m_leaf;
+  std::string b = m_good;
+  b[leaf + 2] = char(0xE8), b[leaf + 3] = 0x03;  // 1000 keys in a leaf
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  b = m_good;
+  b[m_root + 2] = 100;  // more interior keys than fit
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  b = m_good;
+  b[leaf + 23] = 0;  // no bytes per entry
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  b = m_good;
+  put32(b, m_tagHeader, 12345);  // root not on a page boundary
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  b = m_good;
+  b[m_tagHeader + 12] = 0, b[m_tagHeader + 13] = 0x10;  // key length 4096
+  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+}
+
+TEST_F(CdxDamageTest, RandomByteDamageNeverCrashes) {
+  std::mt19937 rng(11);
+  int errors = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string b = m_good;
+    int flips = 1 + int(rng() % 8);
+    for (int k = 0; k < flips; ++k) b[rng() % b.size()] = char(rng());
+    if (!exercise(b)) ++errors;
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(errors, 0);
+}
+
+} // namespace
+} // namespace pu::table

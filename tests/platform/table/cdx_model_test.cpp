@@ -1,0 +1,354 @@
+// Long random sequences of appends, key changes, deletes and recalls against
+// an in-memory model of each tag's order, with the index checked and reopened
+// from disk along the way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <tuple>
+
+#include "platform/table/cdx_index.h"
+#include "tests/platform/table/cdx_test_support.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu::table {
+namespace {
+
+TableSchema testSchema() {
+  FieldDef name, num, id;
+  name.name = "NAME";
+  name.type = 'C';
+  name.length = 12;
+  num.name = "NUM";
+  num.type = 'N';
+  num.length = 8;
+  id.name = "ID";
+  id.type = 'I';
+  id.length = 4;
+  return test::makeSchema({name, num, id});
+}
+
+class CdxModelTest : public ::testing::Test {
+protected:
+  CdxModelTest() : m_records(testSchema()) {}
+
+  std::string makeRecord(const std::string& name, int num, int id, bool deleted = false) {
+    std::string r = m_records.blank();
+    r[0] = deleted ? '*' : ' ';
+    m_records.setChar(r, "NAME", name);
+    m_records.setNumber(r, "NUM", num);
+    m_records.setInt(r, "ID", id);
+    return r;
+  }
+
+  std::string field(const std::string& r, std::size_t at, std::size_t n) { return r.substr(at, n); }
+  std::string name(const std::string& r) { return field(r, 1, 12); }
+  int num(const std::string& r) { return std::stoi(field(r, 13, 8)); }
+  int id(const std::string& r) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(r[21 + std::size_t(i)]);
+    return std::int32_t(v);
+  }
+
+  // Table's write path: refuse, write, then update the tags.
+  Status change(std::uint32_t recno, const std::string& record) {
+    std::string old = recno <= m_records.records.size() ? m_records.records[recno - 1] : std::string();
+    if (Status s = m_index->checkChange(recno, old, record); !s) return s;
+    if (old.empty()) m_records.records.push_back(record);
+    else m_records.records[recno - 1] = record;
+    return m_index->applyChange(recno, old, record);
+  }
+
+  std::vector<std::uint32_t> walk(const char* tagName) {
+    int tag = m_index->findTag(tagName);
+    std::vector<std::uint32_t> out;
+    TagCursor c;
+    EXPECT_TRUE(m_index->first(tag, &c));
+    while (c.valid) {
+      std::string key;
+      std::uint32_t recno = 0;
+      EXPECT_TRUE(m_index->entry(tag, c, &key, &recno));
+      out.push_back(recno);
+      EXPECT_TRUE(m_index->next(tag, &c));
+    }
+    return out;
+  }
+
+  // The order each tag must have, computed from the records alone.
+  std::vector<std::uint32_t> model(const std::string& tag) {
+    std::vector<std::tuple<std::string, double, std::uint32_t>> rows;
+    for (std::uint32_t r = 1; r <= m_records.records.size(); ++r) {
+      const std::string& rec = m_records.records[r - 1];
+      std::string n = name(rec);
+      std::string up = n;
+      for (auto& c : up) c = char(std::toupper(static_cast<unsigned char>(c)));
+      if (tag == "UNAME") rows.emplace_back(up, 0, r);
+      else if (tag == "NUM") rows.emplace_back("", num(rec), r);
+      else if (tag == "ID") rows.emplace_back("", id(rec), r);
+      else if (tag == "LIVE" && rec[0] != '*') rows.emplace_back(n, num(rec), r);
+      else if (tag == "WIDE") rows.emplace_back(n, 0, r);
+    }
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::uint32_t> out;
+    for (auto& row : rows) out.push_back(std::get<2>(row));
+    return out;
+  }
+
+  void expectModel() {
+    for (const char* tag : {"UNAME", "NUM", "ID", "LIVE", "WIDE"}) EXPECT_EQ(walk(tag), model(tag)) << tag;
+  }
+
+  void createIndex() {
+    std::vector<TagSpec> tags(5);
+    tags[0] = {"uname", "UPPER(name)", "", false, false, false};
+    tags[1] = {"num", "num", "", false, false, false};
+    tags[2] = {"id", "id", "", false, true, false};
+    tags[3] = {"live", "name+STR(num,8)", ".NOT.DELETED()", false, false, false};
+    // 96-byte keys that share little: four keys per interior node, so the
+    // tree grows five or six levels deep and splits and merges at every level.
+    tags[4] = {"wide", "name+name+name+name+name+name+name+name", "", false, false, false};
+    Status s = CompoundIndex::create(m_dir.file("t.cdx"), m_records, tags, &m_index);
+    ASSERT_TRUE(s) << s.message();
+  }
+
+  std::string randomName(std::mt19937& rng) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string n(1 + rng() % 12, ' ');
+    for (auto& c : n) c = letters[rng() % 52];
+    // A few shared prefixes and duplicates exercise the leaf compression.
+    if (rng() % 4 == 0) n = "Same" + n.substr(0, std::min<std::size_t>(n.size(), 3));
+    return n;
+  }
+
+  test::TempDir m_dir;
+  test::MemoryRecords m_records;
+  std::unique_ptr<CompoundIndex> m_index;
+};
+
+TEST_F(CdxModelTest, RandomChangesKeepEveryTagInModelOrder) {
+  std::mt19937 rng(12345);
+  for (int i = 1; i <= 300; ++i) m_records.records.push_back(makeRecord(randomName(rng), int(rng() % 1000), i));
+  createIndex();
+  ASSERT_TRUE(m_index->check());
+  expectModel();
+  int nextId = 301;
+  for (int step = 1; step <= 4000; ++step) {
+    std::uint32_t count = m_records.recordCount();
+    int op = int(rng() % 10);
+    Status s;
+    if (op < 3 || count < 50) {
+      s = change(count + 1, makeRecord(randomName(rng), int(rng() % 1000), nextId++));
+    } else {
+      std::uint32_t recno = 1 + std::uint32_t(rng() % count);
+      std::string rec = m_records.records[recno - 1];
+      if (op < 6) rec = makeRecord(randomName(rng), num(rec), id(rec), rec[0] == '*');
+      else if (op < 8) rec = makeRecord(name(rec), int(rng() % 1000), id(rec), rec[0] == '*');
+      else rec[0] = rec[0] == '*' ? ' ' : '*';
+      s = change(recno, rec);
+    }
+    ASSERT_TRUE(s) << "step " << step << ": " << s.message();
+    if (step % 250 == 0) {
+      Status c = m_index->check();
+      ASSERT_TRUE(c) << "step " << step << ": " << c.message();
+      expectModel();
+      if (HasFailure()) return;
+    }
+    if (step % 1000 == 0) {  // what is on disk is the same tree
+      m_index.reset();
+      ASSERT_TRUE(CompoundIndex::open(m_dir.file("t.cdx"), m_records, &m_index));
+      ASSERT_TRUE(m_index->check());
+    }
+  }
+  expectModel();
+}
+
+TEST_F(CdxModelTest, ShrinkingToNothingAndGrowingAgain) {
+  std::mt19937 rng(7);
+  for (int i = 1; i <= 400; ++i) m_records.records.push_back(makeRecord(randomName(rng), i, i));
+  createIndex();
+  // Every record's keys move to one end and back: tags drain and refill.
+  for (std::uint32_t r = 1; r <= 400; ++r) {
+    std::string rec = makeRecord("zzzz", 5000 + int(r), int(r) + 100000, true);
+    ASSERT_TRUE(change(r, rec));
+  }
+  ASSERT_TRUE(m_index->check());
+  EXPECT_TRUE(walk("LIVE").empty());
+  expectModel();
+  for (std::uint32_t r = 400; r >= 1; --r) ASSERT_TRUE(change(r, makeRecord(randomName(rng), int(r), int(r))));
+  Status c = m_index->check();
+  ASSERT_TRUE(c) << c.message();
+  expectModel();
+}
+
+TEST_F(CdxModelTest, CandidateKeyClashIsRefusedBeforeAnythingChanges) {
+  for (int i = 1; i <= 20; ++i) m_records.records.push_back(makeRecord("n" + std::to_string(i), i, i));
+  createIndex();
+  std::string clash = makeRecord("other", 1, 5);
+  Status s = change(3, clash);
+  EXPECT_EQ(s.code(), Status::Code::Exists);
+  EXPECT_EQ(s.message(), "Uniqueness of index ID is violated");
+  EXPECT_EQ(id(m_records.records[2]), 3);
+  // Moving a record's key onto itself, or to a free value, is allowed.
+  EXPECT_TRUE(change(3, makeRecord("other", 1, 3)));
+  EXPECT_TRUE(change(3, makeRecord("other", 1, 99)));
+  EXPECT_EQ(change(21, makeRecord("new", 1, 99)).code(), Status::Code::Exists);
+  EXPECT_TRUE(m_index->check());
+  expectModel();
+}
+
+TEST_F(CdxModelTest, ReindexRebuildsIdenticalOrderAndReplacesTheFile) {
+  std::mt19937 rng(99);
+  for (int i = 1; i <= 2000; ++i) m_records.records.push_back(makeRecord(randomName(rng), int(rng() % 50), i));
+  createIndex();
+  for (std::uint32_t r = 1; r <= 2000; r += 3) ASSERT_TRUE(change(r, makeRecord(randomName(rng), 7, int(r))));
+  auto before = walk("LIVE");
+  ASSERT_TRUE(m_index->reindex());
+  EXPECT_EQ(walk("LIVE"), before);
+  ASSERT_TRUE(m_index->check());
+  expectModel();
+  std::unique_ptr<CompoundIndex> again;
+  ASSERT_TRUE(CompoundIndex::open(m_dir.file("t.cdx"), m_records, &again));
+  EXPECT_EQ(again->tagCount(), 5);
+  EXPECT_TRUE(again->check());
+}
+
+TEST_F(CdxModelTest, ReindexFailureLeavesTheOldFile) {
+  for (int i = 1; i <= 10; ++i) m_records.records.push_back(makeRecord("n", i, i));
+  createIndex();
+  std::string before = test::readWholeFile(m_dir.file("t.cdx"));
+  // Two records with one candidate key: the rebuild must refuse.
+  m_records.records[4] = makeRecord("n", 5, 1);
+  Status s = m_index->reindex();
+  EXPECT_EQ(s.code(), Status::Code::Exists);
+  EXPECT_EQ(test::readWholeFile(m_dir.file("t.cdx")), before);
+}
+
+TEST_F(CdxModelTest, SeekFindsExactPartialNextGreaterAndEnd) {
+  const char* names[] = {"apple", "apricot", "banana", "cherry", "cherry", "date"};
+  for (int i = 0; i < 6; ++i) m_records.records.push_back(makeRecord(names[i], i, i + 1));
+  createIndex();
+  int tag = m_index->findTag("UName");
+  ASSERT_GE(tag, 0);
+  EXPECT_EQ(m_index->findTag("nosuch"), -1);
+  struct Case {
+    std::string key;
+    SeekResult result;
+    std::uint32_t recno;
+  } cases[] = {
+      {"APRICOT     ", SeekResult::Found, 2},  // whole key
+      {"AP", SeekResult::Found, 1},            // leading part: the first of several
+      {"CHERRY", SeekResult::Found, 4},        // duplicates: lowest record first
+      {"B", SeekResult::Found, 3},
+      {"BZ", SeekResult::After, 4},            // positioned on the next greater key
+      {"A", SeekResult::Found, 1},
+      {"0", SeekResult::After, 1},
+      {"E", SeekResult::End, 0},               // past the end
+  };
+  for (const auto& c : cases) {
+    TagCursor cur;
+    SeekResult r;
+    ASSERT_TRUE(m_index->seek(tag, c.key, &cur, &r));
+    EXPECT_EQ(r, c.result) << c.key;
+    if (c.result == SeekResult::End) {
+      EXPECT_FALSE(cur.valid);
+      continue;
+    }
+    std::string key;
+    std::uint32_t recno = 0;
+    ASSERT_TRUE(m_index->entry(tag, cur, &key, &recno));
+    EXPECT_EQ(recno, c.recno) << c.key;
+  }
+  // Stepping back from the first entry leaves the tag; from the seek of
+  // "BZ" one step back is banana.
+  TagCursor cur;
+  SeekResult r;
+  ASSERT_TRUE(m_index->seek(tag, "BZ", &cur, &r));
+  ASSERT_TRUE(m_index->prev(tag, &cur));
+  std::string key;
+  std::uint32_t recno = 0;
+  ASSERT_TRUE(m_index->entry(tag, cur, &key, &recno));
+  EXPECT_EQ(recno, 3u);
+}
+
+TEST_F(CdxModelTest, UniqueTagKeepsTheLowestRecordOfEachKey) {
+  for (int i = 1; i <= 6; ++i) m_records.records.push_back(makeRecord(i % 2 ? "odd" : "even", i, i));
+  std::vector<TagSpec> tags(1);
+  tags[0] = {"kind", "name", "", true, false, false};
+  ASSERT_TRUE(CompoundIndex::create(m_dir.file("u.cdx"), m_records, tags, &m_index));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));
+  // The holder of "odd" leaves it: the next record with that key takes over.
+  ASSERT_TRUE(change(1, makeRecord("zebra", 1, 1)));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 3, 1}));
+  ASSERT_TRUE(change(1, makeRecord("odd", 1, 1)));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));
+  EXPECT_TRUE(m_index->check());
+}
+
+} // namespace
+} // namespace pu::table
+
+namespace pu::table {
+namespace {
+
+TEST_F(CdxModelTest, SecondHandleSeesChangesAfterRefresh) {
+  for (int i = 1; i <= 50; ++i) m_records.records.push_back(makeRecord("n" + std::to_string(i), i, i));
+  createIndex();
+  std::unique_ptr<CompoundIndex> other;
+  ASSERT_TRUE(CompoundIndex::open(m_dir.file("t.cdx"), m_records, &other));
+  int tag = other->findTag("id");
+  TagCursor c;
+  ASSERT_TRUE(other->last(tag, &c));  // reads and keeps the nodes
+  ASSERT_TRUE(change(51, makeRecord("new", 1, 500)));
+  ASSERT_TRUE(other->refresh());
+  ASSERT_TRUE(other->last(tag, &c));
+  std::string key;
+  std::uint32_t recno = 0;
+  ASSERT_TRUE(other->entry(tag, c, &key, &recno));
+  EXPECT_EQ(recno, 51u);
+  EXPECT_TRUE(other->check());
+}
+
+} // namespace
+} // namespace pu::table
+
+namespace pu::table {
+namespace {
+
+TEST_F(CdxModelTest, DescendingTagWalksAndSeeksInDescendingOrder) {
+  const char* names[] = {"apple", "cherry", "banana", "cherry", "date"};
+  for (int i = 0; i < 5; ++i) m_records.records.push_back(makeRecord(names[i], i, i + 1));
+  std::vector<TagSpec> tags(1);
+  tags[0] = {"down", "name", "", false, false, true};
+  ASSERT_TRUE(CompoundIndex::create(m_dir.file("d.cdx"), m_records, tags, &m_index));
+  EXPECT_TRUE(m_index->descending(0));
+  EXPECT_EQ(walk("DOWN"), (std::vector<std::uint32_t>{5, 4, 2, 3, 1}));
+  struct Case {
+    std::string key;
+    SeekResult result;
+    std::uint32_t recno;
+  } cases[] = {
+      {"cherry", SeekResult::Found, 4},  // first of the duplicates in this order
+      {"c", SeekResult::Found, 4},
+      {"bz", SeekResult::After, 3},      // next in descending order: banana
+      {"zzz", SeekResult::After, 5},     // greater than all: the first entry
+      {"a", SeekResult::Found, 1},
+      {"0", SeekResult::End, 0},         // smaller than all: past the end
+  };
+  for (const auto& c : cases) {
+    TagCursor cur;
+    SeekResult r;
+    ASSERT_TRUE(m_index->seek(0, c.key, &cur, &r));
+    EXPECT_EQ(r, c.result) << c.key;
+    if (c.result == SeekResult::End) {
+      EXPECT_FALSE(cur.valid);
+      continue;
+    }
+    std::string key;
+    std::uint32_t recno = 0;
+    ASSERT_TRUE(m_index->entry(0, cur, &key, &recno));
+    EXPECT_EQ(recno, c.recno) << c.key;
+  }
+}
+
+} // namespace
+} // namespace pu::table

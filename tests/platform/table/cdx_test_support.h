@@ -1,0 +1,44 @@
+#pragma once
+// Records in memory for index tests, and a minimal reader of .dbf/.fpt files
+// for reading the corpus until the table engine is used in their place.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/table/record_index.h"
+
+namespace pu::test {
+
+// Offsets and the record length filled in from the fields' lengths.
+table::TableSchema makeSchema(std::vector<table::FieldDef> fields);
+
+class MemoryRecords : public table::RecordSource {
+public:
+  explicit MemoryRecords(table::TableSchema schema) : m_schema(std::move(schema)) {}
+  const table::TableSchema& schema() const override { return m_schema; }
+  std::uint32_t recordCount() const override { return std::uint32_t(records.size()); }
+  Status readRecord(std::uint32_t recno, std::string* bytes) override;
+  Status readMemo(std::uint32_t block, std::string* text) override;
+
+  std::string blank() const { return std::string(m_schema.recordLength, ' '); }
+  void setChar(std::string& record, std::string_view field, std::string_view value) const;
+  void setInt(std::string& record, std::string_view field, std::int32_t value) const;
+  void setNumber(std::string& record, std::string_view field, double value) const;  // N: right-aligned text
+  void setDate(std::string& record, std::string_view field, int year, int month, int day) const;
+
+  std::vector<std::string> records;  // record n is records[n - 1]
+  std::map<std::uint32_t, std::string> memos;
+  std::string memoFile;  // a whole .fpt, read when a block is not in memos
+
+private:
+  const table::FieldDef& field(std::string_view name) const;
+  table::TableSchema m_schema;
+};
+
+// Reads every record of a .dbf (and the memo blocks of its .fpt, if any).
+Status readDbfForTest(const std::string& dbfPath, std::unique_ptr<MemoryRecords>* out);
+
+} // namespace pu::test

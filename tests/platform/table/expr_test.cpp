@@ -1,0 +1,189 @@
+// The xBase expression engine: values FoxPro gives for the functions keys use,
+// and refusal of what it does not evaluate.
+#include <gtest/gtest.h>
+
+#include "platform/table/expr_eval.h"
+#include "platform/table/expr_parser.h"
+#include "platform/table/key_builder.h"
+#include "platform/table/key_codec.h"
+#include "tests/platform/table/cdx_test_support.h"
+
+namespace pu::table {
+namespace {
+
+class ExprTest : public ::testing::Test {
+protected:
+  ExprTest() : m_records(schema()) {
+    m_record = m_records.blank();
+    m_records.setChar(m_record, "NAME", "  Mixed Case");
+    m_records.setNumber(m_record, "AMOUNT", 1234.5);
+    m_records.setInt(m_record, "ID", -7);
+    m_records.setDate(m_record, "DAY", 1995, 2, 1);
+  }
+  static TableSchema schema() {
+    FieldDef name, amount, id, day;
+    name.name = "NAME";
+    name.length = 15;
+    amount.name = "AMOUNT";
+    amount.type = 'N';
+    amount.length = 9;
+    amount.decimals = 2;
+    id.name = "ID";
+    id.type = 'I';
+    id.length = 4;
+    day.name = "DAY";
+    day.type = 'D';
+    day.length = 8;
+    return test::makeSchema({name, amount, id, day});
+  }
+
+  Status eval(const std::string& text, expr::Value* v) {
+    std::unique_ptr<expr::Node> root;
+    if (Status s = expr::parse(text, m_records.schema(), {}, &root); !s) return s;
+    expr::EvalContext ctx;
+    ctx.schema = &m_records.schema();
+    ctx.record = m_record;
+    ctx.source = &m_records;
+    return expr::evaluate(*root, ctx, v);
+  }
+  std::string text(const std::string& e) {
+    expr::Value v;
+    Status s = eval(e, &v);
+    EXPECT_TRUE(s) << e << ": " << s.message();
+    return v.text;
+  }
+  double number(const std::string& e) {
+    expr::Value v;
+    EXPECT_TRUE(eval(e, &v)) << e;
+    return v.type == expr::Type::Integer ? v.integer : v.number;
+  }
+  bool logical(const std::string& e) {
+    expr::Value v;
+    EXPECT_TRUE(eval(e, &v)) << e;
+    return v.boolean;
+  }
+
+  test::MemoryRecords m_records;
+  std::string m_record;
+};
+
+TEST_F(ExprTest, TextFunctions) {
+  EXPECT_EQ(text("UPPER(name)"), "  MIXED CASE   ");
+  EXPECT_EQ(text("LOWER(name)"), "  mixed case   ");
+  EXPECT_EQ(text("ALLTRIM(name)"), "Mixed Case");
+  EXPECT_EQ(text("LTRIM(name)"), "Mixed Case   ");
+  EXPECT_EQ(text("TRIM(name)+'|'"), "  Mixed Case|");
+  EXPECT_EQ(text("name-'|'"), "  Mixed Case|   ");
+  EXPECT_EQ(text("LEFT(ALLTRIM(name),3)"), "Mix");
+  EXPECT_EQ(text("RIGHT(TRIM(name),4)"), "Case");
+  EXPECT_EQ(text("SUBSTR(name,3,5)"), "Mixed");
+  EXPECT_EQ(text("SUBS(name,9)"), "Case   ");  // four-letter abbreviation
+  EXPECT_EQ(text("PADL(ALLTRIM(name),12,'*')"), "**Mixed Case");
+  EXPECT_EQ(text("PADR('ab',4)"), "ab  ");
+  EXPECT_EQ(text("PADR(name,4)"), "  Mi");
+  EXPECT_EQ(text("UPPER(t.name)"), text("UPPER(t->name)"));
+  EXPECT_EQ(text("UPPER('\xe9t\xe9')"), "\xc9T\xc9");  // Windows-1252 letters
+}
+
+TEST_F(ExprTest, NumbersAndDates) {
+  EXPECT_EQ(text("STR(amount)"), "      1235");  // rounds half away from zero
+  EXPECT_EQ(text("STR(amount,8,1)"), "  1234.5");
+  EXPECT_EQ(text("STR(2.5,3)"), "  3");
+  EXPECT_EQ(text("STR(-2.5,3)"), " -3");
+  EXPECT_EQ(text("STR(amount,3)"), "***");
+  EXPECT_EQ(text("STR(12.345,5,2)"), "12.35");
+  EXPECT_EQ(text("STR(id,4)"), "  -7");
+  EXPECT_DOUBLE_EQ(number("VAL('  12.5xyz')"), 12.5);
+  EXPECT_DOUBLE_EQ(number("VAL('abc')"), 0);
+  EXPECT_DOUBLE_EQ(number("VAL('-3e2')"), -300);
+  EXPECT_DOUBLE_EQ(number("amount*2-id"), 2476);
+  EXPECT_DOUBLE_EQ(number("day"), 2449750);
+  EXPECT_EQ(text("DTOS(day)"), "19950201");
+  EXPECT_EQ(text("DTOS(day+28)"), "19950301");
+  EXPECT_EQ(text("IIF(id<0,'neg','pos')"), "neg");
+  EXPECT_DOUBLE_EQ(number("IIF(amount>2000,1,id)"), -7);
+}
+
+TEST_F(ExprTest, LogicalOperatorsAndComparisons) {
+  EXPECT_TRUE(logical(".NOT.DELETED().AND..T."));
+  EXPECT_FALSE(logical(".NOT.DELETED().AND..T..AND..NOT..T."));
+  EXPECT_TRUE(logical("!EMPTY(name) .OR. .F."));
+  EXPECT_FALSE(logical("EMPTY(name)"));
+  EXPECT_TRUE(logical("EMPTY(SUBSTR(name,14))"));
+  EXPECT_TRUE(logical("EMPTY(amount-1234.5)"));
+  EXPECT_TRUE(logical("name = '  Mix'"));  // SET EXACT OFF: leading part
+  EXPECT_FALSE(logical("'  Mix' = name"));
+  EXPECT_FALSE(logical("name == '  Mix'"));
+  EXPECT_TRUE(logical("name=>'  A'"));
+  EXPECT_TRUE(logical("'ix' $ name"));
+  EXPECT_TRUE(logical("amount >= 1234.5 .AND. id # 0"));
+  m_record[0] = '*';
+  EXPECT_TRUE(logical("DELETED()"));
+}
+
+TEST_F(ExprTest, RefusesWhatItDoesNotEvaluate) {
+  expr::Value v;
+  EXPECT_EQ(eval("SOUNDEX(name)", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("nosuchfield", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("TTOC(day)", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("name+amount", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("IIF(.T.,name,amount)", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("BINTOC(id,3)", &v).code(), Status::Code::Unsupported);
+  EXPECT_EQ(eval("UPPER(", &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval("name +", &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval("'open", &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval(std::string(5000, '('), &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval(std::string(200, '(') + "1" + std::string(200, ')'), &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval(std::string(300, '-') + "1", &v).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(eval("LEFT(name,3)/2", &v).code(), Status::Code::Unsupported);
+}
+
+TEST_F(ExprTest, KeysSortAsFoxProSortsThem) {
+  // Stored forms seen in files FoxPro wrote.
+  std::string k;
+  key::appendDouble(45, &k);
+  EXPECT_EQ(k, std::string("\xC0\x46\x80\0\0\0\0\0", 8));
+  k.clear();
+  key::appendDouble(2449750, &k);
+  EXPECT_EQ(k, std::string("\xC1\x42\xB0\xAB\0\0\0\0", 8));
+  k.clear();
+  key::appendInt32(18, &k);
+  EXPECT_EQ(k, std::string("\x80\0\0\x12", 4));
+  k.clear();
+  key::appendBinToC(1, 1, &k);
+  EXPECT_EQ(k, "\x81");
+  // Byte order equals numeric order across signs and magnitudes.
+  double values[] = {-1e300, -5, -0.5, 0, 1e-300, 0.5, 3, 1e300};
+  for (std::size_t i = 1; i < std::size(values); ++i) {
+    std::string a, b;
+    key::appendDouble(values[i - 1], &a);
+    key::appendDouble(values[i], &b);
+    EXPECT_LT(a, b) << values[i - 1] << " " << values[i];
+    EXPECT_DOUBLE_EQ(key::decodeDouble(reinterpret_cast<const std::uint8_t*>(b.data())), values[i]);
+  }
+  std::string neg, pos;
+  key::appendInt32(-1, &neg);
+  key::appendInt32(0, &pos);
+  EXPECT_LT(neg, pos);
+  int y, m, d;
+  key::civilFromJulian(key::julianDay(2000, 2, 29), &y, &m, &d);
+  EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
+}
+
+TEST_F(ExprTest, KeyBuilderPadsAndPrefixesNullableKeys) {
+  KeyBuilder kb;
+  ASSERT_TRUE(kb.compile("UPPER(ALLTRIM(name))", "", m_records.schema(), {}, true));
+  EXPECT_EQ(kb.keyLength(), 16u);
+  std::string key;
+  bool in = false;
+  ASSERT_TRUE(kb.build(m_record, &m_records, &key, &in));
+  EXPECT_EQ(key, std::string("\x80MIXED CASE     "));
+  ASSERT_TRUE(kb.compile("day", "amount > 5000", m_records.schema(), {}, false));
+  ASSERT_TRUE(kb.build(m_record, &m_records, &key, &in));
+  EXPECT_FALSE(in);
+  EXPECT_EQ(kb.filler(), 0);
+  EXPECT_EQ(kb.compile("name", "amount", m_records.schema(), {}, false).code(), Status::Code::Unsupported);
+}
+
+} // namespace
+} // namespace pu::table
