@@ -16,19 +16,8 @@ using namespace pu::table;
 constexpr std::uint32_t kRecords = 1000000;
 
 TableSchema benchSchema() {
-  FieldDef name, num, id, code;
-  name.name = "NAME";
-  name.length = 10;
-  num.name = "NUM";
-  num.type = 'N';
-  num.length = 10;
-  num.decimals = 2;
-  id.name = "ID";
-  id.type = 'I';
-  id.length = 4;
-  code.name = "CODE";
-  code.length = 6;
-  return pu::test::makeSchema({name, num, id, code});
+  using pu::test::fieldOf;
+  return pu::test::makeSchema({fieldOf("NAME", 'C', 10), fieldOf("NUM", 'N', 10, 2), fieldOf("ID", 'I', 4), fieldOf("CODE", 'C', 6)});
 }
 
 std::string folder() {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/table/field_value.h"
 #include "platform/table/key_codec.h"
 
 namespace pu::table::expr {
@@ -108,7 +109,7 @@ std::string formatStr(double n, int width, int decimals) {
 std::string dateText(double jd) {
   if (jd <= 0) return std::string(8, ' ');
   int y, m, d;
-  key::civilFromJulian(std::int64_t(std::floor(jd)), &y, &m, &d);
+  civilFromJulian(std::int64_t(std::floor(jd)), &y, &m, &d);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d", std::clamp(y, 0, 9999), m, d);
   return buf;
@@ -234,7 +235,7 @@ Status fieldValue(const FieldDef& f, const EvalContext& ctx, Value* out) {
           parts[i] = parts[i] * 10 + (c - '0');
         }
       if (parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 1 && parts[2] <= 31)
-        out->number = double(key::julianDay(parts[0], parts[1], parts[2]));
+        out->number = double(julianDay(parts[0], parts[1], parts[2]));
       return Status::ok();
     }
     case 'T': {

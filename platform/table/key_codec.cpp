@@ -29,24 +29,4 @@ void appendBinToC(std::int64_t value, unsigned size, std::string* out) {
   for (int i = int(size) - 1; i >= 0; --i) out->push_back(char(u >> (8 * i)));
 }
 
-// Fliegel and Van Flandern's integer conversion, valid for the Gregorian calendar.
-std::int64_t julianDay(int y, int m, int d) {
-  std::int64_t a = (14 - m) / 12;
-  std::int64_t yy = y + 4800 - a;
-  std::int64_t mm = m + 12 * a - 3;
-  return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
-}
-
-void civilFromJulian(std::int64_t jd, int* year, int* month, int* day) {
-  std::int64_t a = jd + 32044;
-  std::int64_t b = (4 * a + 3) / 146097;
-  std::int64_t c = a - 146097 * b / 4;
-  std::int64_t d = (4 * c + 3) / 1461;
-  std::int64_t e = c - 1461 * d / 4;
-  std::int64_t m = (5 * e + 2) / 153;
-  *day = int(e - (153 * m + 2) / 5 + 1);
-  *month = int(m + 3 - 12 * (m / 10));
-  *year = int(100 * b + d - 4800 + m / 10);
-}
-
 } // namespace pu::table::key

@@ -14,8 +14,6 @@ void appendInt32(std::int32_t value, std::string* out);
 // BINTOC(): the low `size` bytes (1, 2 or 4) big-endian, top bit flipped.
 void appendBinToC(std::int64_t value, unsigned size, std::string* out);
 
-// Julian day number of a civil date (1995-02-01 is 2449750).
-std::int64_t julianDay(int year, int month, int day);
-void civilFromJulian(std::int64_t jd, int* year, int* month, int* day);
+// Dates go through julianDay and civilFromJulian of field_value.h.
 
 } // namespace pu::table::key

@@ -15,17 +15,7 @@ namespace pu::table {
 namespace {
 
 TableSchema testSchema() {
-  FieldDef name, num, id;
-  name.name = "NAME";
-  name.type = 'C';
-  name.length = 12;
-  num.name = "NUM";
-  num.type = 'N';
-  num.length = 8;
-  id.name = "ID";
-  id.type = 'I';
-  id.length = 4;
-  return test::makeSchema({name, num, id});
+  return test::makeSchema({test::fieldOf("NAME", 'C', 12), test::fieldOf("NUM", 'N', 8), test::fieldOf("ID", 'I', 4)});
 }
 
 class CdxModelTest : public ::testing::Test {

@@ -8,6 +8,15 @@
 
 namespace pu::test {
 
+table::FieldDef fieldOf(std::string name, char type, std::uint8_t length, std::uint8_t decimals) {
+  table::FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  f.length = length;
+  f.decimals = decimals;
+  return f;
+}
+
 table::TableSchema makeSchema(std::vector<table::FieldDef> fields) {
   table::TableSchema schema;
   std::uint32_t offset = 1;

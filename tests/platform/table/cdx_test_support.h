@@ -12,6 +12,8 @@
 
 namespace pu::test {
 
+// A field as makeSchema takes it: the offset is filled in there.
+table::FieldDef fieldOf(std::string name, char type, std::uint8_t length, std::uint8_t decimals = 0);
 // Offsets and the record length filled in from the fields' lengths.
 table::TableSchema makeSchema(std::vector<table::FieldDef> fields);
 

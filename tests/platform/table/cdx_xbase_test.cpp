@@ -56,17 +56,7 @@ std::string ourListing(CompoundIndex& index, int tag) {
 }
 
 TableSchema schema() {
-  FieldDef name, num, id;
-  name.name = "NAME";
-  name.length = 10;
-  num.name = "NUM";
-  num.type = 'N';
-  num.length = 10;
-  num.decimals = 2;
-  id.name = "ID";
-  id.type = 'I';
-  id.length = 4;
-  return test::makeSchema({name, num, id});
+  return test::makeSchema({test::fieldOf("NAME", 'C', 10), test::fieldOf("NUM", 'N', 10, 2), test::fieldOf("ID", 'I', 4)});
 }
 
 TEST(CdxXBaseTest, HundredThousandKeysChangedInRandomOrder) {

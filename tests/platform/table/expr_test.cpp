@@ -5,6 +5,7 @@
 #include "platform/table/expr_eval.h"
 #include "platform/table/expr_parser.h"
 #include "platform/table/key_builder.h"
+#include "platform/table/field_value.h"
 #include "platform/table/key_codec.h"
 #include "tests/platform/table/cdx_test_support.h"
 
@@ -21,20 +22,8 @@ protected:
     m_records.setDate(m_record, "DAY", 1995, 2, 1);
   }
   static TableSchema schema() {
-    FieldDef name, amount, id, day;
-    name.name = "NAME";
-    name.length = 15;
-    amount.name = "AMOUNT";
-    amount.type = 'N';
-    amount.length = 9;
-    amount.decimals = 2;
-    id.name = "ID";
-    id.type = 'I';
-    id.length = 4;
-    day.name = "DAY";
-    day.type = 'D';
-    day.length = 8;
-    return test::makeSchema({name, amount, id, day});
+    return test::makeSchema({test::fieldOf("NAME", 'C', 15), test::fieldOf("AMOUNT", 'N', 9, 2), test::fieldOf("ID", 'I', 4),
+                             test::fieldOf("DAY", 'D', 8)});
   }
 
   Status eval(const std::string& text, expr::Value* v) {
@@ -166,7 +155,7 @@ TEST_F(ExprTest, KeysSortAsFoxProSortsThem) {
   key::appendInt32(0, &pos);
   EXPECT_LT(neg, pos);
   int y, m, d;
-  key::civilFromJulian(key::julianDay(2000, 2, 29), &y, &m, &d);
+  civilFromJulian(julianDay(2000, 2, 29), &y, &m, &d);
   EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
 }
 
