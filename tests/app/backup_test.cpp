@@ -1,0 +1,182 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "app/prefix_main.h"
+#include "msgbox/msg_box.h"
+#include "msgbox/msg_box_state.h"
+#include "tests/app/fake_file_system.h"
+#include "tests/support/temp_dir.h"
+#include "util/path_globals.h"
+
+namespace pu {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BackupTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    test::writeWholeFile(m_dir.file("standard.dbf"), std::string("dbf contents\0\x1a", 15));
+    test::writeWholeFile(m_dir.file("standard.cdx"), "cdx contents");
+    clearMsgBoxAnswers();
+  }
+  void TearDown() override { clearMsgBoxAnswers(); }
+
+  Text folder() const { return fromUtf8(m_dir.path()); }
+  std::string backup(const std::string& name) const { return m_dir.file("Backups/" + name); }
+  void makeBackups(std::initializer_list<const char*> names) {
+    fs::create_directories(m_dir.file("Backups"));
+    for (const char* name : names) test::writeWholeFile(backup(name), "old");
+  }
+  std::vector<std::string> backupFolderNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir.file("Backups"))) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::TempDir m_dir;
+};
+
+TEST_F(BackupTest, FreshFolderGetsBackupsFolderAndFirstCopies) {
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.cdx", "standard1.dbf"}));
+  EXPECT_EQ(test::readWholeFile(backup("standard1.dbf")), test::readWholeFile(m_dir.file("standard.dbf")));
+  EXPECT_EQ(test::readWholeFile(backup("standard1.cdx")), "cdx contents");
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+}
+
+TEST_F(BackupTest, PathGlobalsTakeTheFolderExactly) {
+  UserDataPath.clear();
+  SharedDataPath.clear();
+  Text chosen = folder() + u"\\";
+  ASSERT_TRUE(PrepareDatabaseFolder(chosen));
+  for (const Text* global : {&DataPath, &TemplatePath, &ClassTablePath, &CourseTablePath}) EXPECT_EQ(*global, chosen);
+  EXPECT_TRUE(UserDataPath.empty());
+  EXPECT_TRUE(SharedDataPath.empty());
+}
+
+TEST_F(BackupTest, EachFileTakesItsOwnFirstFreeNumber) {
+  makeBackups({"standard1.dbf", "standard2.dbf", "standard1.cdx"});
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_TRUE(fs::exists(backup("standard3.dbf")));
+  EXPECT_TRUE(fs::exists(backup("standard2.cdx")));
+  EXPECT_EQ(test::readWholeFile(backup("standard1.dbf")), "old");
+  EXPECT_EQ(backupFolderNames().size(), 5u);
+}
+
+TEST_F(BackupTest, FirstGapIsFilled) {
+  makeBackups({"standard1.dbf", "standard3.dbf"});
+  DataPath = folder();
+  Text made;
+  ASSERT_TRUE(BackupTableFile(folder() + u"\\standard.dbf", &made));
+  EXPECT_EQ(made, folder() + u"\\Backups\\standard2.dbf");
+  EXPECT_TRUE(fs::exists(backup("standard2.dbf")));
+  EXPECT_EQ(test::readWholeFile(backup("standard3.dbf")), "old");
+}
+
+TEST_F(BackupTest, FolderOrOtherCaseNameCountsAsTaken) {
+  fs::create_directories(m_dir.file("Backups/standard1.dbf"));
+  test::writeWholeFile(backup("STANDARD2.DBF"), "old");
+  DataPath = folder();
+  ASSERT_TRUE(BackupTableFile(folder() + u"\\standard.dbf"));
+  EXPECT_TRUE(fs::is_directory(backup("standard1.dbf")));
+  EXPECT_EQ(test::readWholeFile(backup("STANDARD2.DBF")), "old");
+  EXPECT_TRUE(fs::exists(backup("standard3.dbf")));
+}
+
+TEST_F(BackupTest, LowerCaseBackupsFolderIsTheSameFolder) {
+  fs::create_directories(m_dir.file("backups"));
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_TRUE(fs::exists(m_dir.file("backups/standard1.dbf")));
+  EXPECT_FALSE(fs::exists(m_dir.file("Backups")));
+}
+
+TEST_F(BackupTest, TrailingBackslashDoublesTheSeparatorHarmlessly) {
+  ASSERT_TRUE(PrepareDatabaseFolder(folder() + u"\\"));
+  EXPECT_TRUE(fs::exists(backup("standard1.dbf")));
+  EXPECT_TRUE(fs::exists(backup("standard1.cdx")));
+  Text made;
+  ASSERT_TRUE(BackupTableFile(DataPath + u"\\standard.dbf", &made));
+  EXPECT_NE(made.find(u"\\\\Backups\\standard2.dbf"), Text::npos);
+  EXPECT_TRUE(fs::exists(backup("standard2.dbf")));
+}
+
+TEST_F(BackupTest, MissingTablesAreSkippedSilently) {
+  fs::remove(m_dir.file("standard.cdx"));
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+}
+
+TEST_F(BackupTest, UpperCaseTableFilesAreFound) {
+  fs::rename(m_dir.file("standard.dbf"), m_dir.file("STANDARD.DBF"));
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_TRUE(fs::exists(backup("standard1.dbf")));
+}
+
+TEST_F(BackupTest, NoFreeNumberIsAnError) {
+  makeBackups({});
+  test::DelegatingFileSystem fake;
+  fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
+  DataPath = folder();
+  Status s = BackupTableFile(folder() + u"\\standard.dbf");
+  EXPECT_FALSE(s.isOk());
+  EXPECT_TRUE(backupFolderNames().empty());
+}
+
+// A backup that could not be made is never silently followed by changes.
+class BackupFailureTest : public BackupTest {};
+
+TEST_F(BackupFailureTest, BackupsNameTakenByAFileAsksAndStopsOnNo) {
+  test::writeWholeFile(m_dir.file("Backups"), "not a folder");
+  setMsgBoxNextAnswer(MsgResult::No);
+  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
+  // Asked once, about the table, before anything else happens.
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_NE(MsgText.find(u"standard.dbf"), Text::npos);
+  EXPECT_NE(MsgText.find(u"could not be made"), Text::npos);
+  EXPECT_EQ(ButtonCaptions[0], u"&Yes");
+  EXPECT_EQ(ButtonCaptions[1], u"&No");
+  EXPECT_EQ(DefaultButton, 2);
+  EXPECT_EQ(test::readWholeFile(m_dir.file("Backups")), "not a folder");
+}
+
+TEST_F(BackupFailureTest, YesGoesOnWithoutTheBackups) {
+  test::writeWholeFile(m_dir.file("Backups"), "not a folder");
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  EXPECT_TRUE(PrepareDatabaseFolder(folder()));
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
+}
+
+TEST_F(BackupFailureTest, ClosingTheQuestionStops) {
+  test::writeWholeFile(m_dir.file("Backups"), "not a folder");
+  setMsgBoxNextAnswer(MsgResult::None);
+  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
+}
+
+TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {
+  test::DelegatingFileSystem fake;
+  fake.failWrites = [](std::string_view path) { return path.find("standard1.cdx") != std::string_view::npos; };
+  setMsgBoxNextAnswer(MsgResult::No);
+  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
+  // The table's own copy was made; the index's is absent, not half there.
+  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
+  EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
+}
+
+TEST_F(BackupFailureTest, RefusedCreationIsReported) {
+  test::DelegatingFileSystem fake;
+  fake.createFileFailure = [](std::string_view) { return Status::ioError("permission denied"); };
+  DataPath = folder();
+  fs::create_directories(m_dir.file("Backups"));
+  Text made = u"unchanged";
+  EXPECT_FALSE(BackupTableFile(folder() + u"\\standard.dbf", &made).isOk());
+  EXPECT_EQ(made, u"unchanged");
+  EXPECT_TRUE(backupFolderNames().empty());
+}
+
+} // namespace
+} // namespace pu

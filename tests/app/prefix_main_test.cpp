@@ -1,0 +1,173 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/prefix_main.h"
+#include "db/message_hook.h"
+#include "msgbox/msg_box.h"
+#include "msgbox/msg_box_state.h"
+#include "tests/app/ui_driver.h"
+#include "tests/support/temp_dir.h"
+#include "util/path_globals.h"
+
+namespace pu {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Main runs from a scratch working folder, so that a path that lands
+// "wherever the program was started" would show up there.
+class MainTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    clearMsgBoxAnswers();
+    m_previous = fs::current_path();
+    fs::current_path(m_work.path());
+    fs::create_directories(m_db.path());
+    test::writeWholeFile(m_db.file("standard.dbf"), "table");
+    test::writeWholeFile(m_db.file("standard.cdx"), "index");
+    DataPath = u"before";
+  }
+  void TearDown() override {
+    test::cancelWhenShown();
+    fs::current_path(m_previous);
+    clearMsgBoxAnswers();
+  }
+
+  // Answers the folder dialog: types text (unless empty) and presses button.
+  void answerFolderDialog(const std::string& text, const char* button) {
+    test::whenShown(QStringLiteral("frmFolderSelecter"), [text, button](QWidget* dlg) {
+      if (!text.empty()) dlg->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->setText(QString::fromStdString(text));
+      QTest::mouseClick(dlg->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    });
+  }
+  // Notes whether the prefix window came, and what it said, then closes it.
+  void watchPrefixWindow() {
+    test::whenShown(QStringLiteral("frmPrefixUtil"), [this](QWidget* window) {
+      m_prefixWindowShown = true;
+      m_prefixWindowText = window->findChild<QLabel*>(QStringLiteral("lblDatabaseFolder"))->text();
+      QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
+    });
+  }
+  bool workFolderIsEmpty() const { return fs::is_empty(m_work.path()); }
+
+  test::TempDir m_work;
+  test::TempDir m_db;
+  fs::path m_previous;
+  bool m_prefixWindowShown = false;
+  QString m_prefixWindowText;
+};
+
+TEST_F(MainTest, ChosenFolderIsBackedUpThenShown) {
+  answerFolderDialog(m_db.path(), "btnFolderNext");
+  watchPrefixWindow();
+  Main();
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(m_prefixWindowText.contains(QString::fromStdString(m_db.path())));
+  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
+  EXPECT_EQ(CourseTablePath, DataPath);
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
+}
+
+TEST_F(MainTest, PreselectedFolderIsOfferedAndStillConfirmed) {
+  test::whenShown(QStringLiteral("frmFolderSelecter"), [this](QWidget* dlg) {
+    EXPECT_EQ(dlg->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->text().toStdString(), m_db.path());
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
+  });
+  watchPrefixWindow();
+  Main(fromUtf8(m_db.path()));
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard1.dbf")));
+}
+
+TEST_F(MainTest, SecondRunTakesTheNextNumbers) {
+  for (int run = 0; run < 2; ++run) {
+    answerFolderDialog(m_db.path(), "btnFolderNext");
+    watchPrefixWindow();
+    Main();
+  }
+  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.dbf")));
+  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.cdx")));
+}
+
+TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
+  bool rootBackupsBefore = fs::exists("/Backups");
+  answerFolderDialog("", "btnReportPathCancel");
+  watchPrefixWindow();
+  Main();
+  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_TRUE(workFolderIsEmpty());
+  EXPECT_EQ(fs::exists("/Backups"), rootBackupsBefore);
+  EXPECT_FALSE(fs::exists(m_db.file("Backups")));
+}
+
+TEST_F(MainTest, DesignTextIsNotAFolderHere) {
+  // OK without choosing returns "C:\MyPath", which names no place on this system.
+  answerFolderDialog("", "btnFolderNext");
+  watchPrefixWindow();
+  setMsgBoxNextAnswer(MsgResult::Ok);
+  Main();
+  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_EQ(MsgTitle, u"Select Folder");
+  EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
+  EXPECT_TRUE(workFolderIsEmpty());
+}
+
+TEST_F(MainTest, MissingFullPathIsCreatedWithItsBackupsFolder) {
+  std::string typed = m_db.file("fresh/course");
+  answerFolderDialog(typed, "btnFolderNext");
+  watchPrefixWindow();
+  Main();
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::is_directory(typed + "/Backups"));
+  EXPECT_TRUE(fs::is_empty(typed + "/Backups"));
+}
+
+TEST_F(MainTest, FailedBackupAnsweredNoShowsNoWindow) {
+  test::writeWholeFile(m_db.file("Backups"), "in the way");
+  answerFolderDialog(m_db.path(), "btnFolderNext");
+  watchPrefixWindow();
+  test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Backup"));
+    // No is the default: Enter keeps the table untouched.
+    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+  });
+  Main();
+  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_EQ(PressedButton, MsgResult::No);
+}
+
+TEST_F(MainTest, FailedBackupAnsweredYesGoesOn) {
+  test::writeWholeFile(m_db.file("Backups"), "in the way");
+  answerFolderDialog(m_db.path(), "btnFolderNext");
+  watchPrefixWindow();
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  Main();
+  EXPECT_TRUE(m_prefixWindowShown);
+}
+
+TEST_F(MainTest, TableLayerMessagesComeToTheMessageBox) {
+  answerFolderDialog("", "btnReportPathCancel");
+  Main();
+  setMsgBoxNextAnswer(MsgResult::Retry);
+  EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
+  EXPECT_EQ(MsgText, u"Table could not be opened.");
+  EXPECT_EQ(MsgTitle, u"Error");
+}
+
+TEST(HooksTest, FiltersAcceptEverything) {
+  EXPECT_TRUE(FilterEnabled());
+  EXPECT_TRUE(FilterAccepts(QVariant(1), QVariant(QStringLiteral("x"))));
+  EXPECT_TRUE(FilterAccepts(QVariant(), QVariant()));
+}
+
+} // namespace
+} // namespace pu

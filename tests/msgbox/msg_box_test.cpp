@@ -1,0 +1,85 @@
+#include <QApplication>
+#include <QTimer>
+#include <functional>
+
+#include "msgbox/msg_box.h"
+#include "msgbox/msg_box_state.h"
+#include "tests/msgbox/msg_box_test_support.h"
+
+namespace pu {
+namespace {
+
+// Acts on the modal box once MsgBoxEx has shown it.
+void whenBoxOpens(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    act(box);
+  });
+  timer->start(5);
+}
+
+class MsgBoxExTest : public ::testing::Test {
+protected:
+  void TearDown() override { clearMsgBoxAnswers(); }
+};
+
+TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswer) {
+  whenBoxOpens([](QWidget* box) {
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
+    QTest::keyClick(box, Qt::Key_N);
+  });
+  EXPECT_EQ(MsgBoxEx(u"Create it?", MsgButtons::YesNo, Text(u"Create Folder")), MsgResult::No);
+  EXPECT_EQ(PressedButton, MsgResult::No);
+}
+
+TEST_F(MsgBoxExTest, EscapeInOkCancelGivesCancel) {
+  whenBoxOpens([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  EXPECT_EQ(MsgBoxEx(u"Go on?", MsgButtons::OkCancel), MsgResult::Cancel);
+}
+
+TEST_F(MsgBoxExTest, OptionsDefaultToOkOnly) {
+  whenBoxOpens([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  EXPECT_EQ(MsgBoxEx(u"Done."), MsgResult::Ok);
+  EXPECT_EQ(ButtonCaptions[0], u"OK");
+  EXPECT_TRUE(ButtonCaptions[1].empty());
+}
+
+TEST_F(MsgBoxExTest, NextAnswerSkipsTheWindowButRecordsTheQuestion) {
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  setMsgBoxNextAnswer(MsgResult::No);
+  EXPECT_EQ(pendingMsgBoxAnswers(), 2u);
+  EXPECT_EQ(MsgBoxEx(u"first", MsgButtons::YesNo | MsgIcons::Question, Text(u"One")), MsgResult::Yes);
+  EXPECT_EQ(MsgText, u"first");
+  EXPECT_EQ(MsgTitle, u"One");
+  EXPECT_EQ(MsgIcon, MsgIcons::Question);
+  EXPECT_EQ(MsgBoxEx(u"second", MsgButtons::YesNoCancel | MsgDefault::Button3), MsgResult::No);
+  EXPECT_EQ(MsgText, u"second");
+  EXPECT_EQ(DefaultButton, 3);
+  EXPECT_EQ(CancelButton, 3);
+  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(MsgBoxMappingTest, PressedNumbersWithoutAnEntryStayAsTheyAre) {
+  EXPECT_EQ(MapPressedButton(MsgButtons::OkOnly, 0), MsgResult::Ok);
+  EXPECT_EQ(MapPressedButton(MsgButtons::OkOnly, 3), MsgResult::Ok);
+  EXPECT_EQ(MapPressedButton(MsgButtons::YesNo, 0), 0);
+  EXPECT_EQ(MapPressedButton(MsgButtons::YesNo, 3), 3);
+  EXPECT_EQ(MapPressedButton(MsgButtons::RetryCancel, 1), MsgResult::Retry);
+  EXPECT_EQ(MapPressedButton(MsgButtons::AbortRetryIgnore, 3), MsgResult::Ignore);
+}
+
+TEST(MsgBoxStateTest, UnhandledDefaultButtonValueFocusesTheFirst) {
+  (void)SetMsgBoxState(u"m", MsgDefault::Button3, std::nullopt);
+  // 768 has no button of its own; the first one takes the focus.
+  (void)SetMsgBoxState(u"m", MsgDefault::Mask, std::nullopt);
+  EXPECT_EQ(DefaultButton, 1);
+  EXPECT_EQ(SetMsgBoxState(u"m", 7, std::nullopt), MsgButtons::OkOnly);
+}
+
+} // namespace
+} // namespace pu

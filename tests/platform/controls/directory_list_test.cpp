@@ -1,0 +1,121 @@
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "platform/controls/directory_list.h"
+#include "platform/controls/drive_list.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu {
+namespace {
+
+class DirectoryListTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* name : {"beta", "Alpha", "gamma", ".hidden"}) std::filesystem::create_directory(m_dir.file(name));
+    test::writeWholeFile(m_dir.file("afile.txt"), "x");
+  }
+
+  // Entries below the open folder, in order.
+  std::vector<std::string> childrenOf(const DirectoryList& list) {
+    std::vector<std::string> all = list.entries(), children;
+    auto open = std::find(all.begin(), all.end(), list.path());
+    if (open != all.end()) children.assign(open + 1, all.end());
+    return children;
+  }
+
+  test::TempDir m_dir;
+};
+
+TEST_F(DirectoryListTest, ListsParentsThenVisibleSubfoldersSortedWithoutCase) {
+  DirectoryList list;
+  list.setPath(m_dir.path());
+  EXPECT_EQ(list.path(), m_dir.path());
+  std::vector<std::string> all = list.entries();
+  ASSERT_FALSE(all.empty());
+  EXPECT_EQ(all.front(), "/");
+  EXPECT_EQ(childrenOf(list), (std::vector<std::string>{m_dir.file("Alpha"), m_dir.file("beta"), m_dir.file("gamma")}));
+  EXPECT_EQ(list.currentPath(), m_dir.path());
+}
+
+TEST_F(DirectoryListTest, ChangeIsRaisedOnlyWhenTheOpenFolderDiffers) {
+  DirectoryList list;
+  list.setPath(m_dir.path());
+  QSignalSpy changed(&list, &DirectoryList::changed);
+  list.setPath(m_dir.path());
+  EXPECT_EQ(changed.count(), 0);
+  list.setPath(m_dir.file("beta"));
+  EXPECT_EQ(changed.count(), 1);
+}
+
+TEST_F(DirectoryListTest, BackslashesAndLetterCaseAreResolved) {
+  DirectoryList list;
+  list.setPath(m_dir.path() + "\\ALPHA\\");
+  EXPECT_EQ(list.path(), m_dir.file("Alpha"));
+}
+
+TEST_F(DirectoryListTest, ClickHighlightsAndDoubleClickOpens) {
+  DirectoryList list;
+  list.resize(300, 400);
+  list.show();
+  list.setPath(m_dir.path());
+  QSignalSpy clicked(&list, &DirectoryList::clicked);
+  QSignalSpy changed(&list, &DirectoryList::changed);
+  QTreeWidgetItem* gamma = list.entryOf(m_dir.file("gamma"));
+  ASSERT_NE(gamma, nullptr);
+  QRect rect = list.visualItemRect(gamma);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+  EXPECT_EQ(clicked.count(), 1);
+  EXPECT_EQ(list.currentPath(), m_dir.file("gamma"));
+  EXPECT_EQ(list.path(), m_dir.path());
+  EXPECT_EQ(changed.count(), 0);
+
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+  EXPECT_EQ(list.path(), m_dir.file("gamma"));
+  EXPECT_EQ(changed.count(), 1);
+}
+
+TEST_F(DirectoryListTest, EnterOpensTheHighlightedFolder) {
+  DirectoryList list;
+  list.setPath(m_dir.path());
+  list.setCurrentItem(list.entryOf(m_dir.file("Alpha")));
+  QTest::keyClick(&list, Qt::Key_Return);
+  EXPECT_EQ(list.path(), m_dir.file("Alpha"));
+  // Up from there by the parent entry.
+  list.setCurrentItem(list.entryOf(m_dir.path()));
+  QTest::keyClick(&list, Qt::Key_Enter);
+  EXPECT_EQ(list.path(), m_dir.path());
+}
+
+TEST_F(DirectoryListTest, UnreadableFolderStillShowsItsParents) {
+  DirectoryList list;
+  list.setPath(m_dir.file("missing"));
+  EXPECT_EQ(list.entries().back(), m_dir.file("missing"));
+  EXPECT_TRUE(childrenOf(list).empty());
+}
+
+TEST(DriveListTest, DriveOfPicksTheLongestContainingRoot) {
+  std::vector<std::string> drives{"/", "/home", "/media/usb", "/media/usb2"};
+  EXPECT_EQ(DriveList::driveOf(drives, "/home/ann/course"), "/home");
+  EXPECT_EQ(DriveList::driveOf(drives, "/home"), "/home");
+  EXPECT_EQ(DriveList::driveOf(drives, "/homework"), "/");
+  EXPECT_EQ(DriveList::driveOf(drives, "/media/usb2/x"), "/media/usb2");
+  EXPECT_EQ(DriveList::driveOf(drives, "/media/usb/x"), "/media/usb");
+  EXPECT_EQ(DriveList::driveOf(drives, "relative"), "");
+}
+
+TEST(DriveListTest, ListsTheFileSystemRootsAndRaisesChange) {
+  DriveList list;
+  ASSERT_FALSE(list.drives().empty());
+  EXPECT_EQ(list.drives().front(), "/");
+  EXPECT_EQ(list.count(), static_cast<int>(list.drives().size()));
+  if (list.drives().size() < 2) GTEST_SKIP() << "only one root on this machine";
+  QSignalSpy changed(&list, &DriveList::changed);
+  list.setDrive(list.drives()[1] + "/x");
+  EXPECT_EQ(list.drive(), list.drives()[1]);
+  EXPECT_EQ(changed.count(), 1);
+}
+
+} // namespace
+} // namespace pu
