@@ -143,15 +143,15 @@ const KeyBuilder* CompoundIndex::keyBuilder(int tag) const {
 
 TagSpec CompoundIndex::tagSpec(int tag) const {
   const cdx::IndexHeader& h = m_tags[std::size_t(tag)]->tree->header();
-  TagSpec spec;
-  spec.name = m_tags[std::size_t(tag)]->name;
-  spec.keyExpr = h.keyExpr;
-  spec.forExpr = h.forExpr;
-  spec.unique = (h.options & cdx::kOptUnique) != 0;
-  spec.candidate = (h.options & cdx::kOptCandidate) != 0;
-  spec.descending = h.descending;
-  spec.nullable = (h.options & cdx::kOptNullable) != 0;
-  return spec;
+  TagSpec result;
+  result.name = m_tags[std::size_t(tag)]->name;
+  result.keyExpr = h.keyExpr;
+  result.forExpr = h.forExpr;
+  result.unique = (h.options & cdx::kOptUnique) != 0;
+  result.candidate = (h.options & cdx::kOptCandidate) != 0;
+  result.descending = h.descending;
+  result.nullable = (h.options & cdx::kOptNullable) != 0;
+  return result;
 }
 
 // A descending tag stores its keys ascending; its order is the reverse walk.
@@ -407,22 +407,22 @@ Status CompoundIndex::writeAll(const std::vector<TagSpec>& specs) {
   std::vector<KeyBuilder> builders(specs.size());
   std::unordered_set<std::string> names;
   for (std::size_t i = 0; i < specs.size(); ++i) {
-    const TagSpec& spec = specs[i];
-    std::string name = upper(spec.name);
+    const TagSpec& wanted = specs[i];
+    std::string name = upper(wanted.name);
     if (name.empty() || name.size() > 10 || !names.insert(name).second ||
         !std::all_of(name.begin(), name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }))
-      return Status::invalidArgument(m_path + ": bad or repeated tag name \"" + spec.name + "\"");
-    if (Status s = builders[i].compile(spec.keyExpr, spec.forExpr, schema, parseOptions, spec.nullable); !s) return s;
+      return Status::invalidArgument(m_path + ": bad or repeated tag name \"" + wanted.name + "\"");
+    if (Status s = builders[i].compile(wanted.keyExpr, wanted.forExpr, schema, parseOptions, wanted.nullable); !s) return s;
     cdx::BuiltTag& b = built[i];
     b.name = name;
     b.header.keyLength = std::uint16_t(builders[i].keyLength());
-    b.header.options = std::uint8_t(cdx::kOptCompact | cdx::kOptCompound | (spec.unique ? cdx::kOptUnique : 0) |
-                                    (spec.candidate ? cdx::kOptCandidate : 0) | (builders[i].hasFor() ? cdx::kOptFor : 0) |
-                                    (spec.nullable ? cdx::kOptNullable : 0));
+    b.header.options = std::uint8_t(cdx::kOptCompact | cdx::kOptCompound | (wanted.unique ? cdx::kOptUnique : 0) |
+                                    (wanted.candidate ? cdx::kOptCandidate : 0) | (builders[i].hasFor() ? cdx::kOptFor : 0) |
+                                    (wanted.nullable ? cdx::kOptNullable : 0));
     b.header.signature = 1;
-    b.header.descending = spec.descending;
-    b.header.keyExpr = spec.keyExpr;
-    b.header.forExpr = builders[i].hasFor() ? spec.forExpr : "";
+    b.header.descending = wanted.descending;
+    b.header.keyExpr = wanted.keyExpr;
+    b.header.forExpr = builders[i].hasFor() ? wanted.forExpr : "";
     b.entries.keyLength = builders[i].keyLength();
     b.entries.filler = builders[i].filler();
   }
