@@ -374,29 +374,48 @@ Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecor
   return m_deferred ? Status::ok() : flush();
 }
 
+// The change counter moves before the nodes are written, so a program
+// killed halfway still tells the others that their copies are stale.
 Status CompoundIndex::flush() {
-  bool any = false;
-  for (auto& t : m_tags) {
-    if (!t->tree->dirty()) continue;
-    any = true;
-    if (Status s = t->tree->flush(); !s) return s;
-  }
-  if (any) return m_store.writeFileHeader();
+  bool any = std::any_of(m_tags.begin(), m_tags.end(), [](const auto& t) { return t->tree->dirty(); });
+  if (!any) return Status::ok();
+  if (Status s = m_store.writeFileHeader(); !s) return s;
+  for (auto& t : m_tags)
+    if (t->tree->dirty())
+      if (Status s = t->tree->flush(); !s) return s;
   return Status::ok();
 }
 
 Status CompoundIndex::rebuild() { return reindex(); }
 
 Status CompoundIndex::refresh() {
+  bool changed = false;
+  return refresh(&changed);
+}
+
+Status CompoundIndex::refresh(bool* changed) {
+  *changed = false;
   for (auto& t : m_tags)
     if (t->tree->dirty()) return Status::invalidArgument(m_path + ": unwritten changes; flush before refresh");
-  bool changed = false;
-  if (Status s = m_store.changedElsewhere(&changed); !s) return s;
-  if (!changed) return Status::ok();
-  std::unique_ptr<File> file;
-  if (Status s = FileSystem::instance().openFile(m_path, m_options.writable, &file); !s) return s;
+  if (Status s = m_store.changedElsewhere(changed); !s) return s;
+  if (!*changed) return Status::ok();
+  // The same open file, so that an update lock held on it stays.
+  std::unique_ptr<File> file = m_store.releaseFile();
   return load(std::move(file));
 }
+
+Status CompoundIndex::beginChange(bool* changedElsewhere) {
+  *changedElsewhere = false;
+  if (!m_options.writable) return Status::ok();  // changes are refused by checkChange
+  if (Status s = m_store.lockUpdates(); !s) return s;
+  for (auto& t : m_tags)
+    if (t->tree->dirty()) return Status::ok();
+  Status s = refresh(changedElsewhere);
+  if (!s) (void)m_store.unlockUpdates();  // the refresh error is the one to report
+  return s;
+}
+
+Status CompoundIndex::endChange() { return m_store.unlockUpdates(); }
 
 Status CompoundIndex::writeAll(const std::vector<TagSpec>& specs) {
   const TableSchema& schema = m_source.schema();

@@ -84,6 +84,11 @@ public:
   // The key of a record and whether the tag's FOR clause admits it.
   Status recordKey(int tag, std::string_view record, std::string* key, bool* included);
 
+  // The update lock of the file, then refresh(); with deferred writes and
+  // changes of our own still in memory the refresh is left out, as deferred
+  // writes assume that no other program changes the index meanwhile.
+  Status beginChange(bool* changedElsewhere) override;
+  Status endChange() override;
   Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) override;
   Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) override;
   Status rebuild() override;
@@ -99,6 +104,7 @@ public:
   // looked (call when taking a lock in a shared folder). Unflushed changes
   // of our own are an error here.
   Status refresh();
+  Status refresh(bool* changed);
 
   // With deferred writes, changed nodes stay in memory until flush().
   void setDeferredWrites(bool deferred) { m_deferred = deferred; }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/table/cdx_format.h"
+#include "platform/table/lock_offsets.h"
 
 namespace pu::table::cdx {
 
@@ -57,7 +58,31 @@ Status PageStore::changedElsewhere(bool* changed) {
   std::uint32_t freeList = readLe32(p), counter = readLe32(p + 4);
   if (freeList == kNone) freeList = 0;
   *changed = counter != m_counter || freeList != m_freeList;
-  return m_file->size(&m_size);
+  return Status::ok();
+}
+
+Status PageStore::lockUpdates() {
+  // Changes hold the lock for well under a millisecond each, so a short
+  // poll is enough; the bound turns a program that hangs holding the lock
+  // into an error instead of a hang of ours.
+  constexpr int kAttempts = 5000;
+  Status s;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (attempt > 0) FileSystem::instance().sleepMilliseconds(1);
+    s = m_file->lock(kIndexLockOffset, 1, true);
+    if (s) {
+      m_updateLocked = true;
+      return s;
+    }
+    if (s.code() != Status::Code::Locked) return s;
+  }
+  return Status::locked(m_path + ": index kept locked by another program");
+}
+
+Status PageStore::unlockUpdates() {
+  if (!m_updateLocked) return Status::ok();
+  m_updateLocked = false;
+  return m_file->unlock(kIndexLockOffset, 1);
 }
 
 Status PageStore::writeFileHeader() {

@@ -37,8 +37,16 @@ public:
   // Bumps the change counter in the file header.
   Status writeFileHeader();
   // Whether another program has changed the file since we last read or
-  // wrote its header (FoxPro bumps the counter on every change).
+  // wrote its header (FoxPro bumps the counter on every change). One read
+  // of the header's free-list field and counter.
   Status changedElsewhere(bool* changed);
+  // The file's update lock (lock_offsets.h), waited for a few seconds at
+  // most; Status Locked when another program keeps holding it.
+  Status lockUpdates();
+  Status unlockUpdates();
+  // Hands the open file back for a reload of the same file: a lock belongs
+  // to the open file, so reopening the path would drop the update lock.
+  std::unique_ptr<File> releaseFile() { return std::move(m_file); }
 
 private:
   std::unique_ptr<File> m_file;
@@ -48,6 +56,7 @@ private:
   std::uint32_t m_freeList = 0;  // as found in the header
   std::uint32_t m_counter = 0;
   std::vector<std::uint32_t> m_free;
+  bool m_updateLocked = false;
 };
 
 } // namespace pu::table::cdx

@@ -13,6 +13,11 @@ namespace pu::table {
 
 constexpr std::uint64_t kHeaderLockOffset = 0x7FFFFFFEu;
 
+// The update lock of an index file (.cdx): one byte at the same place in the
+// index file, held while a program changes the index. FoxPro-compatible
+// programs take the same byte to read an index, so they wait for our change.
+constexpr std::uint64_t kIndexLockOffset = 0x7FFFFFFEu;
+
 inline std::uint64_t recordLockOffset(std::uint32_t recno) { return kHeaderLockOffset - recno; }
 
 // Holds a file's header lock until it goes out of scope.

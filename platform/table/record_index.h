@@ -2,10 +2,13 @@
 // What a table needs of its production index. Every change of a record's
 // bytes (assignment flushed, append, delete or recall, pack) passes through
 // Table's single write path, which calls these in order:
+//   0. beginChange: the index's update lock, then the index brought up to
+//      date with other programs' changes;
 //   1. checkChange: refuse before anything is written (a tag that cannot be
 //      maintained, a candidate key that would be duplicated);
 //   2. the .dbf bytes are written;
-//   3. applyChange: every tag updated from the old and new record bytes.
+//   3. applyChange: every tag updated from the old and new record bytes;
+//   4. endChange: the update lock released (also after a refusal or failure).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,6 +33,13 @@ public:
 class RecordIndex {
 public:
   virtual ~RecordIndex() = default;
+  // changedElsewhere: another program changed the index (and so, maybe, the
+  // records) since our last change; the table then forgets cached records.
+  virtual Status beginChange(bool* changedElsewhere) {
+    *changedElsewhere = false;
+    return Status::ok();
+  }
+  virtual Status endChange() { return Status::ok(); }
   // oldRecord is empty for an append.
   virtual Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
   virtual Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;

@@ -22,6 +22,12 @@
 //  7. An autoincrement field's next value moves on in its descriptor before
 //     the record that uses it is written; a kill leaves a gap in the
 //     numbers, never the same number twice.
+//  8. Each change holds the index's update lock from before checkChange to
+//     after applyChange, and first rereads the index when another program
+//     changed it; the old record bytes are read under that lock. So two
+//     programs never change the index at once and each works on the
+//     other's last state. A kill drops the lock; the index may then miss
+//     the killed change (check finds it, reindex repairs it).
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -47,6 +53,8 @@ struct FieldSpec {
 };
 
 enum class TableFormat { VisualFoxPro, FoxPro2 };
+
+class IndexChange;
 
 class Table final : public RecordSource {
 public:
@@ -131,6 +139,7 @@ private:
   Status readDirect(std::uint32_t recno, std::string* bytes);
   Status canEdit() const;
   Status edited(const FieldDef& field, Status s);
+  Status beginIndexChange(IndexChange& change);
   Status writeRecord(std::uint32_t recno, const std::string& bytes);
   Status writeAppended(std::uint32_t recno, const std::string& bytes);
   Status writeCount(std::uint32_t count);

@@ -6,6 +6,34 @@
 #include "platform/table/lock_offsets.h"
 
 namespace pu::table {
+
+// Holds the index's update lock for one change (rule 8 of table.h).
+class IndexChange {
+public:
+  explicit IndexChange(RecordIndex* index) : m_index(index) {}
+  ~IndexChange() {
+    if (m_begun) (void)m_index->endChange();  // only on an error path, whose error is returned
+  }
+  IndexChange(const IndexChange&) = delete;
+  IndexChange& operator=(const IndexChange&) = delete;
+  Status begin(bool* changedElsewhere) {
+    *changedElsewhere = false;
+    if (!m_index) return Status::ok();
+    Status s = m_index->beginChange(changedElsewhere);
+    m_begun = s.isOk();
+    return s;
+  }
+  Status end() {
+    if (!m_begun) return Status::ok();
+    m_begun = false;
+    return m_index->endChange();
+  }
+
+private:
+  RecordIndex* m_index;
+  bool m_begun = false;
+};
+
 Status Table::canEdit() const {
   if (!m_writable) return Status::invalidArgument("table '" + m_path + "' is open read-only");
   if (m_recno == 0 && !m_appending) return Status::invalidArgument("table '" + m_path + "' has no current record");
@@ -80,11 +108,24 @@ Status Table::flush() {
   return s;
 }
 
+Status Table::beginIndexChange(IndexChange& change) {
+  bool changedElsewhere = false;
+  Status s = change.begin(&changedElsewhere);
+  if (!s || !changedElsewhere) return s;
+  // Another program wrote since our last change: cached records and the
+  // record count may be stale, and the index reads records by them.
+  dropCache();
+  return refreshCount();
+}
+
 Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
-  std::string old;
-  Status s = readDirect(recno, &old);  // the bytes on disk, not a cached copy
+  IndexChange change(m_index.get());
+  Status s = beginIndexChange(change);
   if (!s) return s;
-  if (old == bytes) return Status::ok();
+  std::string old;
+  s = readDirect(recno, &old);  // the bytes on disk, not a cached copy
+  if (!s) return s;
+  if (old == bytes) return change.end();
   if (m_index) {
     s = m_index->checkChange(recno, old, bytes);
     if (!s) return s;
@@ -102,7 +143,7 @@ Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
       return s;
     }
   }
-  return Status::ok();
+  return change.end();
 }
 
 Status Table::appendStart() {
@@ -140,7 +181,9 @@ Status Table::append() {
 }
 
 Status Table::writeAppended(std::uint32_t recno, const std::string& bytes) {
-  Status s;
+  IndexChange change(m_index.get());
+  Status s = beginIndexChange(change);
+  if (!s) return s;
   if (m_index) {
     s = m_index->checkChange(recno, std::string_view(), bytes);
     if (!s) return s;
@@ -152,8 +195,11 @@ Status Table::writeAppended(std::uint32_t recno, const std::string& bytes) {
   s = writeCount(recno);
   if (!s) return s;
   m_recordCount = recno;
-  if (m_index) return m_index->applyChange(recno, std::string_view(), bytes);
-  return Status::ok();
+  if (m_index) {
+    s = m_index->applyChange(recno, std::string_view(), bytes);
+    if (!s) return s;
+  }
+  return change.end();
 }
 
 Status Table::takeAutoIncrements() {

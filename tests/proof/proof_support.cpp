@@ -1,0 +1,284 @@
+#include "tests/proof/proof_support.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <memory>
+#include <sstream>
+
+#include "platform/fs/file_system.h"
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
+#include "platform/table/value_text.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu::proof {
+namespace {
+
+std::vector<std::string> splitTabs(const std::string& line) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t tab = line.find('\t', at);
+    parts.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+    if (tab == std::string::npos) return parts;
+    at = tab + 1;
+  }
+}
+
+std::string dbfPathOf(const std::string& folder, const std::string& table) { return folder + "/" + table + ".dbf"; }
+
+// A field as the logs write it: numbers as integers, texts trimmed, "*" the
+// deleted flag as 1 or 0.
+Status fieldText(table::Table& t, const std::string& field, std::string* text) {
+  if (field == "*") {
+    *text = t.isDeleted() ? "1" : "0";
+    return Status::ok();
+  }
+  const table::FieldDef* f = t.schema().find(field);
+  if (!f) return Status::notFound("no field " + field + " in " + t.path());
+  table::Value v = t.value(*f);
+  if (v.kind == table::Value::Kind::Number) *text = std::to_string(static_cast<long long>(std::llround(v.number)));
+  else *text = table::valueText(v);
+  return Status::ok();
+}
+
+std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+// Field names are matched without regard to case, as the tables do.
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+} // namespace
+
+StormLog readLog(const std::string& path) {
+  StormLog log;
+  std::string text = test::readWholeFile(path);
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) break;  // cut short by the kill
+    std::string line = text.substr(at, nl - at);
+    at = nl + 1;
+    if (line == "done") {
+      log.done = true;
+      continue;
+    }
+    std::vector<std::string> p = splitTabs(line);
+    if (p.size() < 4 || (p[0] != "B" && p[0] != "E") || p.size() % 2 != 0) continue;
+    Step s;
+    s.kind = p[0][0];
+    s.step = std::stoi(p[1]);
+    s.table = p[2];
+    s.recno = static_cast<std::uint32_t>(std::stoul(p[3]));
+    for (std::size_t i = 4; i + 1 < p.size(); i += 2) s.fields.emplace_back(p[i], p[i + 1]);
+    log.steps.push_back(std::move(s));
+  }
+  return log;
+}
+
+pid_t startStorm(const StormArgs& a) {
+  std::vector<std::string> args = {WRITE_STORM_PATH, a.folder, "--log", a.log, "--seed", std::to_string(a.seed),
+                                   "--count", std::to_string(a.count), "--writer", std::to_string(a.writer),
+                                   "--writers", std::to_string(a.writers)};
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    for (auto& s : args) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int waitStorm(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1000;
+  if (WIFSIGNALED(status)) return -WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+}
+
+Status checkStructure(const std::string& dbfPath, std::uint32_t* count) {
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPath, false, &t);
+  if (!s) return s;
+  if (t->headerRecordCount() > t->recordCount())
+    return Status::corruption(dbfPath + ": header counts " + std::to_string(t->headerRecordCount()) +
+                              " records, the file holds " + std::to_string(t->recordCount()));
+  for (std::uint32_t r = 1; r <= t->recordCount(); ++r) {
+    if (s = t->go(r); !s) return s;
+    char flag = t->current()[0];
+    if (flag != ' ' && flag != '*') return Status::corruption(dbfPath + ": record " + std::to_string(r) + " has a bad deleted flag");
+    for (const table::FieldDef& f : t->schema().fields) {
+      if (f.type != 'M') continue;
+      std::string memo;
+      if (s = t->memoText(f, &memo); !s) return s;
+    }
+  }
+  *count = t->recordCount();
+  return Status::ok();
+}
+
+Status checkTags(const std::string& dbfPath) {
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPath, false, &t);
+  if (!s) return s;
+  std::unique_ptr<table::CompoundIndex> index;
+  table::CdxOpenOptions options;
+  options.writable = false;
+  s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
+  if (!s) return s;
+  return index->check();
+}
+
+Status reindex(const std::string& dbfPath) {
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPath, true, &t);
+  if (!s) return s;
+  std::unique_ptr<table::CompoundIndex> index;
+  s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index);
+  if (!s) return s;
+  return index->reindex();
+}
+
+void Expectation::apply(const StormLog& log) {
+  // Steps of one writer run one after another: only the last can be unfinished.
+  for (std::size_t i = 0; i < log.steps.size(); ++i) {
+    const Step& s = log.steps[i];
+    bool finished = i + 1 < log.steps.size() && log.steps[i + 1].kind == 'E' && log.steps[i + 1].step == s.step;
+    if (s.kind == 'E') {
+      Row& row = m_rows[s.table][s.recno];
+      for (const auto& [f, v] : s.fields) row.fields[upper(f)] = v;
+    } else if (!finished && s.recno != 0) {
+      m_rows[s.table][s.recno].open = true;
+    }
+  }
+}
+
+std::size_t Expectation::rows() const {
+  std::size_t n = 0;
+  for (const auto& [name, rows] : m_rows) n += rows.size();
+  return n;
+}
+
+std::string Expectation::compare(const std::string& folder) {
+  for (auto& [name, rows] : m_rows) {
+    std::unique_ptr<table::Table> t;
+    Status s = table::Table::open(dbfPathOf(folder, name), false, &t);
+    if (!s) return s.message();
+    for (auto& [recno, row] : rows) {
+      if (recno > t->recordCount())
+        return name + ": record " + std::to_string(recno) + " is gone (" + std::to_string(t->recordCount()) + " records)";
+      if (s = t->go(recno); !s) return s.message();
+      if (row.open) {
+        // Whatever the unfinished step left is the value from now on.
+        for (const table::FieldDef& f : t->schema().fields)
+          if (s = fieldText(*t, f.name, &row.fields[upper(f.name)]); !s) return s.message();
+        if (s = fieldText(*t, "*", &row.fields["*"]); !s) return s.message();
+        row.open = false;
+        continue;
+      }
+      for (const auto& [field, want] : row.fields) {
+        std::string got;
+        if (s = fieldText(*t, field, &got); !s) return s.message();
+        if (got != want)
+          return name + ": record " + std::to_string(recno) + " field " + field + " holds \"" + got + "\", the log wrote \"" +
+                 want + "\"";
+      }
+    }
+  }
+  return "";
+}
+
+std::string xbaseListing(const std::string& cdxPath, const std::string& tag) {
+  static const char* script = R"(
+use XBase::Index;
+my ($f, $t) = @ARGV;
+my $c = XBase::Index->new($f, tag => $t, type => 'C') or die XBase::Index->errstr;
+$c->prepare_select;
+while (my ($k, $r) = $c->fetch) { print unpack('H*', $k), "\t$r\n"; }
+)";
+  int status = 0;
+  std::string out = test::runPerl(script, quote(cdxPath) + " " + tag, &status);
+  if (status != 0) return "XBase::Index failed: " + out;
+  return out;
+}
+
+std::string ourListing(const std::string& dbfPath, const std::string& tagName) {
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPath, false, &t);
+  std::unique_ptr<table::CompoundIndex> index;
+  table::CdxOpenOptions options;
+  options.writable = false;
+  if (s) s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
+  if (!s) return s.message();
+  int tag = index->findTag(tagName);
+  if (tag < 0) return "no tag " + tagName;
+  static const char* digits = "0123456789abcdef";
+  std::ostringstream out;
+  table::TagCursor c;
+  s = index->first(tag, &c);
+  while (s && c.valid) {
+    std::string key;
+    std::uint32_t recno = 0;
+    if (s = index->entry(tag, c, &key, &recno); !s) break;
+    while (!key.empty() && static_cast<std::uint8_t>(key.back()) == index->filler(tag)) key.pop_back();
+    for (unsigned char ch : key) out << digits[ch >> 4] << digits[ch & 15];
+    out << "\t" << recno << "\n";
+    s = index->next(tag, &c);
+  }
+  if (!s) return s.message();
+  return out.str();
+}
+
+DbfreadView dbfreadField(const std::string& dbfPath, const std::string& field) {
+  static const char* script = R"(
+import sys, dbfread
+t = dbfread.DBF(sys.argv[1], load=True, raw=True)
+rows = list(t.records) + list(t.deleted)
+print(len(rows))
+for r in rows: print(r[sys.argv[2]].rstrip(b' ').hex())
+)";
+  DbfreadView view;
+  int status = 0;
+  std::string out = test::runPython(script, quote(dbfPath) + " " + field, &status);
+  if (status != 0) {
+    view.error = "dbfread failed: " + out;
+    return view;
+  }
+  std::istringstream in(out);
+  std::string line;
+  if (std::getline(in, line)) view.records = std::stoul(line);
+  while (std::getline(in, line)) view.values.push_back(line);
+  return view;
+}
+
+} // namespace pu::proof
+
+namespace pu::proof {
+
+std::vector<std::string> ourField(const std::string& dbfPath, const std::string& field) {
+  std::vector<std::string> values;
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPath, false, &t);
+  const table::FieldDef* f = s ? t->schema().find(field) : nullptr;
+  if (s && !f) s = Status::notFound("no field " + field);
+  for (std::uint32_t r = 1; s && r <= t->recordCount(); ++r) {
+    if (s = t->go(r); !s) break;
+    std::string_view raw = t->current().substr(f->offset, f->length);
+    while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+    values.push_back(table::hexOf(raw));
+  }
+  if (!s) values.push_back("(" + s.message() + ")");
+  return values;
+}
+
+} // namespace pu::proof
