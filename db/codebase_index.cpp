@@ -36,6 +36,9 @@ Status locateCurrent(OpenTable& t, int tag, TagCursor* cursor) {
   return s;
 }
 
+// Another program may have changed the index since we last read it.
+Status freshIndex(OpenTable& t) { return t.index->refresh(); }
+
 bool keyBegins(const std::string& entryKey, std::string_view key) {
   return key.size() <= entryKey.size() && entryKey.compare(0, key.size(), key) == 0;
 }
@@ -45,6 +48,7 @@ std::int16_t seekKey(OpenTable& t, std::string_view key) {
   int tag = selectedTag(t);
   if (tag < 0) return kResultNoTag;
   Status s = t.index->seekStatus(tag);
+  if (s) s = freshIndex(t);
   if (s && t.index->keyBuilder(tag)->type() != table::expr::Type::Char)
     s = Status::unsupported("tag '" + t.index->tagName(tag) + "' of '" + t.fileName + "' is not sought by text");
   if (!s) return failWith(t, s);
@@ -65,6 +69,7 @@ namespace codebase {
 std::int16_t tagTop(OpenTable& t) {
   int tag = selectedTag(t);
   Status s = tag < 0 ? Status::invalidArgument("no tag selected") : t.index->walkStatus(tag);
+  if (s) s = freshIndex(t);
   TagCursor cursor;
   if (s) s = t.index->first(tag, &cursor);
   if (!s) return failWith(t, s);
@@ -74,6 +79,7 @@ std::int16_t tagTop(OpenTable& t) {
 std::int16_t tagSkip(OpenTable& t, std::int32_t count) {
   int tag = selectedTag(t);
   Status s = tag < 0 ? Status::invalidArgument("no tag selected") : t.index->walkStatus(tag);
+  if (s) s = freshIndex(t);
   if (!s) return failWith(t, s);
   TagCursor cursor;
   if (onRecord(t)) {
@@ -139,7 +145,8 @@ std::int16_t d4seekNext(std::int32_t table, const char* key) {
   if (tag < 0 || !onRecord(*t)) return seekKey(*t, key);
   std::string current;
   bool included = false;
-  Status s = t->index->recordKey(tag, t->table->current(), &current, &included);
+  Status s = freshIndex(*t);
+  if (s) s = t->index->recordKey(tag, t->table->current(), &current, &included);
   if (!s) return failWith(*t, s);
   if (!included || !keyBegins(current, key)) return seekKey(*t, key);
 

@@ -1,0 +1,147 @@
+// Tags through the library calls: seeks and tag order on indexes we write,
+// and tags we cannot maintain on a real FoxPro table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "db/codebase.h"
+#include "db/codebase_wrappers.h"
+#include "db/result_code.h"
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
+#include "tests/support/corpus.h"
+#include "tests/support/temp_dir.h"
+
+namespace pu {
+namespace {
+
+using table::Table;
+
+class CodeBaseIndexTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InitCodeBase();
+    path = dir.file("items.dbf");
+    ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}}, table::TableFormat::VisualFoxPro));
+    std::unique_ptr<Table> t;
+    ASSERT_TRUE(Table::open(path, true, &t));
+    for (auto [text, qty] : {std::pair{"pear", 3}, {"apple", 7}, {"fig", 1}, {"apple", 2}, {"kiwi", 9}}) {
+      ASSERT_TRUE(t->appendStart());
+      t->blank();
+      ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), text));
+      ASSERT_TRUE(t->assignInteger(*t->schema().find("QTY"), qty));
+      ASSERT_TRUE(t->append());
+    }
+    std::unique_ptr<table::CompoundIndex> index;
+    ASSERT_TRUE(table::CompoundIndex::create(dir.file("items.cdx"), *t, {{"Name", "NAME", "", false, false, false, false}}, &index));
+    ASSERT_TRUE(t->setStructuralIndex(true));
+    index.reset();
+    ASSERT_TRUE(t->close());
+    handle = OpenDbf(fromUtf8(path), 0);
+    ASSERT_NE(handle, 0);
+    name = d4field(handle, "NAME");
+  }
+  void TearDown() override { CloseDbf(handle); }
+
+  std::string current() { return toUtf8(FieldStr(name)).substr(0, toUtf8(FieldStr(name)).find(' ')); }
+  std::vector<std::string> walk() {
+    std::vector<std::string> names;
+    for (std::int16_t r = d4top(handle); r == 0; r = d4skip(handle, 1)) names.push_back(current());
+    return names;
+  }
+
+  test::TempDir dir;
+  std::string path;
+  std::int32_t handle = 0;
+  std::int32_t name = 0;
+};
+
+TEST_F(CodeBaseIndexTest, TagsAreFoundByNameWithoutRegardToCaseAndKeepTheirHandle) {
+  std::int32_t tag = d4tag(handle, "NAME");
+  EXPECT_NE(tag, 0);
+  EXPECT_EQ(d4tag(handle, "name"), tag);
+  EXPECT_EQ(d4tag(handle, "missing"), 0);
+  d4tagSelect(handle, tag);
+  EXPECT_EQ(d4tagSelected(handle), tag);
+  d4tagSelect(handle, 0);
+  EXPECT_EQ(d4tagSelected(handle), 0);
+}
+
+TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
+  d4tagSelect(handle, d4tag(handle, "name"));
+  EXPECT_EQ(d4seek(handle, "apple"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 2);  // equal keys in record order
+  EXPECT_EQ(d4seekNext(handle, "apple"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 4);
+  EXPECT_NE(d4seekNext(handle, "apple"), kResultSuccess);
+  EXPECT_EQ(d4seek(handle, "ki"), kResultSuccess);  // a leading part
+  EXPECT_EQ(current(), "kiwi");
+  EXPECT_EQ(d4seek(handle, "grape"), kResultAfter);
+  EXPECT_EQ(current(), "kiwi");
+  EXPECT_EQ(d4seek(handle, "zucchini"), kResultEof);
+  EXPECT_EQ(d4recNo(handle), 6);
+}
+
+TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
+  d4tagSelect(handle, d4tag(handle, "name"));
+  EXPECT_EQ(walk(), (std::vector<std::string>{"apple", "apple", "fig", "kiwi", "pear"}));
+  EXPECT_EQ(d4skip(handle, -1), kResultSuccess);  // from past the end onto the last entry
+  EXPECT_EQ(current(), "pear");
+  EXPECT_EQ(d4skip(handle, -2), kResultSuccess);
+  EXPECT_EQ(current(), "fig");
+  EXPECT_EQ(d4skip(handle, -5), kResultBof);
+  EXPECT_EQ(current(), "apple");
+  d4tagSelect(handle, 0);
+  EXPECT_EQ(walk(), (std::vector<std::string>{"pear", "apple", "fig", "apple", "kiwi"}));
+}
+
+TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {
+  d4tagSelect(handle, d4tag(handle, "name"));
+  ASSERT_EQ(d4seek(handle, "fig"), kResultSuccess);
+  LockRecord(handle);
+  AssignFieldStr(name, u"banana");
+  EXPECT_EQ(d4skip(handle, 1), kResultSuccess);
+  EXPECT_EQ(current(), "kiwi");  // banana's neighbour, not fig's
+  AppendBlank(handle);
+  AssignFieldStr(name, u"cherry");
+  ASSERT_EQ(d4append(handle), kResultSuccess);
+  ASSERT_EQ(d4go(handle, 1), kResultSuccess);
+  d4delete(handle);
+  EXPECT_EQ(walk(), (std::vector<std::string>{"apple", "apple", "banana", "cherry", "kiwi", "pear"}));
+  EmptyDbf(handle);
+  EXPECT_EQ(d4recCountDo(handle), 0);
+  EXPECT_TRUE(walk().empty());
+
+  std::unique_ptr<Table> t;
+  ASSERT_TRUE(Table::open(path, false, &t));
+  std::unique_ptr<table::CompoundIndex> index;
+  ASSERT_TRUE(table::CompoundIndex::open(dir.file("items.cdx"), *t, &index));
+  EXPECT_TRUE(index->check());
+}
+
+TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
+  PU_REQUIRE_CORPUS();
+  test::TempDir dir;
+  for (const char* ext : {".dbf", ".cdx", ".fpt"})
+    std::filesystem::copy_file(test::corpusDir() + "/fb2p/fb2p_free" + ext, dir.file(std::string("free") + ext));
+  std::string before = test::readWholeFile(dir.file("free.dbf"));
+  InitCodeBase();
+  std::int32_t t = OpenDbf(fromUtf8(dir.file("free.dbf")), 0);
+  ASSERT_NE(t, 0);
+  ASSERT_EQ(d4top(t), kResultSuccess);
+  std::int32_t number = d4field(t, "NUMERICO");
+
+  d4tagSelect(t, d4tag(t, "caracter"));  // GENERAL collation: keys are sort weights
+  std::int16_t seek = d4seek(t, "a");
+  EXPECT_TRUE(seek != kResultSuccess && seek != kResultAfter && seek != kResultEof) << seek;
+  d4tagSelect(t, d4tag(t, "entero"));
+  EXPECT_EQ(d4top(t), kResultSuccess);  // walking works
+
+  LockRecord(t);
+  EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
+  CloseDbf(t);
+  EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);
+}
+
+} // namespace
+} // namespace pu
