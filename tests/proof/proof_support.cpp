@@ -198,20 +198,6 @@ std::string Expectation::compare(const std::string& folder) {
   return "";
 }
 
-std::string xbaseListing(const std::string& cdxPath, const std::string& tag) {
-  static const char* script = R"(
-use XBase::Index;
-my ($f, $t) = @ARGV;
-my $c = XBase::Index->new($f, tag => $t, type => 'C') or die XBase::Index->errstr;
-$c->prepare_select;
-while (my ($k, $r) = $c->fetch) { print unpack('H*', $k), "\t$r\n"; }
-)";
-  int status = 0;
-  std::string out = test::runPerl(script, quote(cdxPath) + " " + tag, &status);
-  if (status != 0) return "XBase::Index failed: " + out;
-  return out;
-}
-
 std::string ourListing(const std::string& dbfPath, const std::string& tagName) {
   std::unique_ptr<table::Table> t;
   Status s = table::Table::open(dbfPath, false, &t);

@@ -68,9 +68,8 @@ private:
   std::map<std::string, std::map<std::uint32_t, Row>> m_rows;
 };
 
-// Keys and record numbers of one tag as Perl XBase::Index lists them, and as
-// our own walk lists them in the same form.
-std::string xbaseListing(const std::string& cdxPath, const std::string& tag);
+// Keys and record numbers of one tag as our walk lists them, in the form of
+// test::xbaseTagListing.
 std::string ourListing(const std::string& dbfPath, const std::string& tag);
 // The records python dbfread reads (live and deleted), and the stored bytes
 // of one text field of each, trailing blanks removed, in hexadecimal.

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/fs/file_system.h"
+#include "tests/platform/table/independent_reader.h"
 #include "tests/proof/proof_support.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample/sample_database.h"
@@ -19,7 +20,7 @@ namespace pu::proof {
 namespace {
 
 void expectSameListing(const std::string& folder, const std::string& table, const std::string& tag) {
-  std::string theirs = xbaseListing(folder + "/" + table + ".cdx", tag);
+  std::string theirs = test::xbaseTagListing(folder + "/" + table + ".cdx", tag);
   std::string ours = ourListing(folder + "/" + table + ".dbf", tag);
   EXPECT_GT(ours.size(), 0u);
   if (theirs == ours) return;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/fs/file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "util/general.h"
 
@@ -47,61 +48,39 @@ TEST_F(GeneralFileTest, CopyReplacesTheDestination) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
-// A file system whose writes fail after a given number of bytes.
-class FailingWrites : public FileSystem {
+// Files created while it is in place fail their writes once a byte budget is spent.
+class FailingWrites : public test::ForwardingFileSystem {
 public:
   explicit FailingWrites(std::uint64_t budget) : m_budget(budget) {}
-  std::string resolve(std::string_view p) override { return m_real.resolve(p); }
-  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return m_real.openFile(p, w, f); }
   Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
-    std::unique_ptr<File> real;
-    Status s = m_real.createFile(p, &real);
-    if (s) *f = std::make_unique<Limited>(std::move(real), m_budget);
+    Status s = m_real.createFile(p, f);
+    if (s) *f = std::make_unique<Limited>(std::move(*f), m_budget);
     return s;
   }
-  std::optional<std::int64_t> modifiedTime(std::string_view p) override { return m_real.modifiedTime(p); }
-  bool isDirectory(std::string_view p) override { return m_real.isDirectory(p); }
-  Status makeNormal(std::string_view p) override { return m_real.makeNormal(p); }
-  Status removeFile(std::string_view p) override { return m_real.removeFile(p); }
-  Status rename(std::string_view a, std::string_view b) override { return m_real.rename(a, b); }
-  Status createDirectory(std::string_view p) override { return m_real.createDirectory(p); }
-  Status listDirectories(std::string_view p, std::vector<std::string>* n) override { return m_real.listDirectories(p, n); }
-  std::vector<std::string> roots() override { return m_real.roots(); }
-  std::string currentDirectory() override { return m_real.currentDirectory(); }
-  void sleepMilliseconds(int ms) override { m_real.sleepMilliseconds(ms); }
 
 private:
-  struct Limited : File {
-    Limited(std::unique_ptr<File> f, std::uint64_t budget) : m_file(std::move(f)), m_left(budget) {}
-    Status readAt(std::uint64_t o, void* b, std::size_t n, std::size_t* r) override { return m_file->readAt(o, b, n, r); }
+  struct Limited : test::ForwardingFile {
+    Limited(std::unique_ptr<File> f, std::uint64_t budget) : ForwardingFile(std::move(f)), m_left(budget) {}
     Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
       if (n > m_left) {
-        (void)m_file->writeAt(o, d, static_cast<std::size_t>(m_left));
+        (void)m_inner->writeAt(o, d, static_cast<std::size_t>(m_left));
         m_left = 0;
         return Status::ioError("disk full");
       }
       m_left -= n;
-      return m_file->writeAt(o, d, n);
+      return m_inner->writeAt(o, d, n);
     }
-    Status size(std::uint64_t* b) override { return m_file->size(b); }
-    Status truncate(std::uint64_t b) override { return m_file->truncate(b); }
-    Status sync() override { return m_file->sync(); }
-    Status lock(std::uint64_t o, std::uint64_t l, bool e) override { return m_file->lock(o, l, e); }
-    Status unlock(std::uint64_t o, std::uint64_t l) override { return m_file->unlock(o, l); }
-    const std::string& path() const override { return m_file->path(); }
-    std::unique_ptr<File> m_file;
     std::uint64_t m_left;
   };
-  FileSystem& m_real = FileSystem::instance();
   std::uint64_t m_budget;
 };
 
 TEST_F(GeneralFileTest, AFailedCopyLeavesNoPartialFileUnderAnyName) {
   test::writeWholeFile(dir.file("src"), std::string(3 << 20, 'a'));
-  FailingWrites failing(1 << 20);
-  FileSystem* previous = FileSystem::setInstance(&failing);
-  CopyFile(path("src"), path("dst"));
-  FileSystem::setInstance(previous);
+  {
+    FailingWrites failing(1 << 20);
+    CopyFile(path("src"), path("dst"));
+  }
   EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

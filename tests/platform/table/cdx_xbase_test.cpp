@@ -15,20 +15,6 @@
 namespace pu::table {
 namespace {
 
-std::string xbaseListing(const std::string& cdx, const std::string& tag) {
-  static const char* script = R"(
-use XBase::Index;
-my ($f, $t) = @ARGV;
-my $c = XBase::Index->new($f, tag => $t, type => 'C') or die XBase::Index->errstr;
-$c->prepare_select;
-while (my ($k, $r) = $c->fetch) { print unpack('H*', $k), "\t$r\n"; }
-)";
-  int status = 0;
-  std::string out = test::runPerl(script, "'" + cdx + "' " + tag, &status);
-  if (status != 0) return "XBase::Index failed: " + out;
-  return out;
-}
-
 // Our walk in XBase::Index's form: the key without its trailing filler.
 std::string ourListing(CompoundIndex& index, int tag) {
   static const char* digits = "0123456789abcdef";
@@ -82,7 +68,7 @@ TEST(CdxXBaseTest, HundredThousandKeysChangedInRandomOrder) {
   std::unique_ptr<CompoundIndex> index;
   std::string path = dir.file("big.cdx");
   ASSERT_TRUE(CompoundIndex::create(path, records, tags, &index));
-  for (int t = 0; t < 3; ++t) ASSERT_EQ(xbaseListing(path, index->tagName(t)), ourListing(*index, t));
+  for (int t = 0; t < 3; ++t) ASSERT_EQ(test::xbaseTagListing(path, index->tagName(t)), ourListing(*index, t));
   index->setDeferredWrites(true);
   std::vector<std::uint32_t> order(100000);
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
@@ -100,7 +86,7 @@ TEST(CdxXBaseTest, HundredThousandKeysChangedInRandomOrder) {
     }
     ASSERT_TRUE(index->flush());
     for (int t = 0; t < 3; ++t)
-      ASSERT_EQ(xbaseListing(path, index->tagName(t)), ourListing(*index, t)) << "batch " << batch;
+      ASSERT_EQ(test::xbaseTagListing(path, index->tagName(t)), ourListing(*index, t)) << "batch " << batch;
   }
   Status c = index->check();
   EXPECT_TRUE(c) << c.message();
@@ -144,7 +130,7 @@ TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   Status s = index->check();
   EXPECT_TRUE(s) << s.message();
   for (int t = 0; t < index->tagCount(); ++t)
-    EXPECT_EQ(xbaseListing(dir.file("customer.cdx"), index->tagName(t)), ourListing(*index, t)) << index->tagName(t);
+    EXPECT_EQ(test::xbaseTagListing(dir.file("customer.cdx"), index->tagName(t)), ourListing(*index, t)) << index->tagName(t);
 }
 
 } // namespace
@@ -167,11 +153,11 @@ TEST(CdxXBaseTest, ReindexOfARealIndexMatchesFoxProsOwnOrder) {
     std::unique_ptr<CompoundIndex> index;
     ASSERT_TRUE(CompoundIndex::open(dir.file("t.cdx"), *records, &index));
     std::vector<std::string> before;
-    for (int t = 0; t < index->tagCount(); ++t) before.push_back(xbaseListing(dir.file("t.cdx"), index->tagName(t)));
+    for (int t = 0; t < index->tagCount(); ++t) before.push_back(test::xbaseTagListing(dir.file("t.cdx"), index->tagName(t)));
     Status s = index->reindex();
     ASSERT_TRUE(s) << s.message();
     for (int t = 0; t < index->tagCount(); ++t) {
-      EXPECT_EQ(xbaseListing(dir.file("t.cdx"), index->tagName(t)), before[std::size_t(t)]) << index->tagName(t);
+      EXPECT_EQ(test::xbaseTagListing(dir.file("t.cdx"), index->tagName(t)), before[std::size_t(t)]) << index->tagName(t);
       EXPECT_EQ(ourListing(*index, t), before[std::size_t(t)]) << index->tagName(t);
     }
     EXPECT_TRUE(index->check());

@@ -60,4 +60,18 @@ for i, (r, d) in enumerate(rows):
   return out;
 }
 
+std::string xbaseTagListing(const std::string& cdxPath, const std::string& tag) {
+  static const char* script = R"(
+use XBase::Index;
+my ($f, $t) = @ARGV;
+my $c = XBase::Index->new($f, tag => $t, type => 'C') or die XBase::Index->errstr;
+$c->prepare_select;
+while (my ($k, $r) = $c->fetch) { print unpack('H*', $k), "\t$r\n"; }
+)";
+  int status = 0;
+  std::string out = runPerl(script, quote(cdxPath) + " " + quote(tag), &status);
+  if (status != 0) return "XBase::Index failed: " + out;
+  return out;
+}
+
 } // namespace pu::test

@@ -14,4 +14,9 @@ std::string runPerl(const std::string& script, const std::string& args, int* sta
 // values printed by Python's repr (str for dates); memos as text.
 std::string dbfreadDump(const std::string& path);
 
+// One tag of a .cdx as Perl XBase::Index reads it in character mode, a line
+// per entry: the key in hex (without its trailing filler), TAB, the record
+// number; or a line starting "XBase::Index failed" when it cannot.
+std::string xbaseTagListing(const std::string& cdxPath, const std::string& tag);
+
 } // namespace pu::test

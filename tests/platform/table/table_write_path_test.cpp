@@ -4,6 +4,7 @@
 
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
@@ -124,55 +125,35 @@ TEST_F(TableWritePath, PackRebuildsTheIndexFromTheNewFile) {
   EXPECT_EQ(calls.back().recno, 1u);  // the index saw the packed count
 }
 
-// A file system whose files fail every write after a budget runs out, like a
-// process killed at that write.
-class FailingFile : public File {
+// A file system whose files fail every write (and renames fail) after a
+// budget runs out, like a process killed at that write.
+class FailingFile : public test::ForwardingFile {
 public:
-  FailingFile(std::unique_ptr<File> f, int* budget) : m_f(std::move(f)), m_budget(budget) {}
-  Status readAt(std::uint64_t o, void* b, std::size_t n, std::size_t* r) override { return m_f->readAt(o, b, n, r); }
+  FailingFile(std::unique_ptr<File> f, int* budget) : ForwardingFile(std::move(f)), m_budget(budget) {}
   Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
     if ((*m_budget)-- <= 0) return Status::ioError("injected write failure");
-    return m_f->writeAt(o, d, n);
+    return m_inner->writeAt(o, d, n);
   }
-  Status size(std::uint64_t* b) override { return m_f->size(b); }
-  Status truncate(std::uint64_t b) override { return m_f->truncate(b); }
-  Status sync() override { return m_f->sync(); }
-  Status lock(std::uint64_t o, std::uint64_t l, bool e) override { return m_f->lock(o, l, e); }
-  Status unlock(std::uint64_t o, std::uint64_t l) override { return m_f->unlock(o, l); }
-  const std::string& path() const override { return m_f->path(); }
 
 private:
-  std::unique_ptr<File> m_f;
   int* m_budget;
 };
 
-class FailingFileSystem : public FileSystem {
+class FailingFileSystem : public test::ForwardingFileSystem {
 public:
-  explicit FailingFileSystem(FileSystem* real) : m_real(real) {}
   int budget = 0;
-  std::string resolve(std::string_view p) override { return m_real->resolve(p); }
-  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return wrap(m_real->openFile(p, w, f), f); }
-  Status createFile(std::string_view p, std::unique_ptr<File>* f) override { return wrap(m_real->createFile(p, f), f); }
-  std::optional<std::int64_t> modifiedTime(std::string_view p) override { return m_real->modifiedTime(p); }
-  bool isDirectory(std::string_view p) override { return m_real->isDirectory(p); }
-  Status makeNormal(std::string_view p) override { return m_real->makeNormal(p); }
-  Status removeFile(std::string_view p) override { return m_real->removeFile(p); }
+  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return wrap(m_real.openFile(p, w, f), f); }
+  Status createFile(std::string_view p, std::unique_ptr<File>* f) override { return wrap(m_real.createFile(p, f), f); }
   Status rename(std::string_view a, std::string_view b) override {
     if (budget-- <= 0) return Status::ioError("injected rename failure");
-    return m_real->rename(a, b);
+    return m_real.rename(a, b);
   }
-  Status createDirectory(std::string_view p) override { return m_real->createDirectory(p); }
-  Status listDirectories(std::string_view p, std::vector<std::string>* n) override { return m_real->listDirectories(p, n); }
-  std::vector<std::string> roots() override { return m_real->roots(); }
-  std::string currentDirectory() override { return m_real->currentDirectory(); }
-  void sleepMilliseconds(int ms) override { m_real->sleepMilliseconds(ms); }
 
 private:
   Status wrap(Status s, std::unique_ptr<File>* f) {
     if (s) *f = std::make_unique<FailingFile>(std::move(*f), &budget);
     return s;
   }
-  FileSystem* m_real;
 };
 
 // Runs a change sequence with the Nth write failing, for every N, and checks
@@ -183,11 +164,10 @@ TEST(TableWriteFailure, EveryFailedWriteLeavesATableThatOpens) {
     test::TempDir dir;
     std::string path = dir.file("f.dbf");
     ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 6}, {"NOTES", 'M'}}, TableFormat::VisualFoxPro));
-    FailingFileSystem failing(&FileSystem::instance());
-    failing.budget = n;
-    FileSystem* real = FileSystem::setInstance(&failing);
     bool allDone = false;
     {
+      FailingFileSystem failing;
+      failing.budget = n;
       std::unique_ptr<Table> t;
       if (Table::open(path, true, &t)) {
         const FieldDef* name = t->schema().find("NAME");
@@ -198,7 +178,6 @@ TEST(TableWriteFailure, EveryFailedWriteLeavesATableThatOpens) {
                   t->flush() && t->pack();
       }
     }
-    FileSystem::setInstance(real);
     std::unique_ptr<Table> t;
     Status s = Table::open(path, true, &t);
     ASSERT_TRUE(s) << "failing write " << n << ": " << s.message();
