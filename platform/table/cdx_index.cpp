@@ -255,6 +255,10 @@ Status CompoundIndex::changeKeys(std::uint32_t recno, std::string_view oldRecord
     ChangeKeys& k = m_keys[i];
     k.oldIn = k.newIn = false;
     if (!t.compiled) continue;
+    // Most changes leave most tags alone: when the expressions read the
+    // same bytes in both records, the tag is left as if the record were in
+    // neither, and its keys are not built.
+    if (!oldRecord.empty() && t.builder.sameInputs(oldRecord, newRecord)) continue;
     if (Status s = tagKeys(t, recno, oldRecord, &k.oldKey, &k.oldIn); !s) return s;
     if (Status s = tagKeys(t, recno, newRecord, &k.newKey, &k.newIn); !s) return s;
   }

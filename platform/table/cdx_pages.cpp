@@ -46,9 +46,12 @@ Status PageStore::allocate(std::uint32_t* offset) {
   }
   if (m_size % kPageSize) m_size += kPageSize - m_size % kPageSize;
   if (m_size + kPageSize > 0xFFFFFE00u) return Status::invalidArgument(m_path + ": index file would exceed 4 GB");
+  if (!m_writable) return Status::invalidArgument(m_path + ": opened read-only");
+  // The new node is written whole when it is flushed, after the change
+  // counter like every other node; nothing is written here.
   *offset = std::uint32_t(m_size);
-  std::uint8_t zero[kPageSize] = {};
-  return write(*offset, zero, kPageSize);
+  m_size += kPageSize;
+  return Status::ok();
 }
 
 Status PageStore::changedElsewhere(bool* changed) {

@@ -270,6 +270,29 @@ void CdxTag::countInsert(NodeData* n, std::uint32_t i) {
   n->usedBytes += delta;
 }
 
+// Keeps a leaf's byte count up to date across the removal of entry i (still
+// in place), or marks it unknown when the entry width changes.
+void CdxTag::countErase(NodeData* n, std::uint32_t i) {
+  if (n->usedBytes < 0) return;
+  std::uint32_t maxRecno = 0;
+  for (std::size_t j = 0; j < n->count(); ++j)
+    if (j != i) maxRecno = std::max(maxRecno, n->recnos[j]);
+  if (cdx::leafEntryBytes(keyLength(), maxRecno) != n->entryBytes) {
+    n->usedBytes = -1;
+    return;
+  }
+  const std::size_t len = keyLength();
+  const std::uint8_t* k = &n->keys[std::size_t(i) * len];
+  const std::uint8_t* prev = i ? k - len : nullptr;
+  std::int32_t delta = -std::int32_t(n->entryBytes + cdx::storedKeyBytes(k, prev, keyLength(), m_filler));
+  if (i + 1 < n->count()) {
+    const std::uint8_t* next = k + len;
+    delta += std::int32_t(cdx::storedKeyBytes(next, prev, keyLength(), m_filler)) -
+             std::int32_t(cdx::storedKeyBytes(next, k, keyLength(), m_filler));
+  }
+  n->usedBytes += delta;
+}
+
 void CdxTag::setEntryFromLast(NodeData* parent, std::uint32_t index, const NodeData& child) {
   const std::size_t len = keyLength();
   std::memcpy(&parent->keys[std::size_t(index) * len], &child.keys[(child.count() - 1) * len], len);
@@ -382,7 +405,7 @@ Status CdxTag::split(std::vector<Step>& path, std::size_t level, bool appended) 
 
 Status CdxTag::insert(std::string_view key, std::uint32_t recno) {
   if (key.size() != keyLength()) return Status::invalidArgument("tag " + m_name + ": key of wrong length");
-  std::vector<Step> path;
+  std::vector<Step>& path = m_path;  // reused: no allocation per change
   if (Status s = descend(key, recno, &path); !s) return s;
   Step& leaf = path.back();
   NodeData* n = leaf.node;
@@ -447,15 +470,25 @@ Status CdxTag::tryMerge(std::vector<Step>& path, std::size_t level, bool* merged
   // Measure the joined leaf without building it.
   const std::size_t len = keyLength();
   if ((n->count() + r->count()) * 2 > cdx::kLeafRoom) return Status::ok();  // entries take 2 bytes or more
-  std::uint32_t maxRecno = 0;
-  for (auto v : n->recnos) maxRecno = std::max(maxRecno, v);
-  for (auto v : r->recnos) maxRecno = std::max(maxRecno, v);
-  std::size_t used = (n->count() + r->count()) * cdx::leafEntryBytes(keyLength(), maxRecno);
-  for (std::size_t i = 0; i < n->count() && used <= cdx::kLeafRoom; ++i)
-    used += cdx::storedKeyBytes(&n->keys[i * len], i ? &n->keys[(i - 1) * len] : nullptr, keyLength(), m_filler);
-  for (std::size_t i = 0; i < r->count() && used <= cdx::kLeafRoom; ++i)
-    used += cdx::storedKeyBytes(&r->keys[i * len], i ? &r->keys[(i - 1) * len] : &n->keys[(n->count() - 1) * len],
-                                keyLength(), m_filler);
+  std::size_t used = 0;
+  if (n->usedBytes >= 0 && r->usedBytes >= 0 && n->entryBytes == r->entryBytes && n->count() && r->count()) {
+    // Both counted at one entry width, which the joined leaf keeps; only
+    // the right node's first key gains a predecessor.
+    const std::uint8_t* first = r->keys.data();
+    used = std::size_t(n->usedBytes) + std::size_t(r->usedBytes) +
+           cdx::storedKeyBytes(first, &n->keys[(n->count() - 1) * len], keyLength(), m_filler) -
+           cdx::storedKeyBytes(first, nullptr, keyLength(), m_filler);
+  } else {
+    std::uint32_t maxRecno = 0;
+    for (auto v : n->recnos) maxRecno = std::max(maxRecno, v);
+    for (auto v : r->recnos) maxRecno = std::max(maxRecno, v);
+    used = (n->count() + r->count()) * cdx::leafEntryBytes(keyLength(), maxRecno);
+    for (std::size_t i = 0; i < n->count() && used <= cdx::kLeafRoom; ++i)
+      used += cdx::storedKeyBytes(&n->keys[i * len], i ? &n->keys[(i - 1) * len] : nullptr, keyLength(), m_filler);
+    for (std::size_t i = 0; i < r->count() && used <= cdx::kLeafRoom; ++i)
+      used += cdx::storedKeyBytes(&r->keys[i * len], i ? &r->keys[(i - 1) * len] : &n->keys[(n->count() - 1) * len],
+                                  keyLength(), m_filler);
+  }
   if (used > cdx::kLeafRoom) return Status::ok();
   std::vector<std::uint8_t> keys = n->keys;
   keys.insert(keys.end(), r->keys.begin(), r->keys.end());
@@ -496,7 +529,7 @@ Status CdxTag::collapseRoot() {
 
 Status CdxTag::erase(std::string_view key, std::uint32_t recno) {
   if (key.size() != keyLength()) return Status::invalidArgument("tag " + m_name + ": key of wrong length");
-  std::vector<Step> path;
+  std::vector<Step>& path = m_path;  // reused: no allocation per change
   if (Status s = descend(key, recno, &path); !s) return s;
   const std::size_t len = keyLength();
   std::size_t level = path.size() - 1;
@@ -506,7 +539,7 @@ Status CdxTag::erase(std::string_view key, std::uint32_t recno) {
       compareEntry(&n->keys[std::size_t(leaf.index) * len], n->recnos[leaf.index], bytes(key), recno, len) != 0)
     return Status::corruption(m_store.path() + ": tag " + m_name + " has no entry for record " +
                               std::to_string(recno));
-  n->usedBytes = -1;
+  countErase(n, leaf.index);
   n->keys.erase(n->keys.begin() + std::ptrdiff_t(std::size_t(leaf.index) * len),
                 n->keys.begin() + std::ptrdiff_t(std::size_t(leaf.index + 1) * len));
   n->recnos.erase(n->recnos.begin() + std::ptrdiff_t(leaf.index));
@@ -534,6 +567,15 @@ Status CdxTag::flush() {
       if (!cdx::encodeLeaf(n.keys.data(), n.recnos.data(), n.count(), keyLength(), m_filler, n.attributes, n.left,
                            n.right, page))
         return Status::corruption(where(offset) + ": leaf would overflow its page; not written");
+      // The encoded page tells the byte count the next insertion starts from.
+      const std::int32_t used = std::int32_t(cdx::kLeafRoom - cdx::readLe16(page + 12));
+#ifndef NDEBUG
+      // Splits and merges were decided on the count kept across changes.
+      if (node->usedBytes >= 0 && (node->usedBytes != used || node->entryBytes != page[23]))
+        return Status::corruption(where(offset) + ": leaf byte count kept in memory is out of step; not written");
+#endif
+      node->usedBytes = used;
+      node->entryBytes = page[23];
     } else if (n.count() > cdx::interiorCapacity(keyLength())) {
       return Status::corruption(where(offset) + ": interior node would overflow its page; not written");
     } else

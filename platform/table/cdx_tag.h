@@ -79,6 +79,7 @@ private:
   Status step(TagCursor* cursor, bool forward);
   bool overfull(const cdx::NodeData& n) const;
   void countInsert(cdx::NodeData* n, std::uint32_t index);
+  void countErase(cdx::NodeData* n, std::uint32_t index);
   Status settle(std::vector<Step>& path, std::size_t level, bool appended);
   Status split(std::vector<Step>& path, std::size_t level, bool appended);
   Status propagate(std::vector<Step>& path, std::size_t level);
@@ -105,6 +106,7 @@ private:
   std::vector<std::uint32_t> m_dirty;
   bool m_rootDirty = false;
   std::string m_page;
+  std::vector<Step> m_path;  // insert's and erase's way down
 };
 
 } // namespace pu::table

@@ -1,6 +1,7 @@
 #include "platform/table/key_builder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/table/cdx_format.h"
 #include "platform/table/key_codec.h"
@@ -13,6 +14,18 @@ bool mentionsDeleted(const expr::Node& n) {
   for (const auto& a : n.args)
     if (mentionsDeleted(*a)) return true;
   return false;
+}
+
+// Memo texts are reached through the pointer bytes: a changed memo is
+// written to new blocks, so its pointer changes with it.
+void collectReads(const expr::Node& n, const TableSchema& schema,
+                  std::vector<std::pair<std::uint32_t, std::uint32_t>>* reads) {
+  if (n.op == expr::Op::Field && n.field >= 0 && std::size_t(n.field) < schema.fields.size()) {
+    const FieldDef& f = schema.fields[std::size_t(n.field)];
+    reads->emplace_back(f.offset, f.length);
+  }
+  if (n.op == expr::Op::Deleted) reads->emplace_back(0, 1);
+  for (const auto& a : n.args) collectReads(*a, schema, reads);
 }
 } // namespace
 
@@ -31,6 +44,26 @@ Status KeyBuilder::compile(std::string_view keyExpr, std::string_view forExpr, c
       return Status::unsupported("FOR expression \"" + std::string(forExpr) + "\" is not logical");
   }
   m_usesDeleted = mentionsDeleted(*m_root) || (m_for && mentionsDeleted(*m_for));
+  m_reads.clear();
+  collectReads(*m_root, schema, &m_reads);
+  if (m_for) collectReads(*m_for, schema, &m_reads);
+  if (m_nullFlags >= 0) {
+    const FieldDef& nf = schema.fields[std::size_t(m_nullFlags)];
+    m_reads.emplace_back(nf.offset, nf.length);
+  }
+  // Sorted and joined where they touch, so a check compares few runs.
+  std::sort(m_reads.begin(), m_reads.end());
+  std::size_t runs = 0;
+  for (const auto& r : m_reads) {
+    if (runs && r.first <= m_reads[runs - 1].first + m_reads[runs - 1].second) {
+      auto& last = m_reads[runs - 1];
+      last.second = std::max(last.second, r.first + r.second - last.first);
+    } else {
+      m_reads[runs++] = r;
+    }
+  }
+  m_reads.resize(runs);
+  m_readsEnd = runs ? m_reads.back().first + m_reads.back().second : 0;
   std::uint32_t len = 0;
   m_filler = 0;
   switch (m_root->type) {
@@ -73,6 +106,14 @@ void KeyBuilder::encode(const expr::Value& v, std::string* key) const {
     case expr::Type::Logical: key->push_back(v.boolean ? 'T' : 'F'); break;
     default: key::appendDouble(v.type == expr::Type::Integer ? double(v.integer) : v.number, key); break;
   }
+}
+
+bool KeyBuilder::sameInputs(std::string_view a, std::string_view b) const {
+  // Records of different or short lengths are evaluated, errors included.
+  if (!m_root || a.size() != b.size() || a.size() < m_readsEnd) return false;
+  for (const auto& [offset, length] : m_reads)
+    if (std::memcmp(a.data() + offset, b.data() + offset, length) != 0) return false;
+  return true;
 }
 
 Status KeyBuilder::build(std::string_view record, RecordSource* source, std::string* key, bool* included) const {

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/status.h"
 #include "platform/table/expr_ast.h"
@@ -31,6 +33,9 @@ public:
   Status build(std::string_view record, RecordSource* source, std::string* key, bool* included) const;
   // The same for a value already evaluated (used for seeks on typed values).
   void encode(const expr::Value& value, std::string* key) const;
+  // Whether two versions of a record agree in every byte the key and FOR
+  // expressions read, so that their keys and FOR results are the same.
+  bool sameInputs(std::string_view a, std::string_view b) const;
 
 private:
   std::unique_ptr<expr::Node> m_root;
@@ -42,6 +47,8 @@ private:
   bool m_nullable = false;
   bool m_usesDeleted = false;
   mutable expr::Value m_scratch;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_reads;  // record bytes read: offset, length
+  std::uint32_t m_readsEnd = 0;
 };
 
 } // namespace pu::table

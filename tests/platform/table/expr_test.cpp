@@ -174,5 +174,39 @@ TEST_F(ExprTest, KeyBuilderPadsAndPrefixesNullableKeys) {
   EXPECT_EQ(kb.compile("name", "amount", m_records.schema(), {}, false).code(), Status::Code::Unsupported);
 }
 
+TEST_F(ExprTest, KeyBuilderTellsWhetherAChangeReachesItsInputs) {
+  KeyBuilder kb;
+  ASSERT_TRUE(kb.compile("UPPER(name)+STR(id,5)", ".NOT.DELETED()", m_records.schema(), {}, false));
+  std::string other = m_record;
+  EXPECT_TRUE(kb.sameInputs(m_record, other));
+  m_records.setNumber(other, "AMOUNT", 99.25);
+  m_records.setDate(other, "DAY", 2001, 12, 31);
+  EXPECT_TRUE(kb.sameInputs(m_record, other)) << "amount and day are not read";
+  std::string renamed = m_record;
+  m_records.setChar(renamed, "NAME", "  Mixed Casf");
+  EXPECT_FALSE(kb.sameInputs(m_record, renamed));
+  std::string renumbered = m_record;
+  m_records.setInt(renumbered, "ID", 8);
+  EXPECT_FALSE(kb.sameInputs(m_record, renumbered));
+  std::string deleted = m_record;
+  deleted[0] = '*';
+  EXPECT_FALSE(kb.sameInputs(m_record, deleted)) << "the FOR clause reads the deleted flag";
+  EXPECT_FALSE(kb.sameInputs(m_record, m_record.substr(0, m_record.size() - 1)));
+  EXPECT_FALSE(kb.sameInputs(m_record, std::string()));
+
+  // Without DELETED() the flag is not an input; the keys agree with that.
+  ASSERT_TRUE(kb.compile("day", "amount > 5000", m_records.schema(), {}, false));
+  EXPECT_TRUE(kb.sameInputs(m_record, deleted));
+  std::string a, b;
+  bool inA = false, inB = false;
+  ASSERT_TRUE(kb.build(m_record, &m_records, &a, &inA));
+  ASSERT_TRUE(kb.build(deleted, &m_records, &b, &inB));
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(inA, inB);
+  std::string richer = m_record;
+  m_records.setNumber(richer, "AMOUNT", 6000);
+  EXPECT_FALSE(kb.sameInputs(m_record, richer)) << "the FOR clause reads amount";
+}
+
 } // namespace
 } // namespace pu::table
