@@ -99,7 +99,11 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
 
   auto header = findSection(section);
   if (!header) {
-    m_lines.push_back({"[" + std::string(trim(section)) + "]", ending});
+    // Built by appending: g++ 12 at -O2 mistakes "[" + std::string(...) for an overlapping copy (-Wrestrict).
+    std::string headerLine = "[";
+    headerLine += trim(section);
+    headerLine += ']';
+    m_lines.push_back({headerLine, ending});
     m_lines.push_back({entry, ending});
     return;
   }
