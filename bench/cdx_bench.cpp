@@ -2,6 +2,7 @@
 // full rebuild, on tags of a million keys.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <unistd.h>
@@ -25,6 +26,7 @@ std::string folder() {
   static std::string dir = [] {
     auto d = std::filesystem::temp_directory_path() / ("cdx_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(d);
+    std::atexit([] { std::filesystem::remove_all(folder()); });
     return d.string();
   }();
   return dir;
