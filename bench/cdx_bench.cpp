@@ -7,6 +7,7 @@
 #include <random>
 #include <unistd.h>
 
+#include "bench/bulk_fill.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
 #include "tests/platform/table/cdx_test_support.h"
@@ -26,9 +27,11 @@ std::string folder() {
   static std::string dir = [] {
     auto d = std::filesystem::temp_directory_path() / ("cdx_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(d);
-    std::atexit([] { std::filesystem::remove_all(folder()); });
     return d.string();
   }();
+  // Registered once dir exists, so it runs before dir is destroyed.
+  static const bool cleanup = (std::atexit([] { std::filesystem::remove_all(dir); }), true);
+  (void)cleanup;
   return dir;
 }
 
@@ -142,28 +145,10 @@ void BM_TableKeyChange(benchmark::State& state) {
                        TableFormat::VisualFoxPro))
       std::abort();
     std::unique_ptr<Table> t;
-    if (!Table::open(path, true, &t)) std::abort();
-    const std::uint32_t headerLength = t->header().headerLength;
-    if (t->schema().recordLength != data().records.schema().recordLength) std::abort();
-    t.reset();
-    // Records written in bulk: appends one by one would take minutes.
-    std::unique_ptr<pu::File> f;
-    if (!pu::FileSystem::instance().openFile(path, true, &f)) std::abort();
-    std::string chunk;
-    std::uint64_t at = headerLength;
+    if (!Table::open(path, true, &t) || t->schema().recordLength != data().records.schema().recordLength) std::abort();
+    t.reset();  // the bytes go in behind the engine's back
     const auto& recs = data().records.records;
-    for (std::size_t r = 0; r < recs.size(); ++r) {
-      chunk += recs[r];
-      if (chunk.size() >= (1u << 20) || r + 1 == recs.size()) {
-        if (!f->writeAt(at, chunk.data(), chunk.size())) std::abort();
-        at += chunk.size();
-        chunk.clear();
-      }
-    }
-    char eof = 0x1A;
-    std::uint32_t count = kRecords;
-    if (!f->writeAt(at, &eof, 1) || !f->writeAt(4, &count, 4)) std::abort();
-    f.reset();
+    pu::bench::bulkFill(path, kRecords, [&recs](std::uint32_t r, std::string* chunk) { *chunk += recs[r - 1]; });
     if (!Table::open(path, true, &t)) std::abort();
     std::unique_ptr<CompoundIndex> index;
     if (!CompoundIndex::create(indexPathFor(path), *t, fourTags(), &index)) std::abort();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "bench/bulk_fill.h"
 #include "platform/table/table.h"
 
 namespace {
@@ -21,29 +22,13 @@ const std::string& tablePath() {
     std::string p = "/tmp/pu_table_bench.dbf";
     std::atexit([] { (void)pu::FileSystem::instance().removeFile("/tmp/pu_table_bench.dbf"); });
     if (!Table::create(p, {{"NAME", 'C', 20}, {"QTY", 'N', 8}, {"ID", 'I'}, {"DONE", 'L'}}, pu::table::TableFormat::VisualFoxPro)) std::abort();
-    std::unique_ptr<Table> t;
-    if (!Table::open(p, true, &t)) std::abort();
-    const std::uint32_t headerLength = t->header().headerLength;
-    t.reset();
-    std::unique_ptr<pu::File> f;
-    if (!pu::FileSystem::instance().openFile(p, true, &f)) std::abort();
-    std::string chunk;
-    std::uint64_t at = headerLength;
-    for (std::uint32_t r = 1; r <= kRecords; ++r) {
+    pu::bench::bulkFill(p, kRecords, [](std::uint32_t r, std::string* chunk) {
       char rec[64];
       std::snprintf(rec, sizeof rec, " name %-15u%8u", r, r % 1000);
-      chunk.append(rec, 1 + 20 + 8);
-      chunk.append(reinterpret_cast<const char*>(&r), 4);
-      chunk.push_back(r % 2 ? 'T' : 'F');
-      if (chunk.size() >= (1u << 20) || r == kRecords) {
-        if (!f->writeAt(at, chunk.data(), chunk.size())) std::abort();
-        at += chunk.size();
-        chunk.clear();
-      }
-    }
-    char eof = 0x1A;
-    std::uint32_t count = kRecords;
-    if (!f->writeAt(at, &eof, 1) || !f->writeAt(4, &count, 4)) std::abort();
+      chunk->append(rec, 1 + 20 + 8);
+      chunk->append(reinterpret_cast<const char*>(&r), 4);
+      chunk->push_back(r % 2 ? 'T' : 'F');
+    });
     return p;
   }();
   return path;
