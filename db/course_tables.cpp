@@ -60,19 +60,8 @@ constexpr KnownTable kKnownTables[] = {
     // Any other name is a user table without tag or identity.
 };
 
-Text upper(Text text) {
-  for (char16_t& c : text)
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  return text;
-}
-
-Text trimmed(const Text& text) {
-  std::size_t first = text.find_first_not_of(u' ');
-  return first == Text::npos ? Text() : text.substr(first, text.find_last_not_of(u' ') - first + 1);
-}
-
 KnownTable lookup(const Text& name) {
-  Text wanted = upper(trimmed(name));
+  Text wanted = UpperAscii(TrimSpaces(name));
   for (const KnownTable& t : kKnownTables)
     if (!t.name.empty() && t.name == wanted) return t;
   return {u"", 0, u"", u""};
@@ -116,7 +105,7 @@ TableRec OpenTable(const Text& name, const Text& folder) {
   KnownTable known = lookup(name);
   Text where = folder.empty() ? folderOfKind(known.kind) : folder;
   if (where.empty() && known.kind == 2) return {};
-  if (std::int32_t cached = findCached(upper(where + u"\\" + name + u".DBF"))) return OpenTables[cached];
+  if (std::int32_t cached = findCached(UpperAscii(where + u"\\" + name + u".DBF"))) return OpenTables[cached];
 
   std::int32_t handle = OpenDbf(where + u"\\" + name + u".DBF", 0);
   TableRec rec;
@@ -125,7 +114,7 @@ TableRec OpenTable(const Text& name, const Text& folder) {
   if (!known.tag.empty()) rec.tag = d4tag(handle, toAnsi(Text(known.tag)).c_str());
   if (!known.identity.empty()) rec.identityField = d4field(handle, toAnsi(Text(known.identity)).c_str());
   Text fileName = DbfFileName(handle);
-  rec.name = upper(FileBaseName(fileName));
+  rec.name = UpperAscii(FileBaseName(fileName));
   rec.key = FolderOfPath(fileName) + rec.name + u".DBF";
   OpenTables.append(rec);
   return rec;

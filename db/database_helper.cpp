@@ -5,14 +5,10 @@
 #include "db/array_list.h"
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
+#include "util/general.h"
 
 namespace pu {
 namespace {
-
-Text trimmed(const Text& text) {
-  std::size_t first = text.find_first_not_of(u' ');
-  return first == Text::npos ? Text() : text.substr(first, text.find_last_not_of(u' ') - first + 1);
-}
 
 std::int32_t tagHandle(std::int32_t table, const Text& name) {
   return name.empty() ? 0 : d4tag(table, toAnsi(name).c_str());
@@ -52,11 +48,11 @@ std::int32_t DatabaseHelper::fieldHandle(const Text& field, const Text& table) c
 }
 
 Text DatabaseHelper::FieldValStr(const Text& field, const Text& table) {
-  return trimmed(FieldStr(fieldHandle(field, table)));
+  return TrimSpaces(FieldStr(fieldHandle(field, table)));
 }
 
 Text DatabaseHelper::FieldValMemoStr(const Text& field, const Text& table) {
-  return trimmed(MemoFieldStr(fieldHandle(field, table)));
+  return TrimSpaces(MemoFieldStr(fieldHandle(field, table)));
 }
 
 std::int32_t DatabaseHelper::FieldValLng(const Text& field, const Text& table) { return f4long(fieldHandle(field, table)); }

@@ -106,9 +106,18 @@ Text FolderOfPath(const Text& path) {
   std::size_t sep = lastSeparator(path);
   Text folder = sep != Text::npos ? path.substr(0, sep + 1) : fromUtf8(FileSystem::instance().currentDirectory());
   if (folder.empty() || !isSeparator(folder.back())) folder.push_back(u'\\');
-  for (char16_t& c : folder)
+  return UpperAscii(folder);
+}
+
+Text TrimSpaces(const Text& text) {
+  std::size_t first = text.find_first_not_of(u' ');
+  return first == Text::npos ? Text() : text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
+Text UpperAscii(Text text) {
+  for (char16_t& c : text)
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  return folder;
+  return text;
 }
 
 bool IsDigitChar(const Text& c) { return !c.empty() && c[0] >= u'0' && c[0] <= u'9'; }

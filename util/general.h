@@ -25,6 +25,11 @@ bool IsDigitChar(const Text& c);
 bool IsLetterChar(const Text& c);
 bool IsAlphanumericChar(const Text& c);
 
+// Leading and trailing spaces removed (spaces only, as the callers' Trim).
+Text TrimSpaces(const Text& text);
+// a..z to A..Z; other characters unchanged.
+Text UpperAscii(Text text);
+
 Text RemoveAll(const Text& text, const Text& part);
 Text ReplaceAll(const Text& text, const Text& find, const Text& replacement);
 Text ReplaceAt(const Text& text, int position, int length, const Text& replacement);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/profile/profile.h"
+#include "util/general.h"
 
 namespace pu {
 
@@ -10,19 +11,9 @@ Text IniSection;
 Text IniFileName;
 bool IniReady = false;
 
-namespace {
-
-Text trimSpaces(const Text& text) {
-  std::size_t first = text.find_first_not_of(u' ');
-  if (first == Text::npos) return {};
-  return text.substr(first, text.find_last_not_of(u' ') - first + 1);
-}
-
-} // namespace
-
 void SetIniFile(const Text& section, const Text& file) {
-  IniSection = trimSpaces(section);
-  IniFileName = trimSpaces(file);
+  IniSection = TrimSpaces(section);
+  IniFileName = TrimSpaces(file);
   IniReady = true;
 }
 

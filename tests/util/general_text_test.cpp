@@ -20,6 +20,12 @@ TEST(CharacterClassTest, AsciiRangesOnly) {
   EXPECT_FALSE(IsAlphanumericChar(u""));
 }
 
+TEST(TrimAndCaseTest, SpacesOnlyAndAsciiLettersOnly) {
+  EXPECT_EQ(TrimSpaces(u"  Tree 3 \t "), u"Tree 3 \t");
+  EXPECT_EQ(TrimSpaces(u"   "), u"");
+  EXPECT_EQ(UpperAscii(u"standard.dbf \u00e9"), u"STANDARD.DBF \u00e9");
+}
+
 TEST(ReplaceTest, RemoveAllRemovesOccurrencesARemovalBringsTogether) {
   EXPECT_EQ(RemoveAll(u"aabb", u"ab"), u"");
   EXPECT_EQ(RemoveAll(u"*1.2.* Fractions", u"*"), u"1.2. Fractions");
