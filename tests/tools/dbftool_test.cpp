@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 #include "platform/table/table.h"
 #include "tests/support/corpus.h"
@@ -15,9 +18,9 @@ struct Result {
   std::string out;
 };
 
-Result runTool(const std::string& args) {
+Result runCommand(const std::string& command) {
   Result r;
-  FILE* p = ::popen((std::string(DBFTOOL_PATH) + " " + args + " 2>&1").c_str(), "r");
+  FILE* p = ::popen(command.c_str(), "r");
   if (!p) return r;
   char buf[4096];
   std::size_t n;
@@ -26,6 +29,8 @@ Result runTool(const std::string& args) {
   r.exitCode = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   return r;
 }
+
+Result runTool(const std::string& args) { return runCommand(std::string(DBFTOOL_PATH) + " " + args + " 2>&1"); }
 
 class DbfTool : public ::testing::Test {
 protected:
@@ -89,6 +94,86 @@ TEST(DbfToolCorpus, CheckPassesEveryPublishedTable) {
     Result r = runTool("check " + pu::test::corpusDir() + "/" + table);
     EXPECT_EQ(r.exitCode, 0) << table << ": " << r.out;
   }
+}
+
+struct KeyEntry {
+  std::string recno;
+  std::string key;  // all key bytes
+};
+
+// One tag's entries from `dbftool keys`: quoted text or 0x-prefixed hex.
+std::vector<KeyEntry> parseKeys(const std::string& listing) {
+  std::vector<KeyEntry> entries;
+  std::size_t at = listing.find('\n') + 1;  // past the header line
+  while (at < listing.size()) {
+    std::size_t end = listing.find('\n', at);
+    std::string line = listing.substr(at, end - at);
+    at = end + 1;
+    std::size_t tab = line.find('\t');
+    KeyEntry e{line.substr(0, tab), ""};
+    std::string key = line.substr(tab + 1);
+    if (key.rfind("0x", 0) == 0) {
+      for (std::size_t i = 2; i + 1 < key.size(); i += 2) e.key.push_back(char(std::stoi(key.substr(i, 2), nullptr, 16)));
+    } else {
+      e.key = key.substr(1, key.size() - 2);
+    }
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+// index_dump prints each entry as its key bytes without the trailing filler
+// the leaf stored only as a count, a blank and the record number. Keys may
+// hold any byte, newlines included, so the listing is matched entry by
+// entry: the longest leading part of our key, followed by " recno\n", with
+// nothing but one filler byte (blank or NUL) left of our key.
+std::string compareWithIndexDump(const std::vector<KeyEntry>& ours, const std::string& dump) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < ours.size(); ++i) {
+    const KeyEntry& e = ours[i];
+    const std::string tail = " " + e.recno + "\n";
+    bool matched = false;
+    for (std::size_t len = e.key.size() + 1; len-- > 0 && !matched;) {
+      std::string rest = e.key.substr(len);
+      if (rest.find_first_not_of(rest.empty() ? ' ' : rest[0]) != std::string::npos) continue;
+      if (!rest.empty() && rest[0] != ' ' && rest[0] != '\0') continue;
+      if (dump.compare(at, len, e.key, 0, len) != 0 || dump.compare(at + len, tail.size(), tail) != 0) continue;
+      at += len + tail.size();
+      matched = true;
+    }
+    if (!matched) return "entry " + std::to_string(i + 1) + " (record " + e.recno + ") differs";
+  }
+  return at == dump.size() ? "" : "index_dump lists more entries";
+}
+
+} // namespace
+
+namespace {
+
+TEST(DbfToolCorpus, KeysListEveryReadableTagAsIndexDumpDoes) {
+  PU_REQUIRE_CORPUS();
+  int compared = 0;
+  for (const auto& file : std::filesystem::recursive_directory_iterator(pu::test::corpusDir())) {
+    if (file.path().extension() != ".cdx") continue;
+    std::string cdx = file.path().string();
+    std::string dbf = file.path().parent_path() / (file.path().stem().string() + ".dbf");
+    Result all = runCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' 2>/dev/null");
+    for (std::size_t at = all.out.find("TAG "); at != std::string::npos; at = all.out.find("\nTAG ", at + 1)) {
+      std::size_t nameStart = all.out.find("TAG ", at) + 4;
+      std::string tag = all.out.substr(nameStart, all.out.find(' ', nameStart) - nameStart);
+      Result ours = runCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' " + tag + " 2>/dev/null");
+      if (ours.exitCode != 0) continue;  // a tag we cannot walk (a bitmap tag)
+      std::vector<KeyEntry> entries = parseKeys(ours.out);
+      std::string header = ours.out.substr(0, ours.out.find('\n'));
+      // index_dump walks the leaves left to right: ascending, as stored.
+      if (header.find("descending") != std::string::npos) std::reverse(entries.begin(), entries.end());
+      Result dump = runCommand("/usr/bin/index_dump --type=char '" + cdx + "' " + tag + " 2>/dev/null");
+      ASSERT_EQ(dump.exitCode, 0) << cdx << " " << tag;
+      EXPECT_EQ(compareWithIndexDump(entries, dump.out), "") << cdx << " " << tag;
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, 150);  // the corpus has 171 tags, a few of them bitmap tags
 }
 
 } // namespace

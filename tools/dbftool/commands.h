@@ -11,6 +11,8 @@ int info(const std::string& path, std::ostream& out);
 int dump(const std::string& path, bool csv, std::ostream& out);
 int check(const std::string& path, std::ostream& out);
 int reindex(const std::string& path, std::ostream& out);
+// tagName empty: every tag.
+int keys(const std::string& path, const std::string& tagName, std::ostream& out);
 int makeSample(const std::string& folder, std::int32_t extraNodes, std::ostream& out);
 
 } // namespace dbftool
