@@ -6,26 +6,44 @@
 
 namespace pu::table::cdx {
 
+namespace {
+
+std::uint64_t bigEndian(const std::uint8_t* k, std::size_t from, std::size_t len) {
+  std::uint64_t p = 0;
+  for (std::size_t b = from; b < from + 8; ++b) p = p << 8 | (b < len ? k[b] : 0);
+  return p;
+}
+
+} // namespace
+
 void sortEntries(SortedEntries* e) {
   const std::size_t n = e->count(), len = e->keyLength;
-  // An 8-byte big-endian prefix settles most comparisons without memcmp.
+  const std::uint8_t* keys = e->keys.data();
+  const std::uint32_t* recnos = e->recnos.data();
+  auto before = [&](std::size_t a, std::size_t b) {
+    int c = std::memcmp(keys + a * len, keys + b * len, len);
+    return c ? c < 0 : recnos[a] < recnos[b];
+  };
+  // Keys often come in record order (numbers handed out as records are
+  // added): one pass finds out, and such a tag needs no sort.
+  bool sorted = true;
+  for (std::size_t i = 1; i < n && sorted; ++i) sorted = before(i - 1, i);
+  if (sorted) return;
+  // A 16-byte big-endian prefix settles most comparisons without memcmp.
   struct Item {
-    std::uint64_t prefix;
+    std::uint64_t high, low;
     std::uint32_t index;
   };
   std::vector<Item> items(n);
   for (std::size_t i = 0; i < n; ++i) {
-    std::uint64_t p = 0;
-    const std::uint8_t* k = &e->keys[i * len];
-    for (std::size_t b = 0; b < 8; ++b) p = p << 8 | (b < len ? k[b] : 0);
-    items[i] = {p, std::uint32_t(i)};
+    const std::uint8_t* k = keys + i * len;
+    items[i] = {bigEndian(k, 0, len), bigEndian(k, 8, len), std::uint32_t(i)};
   }
-  const std::uint8_t* keys = e->keys.data();
-  const std::uint32_t* recnos = e->recnos.data();
   std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (len > 8) {
-      int c = std::memcmp(keys + a.index * len + 8, keys + b.index * len + 8, len - 8);
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
+    if (len > 16) {
+      int c = std::memcmp(keys + std::size_t(a.index) * len + 16, keys + std::size_t(b.index) * len + 16, len - 16);
       if (c) return c < 0;
     }
     return recnos[a.index] < recnos[b.index];

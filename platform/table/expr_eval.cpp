@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/table/decimal_text.h"
 #include "platform/table/field_value.h"
 #include "platform/table/key_codec.h"
 
@@ -55,6 +56,8 @@ bool flagBit(const EvalContext& ctx, int bit) {
 }
 
 double parseNumber(std::string_view s) {
+  double quick = 0;
+  if (parseShortDecimal(s, &quick)) return quick;
   std::size_t i = 0;
   while (i < s.size() && (s[i] == ' ' || s[i] == '\0')) ++i;
   std::string t;
@@ -96,10 +99,17 @@ std::string formatStr(double n, int width, int decimals) {
   width = std::min(width, 255);
   decimals = std::clamp(decimals, 0, 18);
   for (int d = decimals; d >= 0; --d) {
-    double scale = std::pow(10.0, d);
-    double r = std::round(n * scale) / scale;  // half away from zero, as FoxPro rounds
     char buf[400];
-    int len = std::snprintf(buf, sizeof buf, "%.*f", d, r);
+    std::size_t quick = 0;
+    int len = 0;
+    if (formatShortDecimal(n, d, buf, &quick)) {
+      len = int(quick);
+      buf[quick] = '\0';
+    } else {
+      double scale = std::pow(10.0, d);
+      double r = std::round(n * scale) / scale;  // half away from zero, as FoxPro rounds
+      len = std::snprintf(buf, sizeof buf, "%.*f", d, r);
+    }
     if (len > 0 && len <= width) return std::string(std::size_t(width - len), ' ') + buf;
     if (len > 0 && d == 0) break;
   }
@@ -171,6 +181,28 @@ bool isEmpty(const Value& v) {
 std::size_t constArg(const Node& n) {
   double v = n.number;
   return v < 0 ? 0 : v > 1000 ? 1000 : std::size_t(v);
+}
+
+// STR() of a numeric field whose bytes are digits as STR() writes them (an
+// optional minus, no leading zero, no decimals asked for) is those bytes
+// right-aligned in the width: what parsing and formatting would give, and
+// the most common piece of an index key, without either.
+bool strOfPlainDigits(const Node& n, const EvalContext& ctx, Value* out) {
+  const Node& a = *n.args[0];
+  if (a.op != Op::Field || (n.args.size() > 2 && constArg(*n.args[2]) != 0)) return false;
+  const FieldDef& f = ctx.schema->fields[std::size_t(a.field)];
+  if ((f.type != 'N' && f.type != 'F') || f.nullBit >= 0 || std::size_t(f.offset) + f.length > ctx.record.size())
+    return false;
+  const std::size_t width = std::min<std::size_t>(n.args.size() > 1 ? constArg(*n.args[1]) : 10, 255);
+  std::string_view text = ctx.record.substr(f.offset, f.length);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  std::string_view digits = text.substr(!text.empty() && text.front() == '-' ? 1 : 0);
+  if (digits.empty() || digits.size() > 15 || text.size() > width || (digits[0] == '0' && text.size() > 1)) return false;
+  for (char c : digits)
+    if (c < '0' || c > '9') return false;
+  out->text.assign(width - text.size(), ' ');
+  out->text.append(text);
+  return true;
 }
 
 } // namespace
@@ -270,6 +302,9 @@ Status evaluate(const Node& n, const EvalContext& ctx, Value* out) {
     case Op::Number: out->number = n.number; return Status::ok();
     case Op::Bool: out->boolean = n.boolean; return Status::ok();
     case Op::Deleted: out->boolean = !ctx.record.empty() && ctx.record[0] == '*'; return Status::ok();
+    case Op::Str:
+      if (strOfPlainDigits(n, ctx, out)) return Status::ok();
+      break;
     case Op::Iif: {
       if (Status s = arg(0, &x); !s) return s;
       bool cond = !x.null && x.boolean;

@@ -93,6 +93,29 @@ TEST_F(ExprTest, NumbersAndDates) {
   EXPECT_DOUBLE_EQ(number("IIF(amount>2000,1,id)"), -7);
 }
 
+// STR() of a field reads the field's digits straight where it can; every
+// spelling of a number a field may hold gives what the arithmetic way gives.
+TEST(ExprStr, OfANumericFieldAsOfItsValue) {
+  test::MemoryRecords records(test::makeSchema({test::fieldOf("N", 'N', 7, 0)}));
+  for (const char* stored : {"      5", "     -5", "      0", "     -0", "    007", "   -007", "  1.50 ", "       ",
+                             "1234567", "  12 3 ", "    +12", "-123456", "***    "}) {
+    std::string record = records.blank();
+    record.replace(1, 7, stored);
+    expr::EvalContext ctx;
+    ctx.schema = &records.schema();
+    ctx.record = record;
+    for (const char* width : {"", ",7", ",9", ",3", ",7,1", ",1"}) {
+      std::unique_ptr<expr::Node> direct, arithmetic;
+      ASSERT_TRUE(expr::parse(std::string("STR(n") + width + ")", records.schema(), {}, &direct));
+      ASSERT_TRUE(expr::parse(std::string("STR(n*1") + width + ")", records.schema(), {}, &arithmetic));
+      expr::Value a, b;
+      ASSERT_TRUE(expr::evaluate(*direct, ctx, &a));
+      ASSERT_TRUE(expr::evaluate(*arithmetic, ctx, &b));
+      EXPECT_EQ(a.text, b.text) << "'" << stored << "' STR(n" << width << ")";
+    }
+  }
+}
+
 TEST_F(ExprTest, LogicalOperatorsAndComparisons) {
   EXPECT_TRUE(logical(".NOT.DELETED().AND..T."));
   EXPECT_FALSE(logical(".NOT.DELETED().AND..T..AND..NOT..T."));
