@@ -27,7 +27,7 @@ Bound bind(std::int32_t handle) {
   Bound b;
   b.field = codebase::field(handle);
   if (!b.field) return b;
-  b.table = codebase::table(b.field->table);
+  b.table = b.field->owner;
   b.def = codebase::fieldDef(*b.field);
   return b;
 }
@@ -96,6 +96,8 @@ std::int32_t d4field(std::int32_t table, const char* name) {
 std::int32_t f4long(std::int32_t field) {
   Bound b = bind(field);
   if (!b.def) return 0;
+  std::int64_t quick = 0;
+  if (table::plainInteger(*b.def, b.table->table->current(), &quick)) return static_cast<std::int32_t>(quick);
   return static_cast<std::int32_t>(longOf(b.table->table->value(*b.def)));
 }
 

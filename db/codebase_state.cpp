@@ -1,18 +1,20 @@
 #include "db/codebase_state.h"
 
 #include <iostream>
+#include <unordered_map>
 
 #include "db/result_code.h"
 
 namespace pu::codebase {
 namespace {
 
+// Looked up on every call, so hashed; entries stay put while others come and go.
 struct Registry {
   std::int32_t next = 1;
-  std::map<std::int32_t, Context> contexts;
-  std::map<std::int32_t, OpenTable> tables;
-  std::map<std::int32_t, OpenField> fields;
-  std::map<std::int32_t, OpenTag> tags;
+  std::unordered_map<std::int32_t, Context> contexts;
+  std::unordered_map<std::int32_t, OpenTable> tables;
+  std::unordered_map<std::int32_t, OpenField> fields;
+  std::unordered_map<std::int32_t, OpenTag> tags;
 };
 
 Registry& registry() {
@@ -34,9 +36,8 @@ OpenField* field(std::int32_t handle) { return lookup(registry().fields, handle)
 OpenTag* tag(std::int32_t handle) { return lookup(registry().tags, handle); }
 
 const table::FieldDef* fieldDef(const OpenField& f) {
-  OpenTable* t = table(f.table);
-  if (!t || !t->table) return nullptr;
-  return &t->table->schema().fields[static_cast<std::size_t>(f.index)];
+  if (!f.owner || !f.owner->table) return nullptr;
+  return &f.owner->table->schema().fields[static_cast<std::size_t>(f.index)];
 }
 
 std::int32_t addContext() {
@@ -53,7 +54,7 @@ std::int32_t addTable(OpenTable t) {
 
 std::int32_t addField(std::int32_t tableHandle, int index) {
   std::int32_t h = registry().next++;
-  registry().fields[h] = OpenField{tableHandle, index, {}};
+  registry().fields[h] = OpenField{tableHandle, table(tableHandle), index, {}};
   return h;
 }
 

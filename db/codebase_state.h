@@ -35,6 +35,7 @@ struct OpenTag {
 
 struct OpenField {
   std::int32_t table = 0;
+  OpenTable* owner = nullptr;  // the table's entry, which outlives its fields
   int index = 0;
   std::string memo;  // last memo text handed out by f4memoPtr
 };

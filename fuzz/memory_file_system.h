@@ -45,6 +45,14 @@ public:
   Status lock(std::uint64_t, std::uint64_t, bool) override { return Status::ok(); }
   Status unlock(std::uint64_t, std::uint64_t) override { return Status::ok(); }
   const std::string& path() const override { return m_path; }
+  // The bytes themselves, as a shared mapping is: room for the largest file
+  // is kept from the first view on, so that growing the file never moves
+  // them under a view of this open or another.
+  Status map(std::uint64_t, char** view) override {
+    if (m_data->capacity() < kMaxFileSize) m_data->reserve(kMaxFileSize);
+    *view = m_data->data();
+    return Status::ok();
+  }
 
 private:
   std::string m_path;

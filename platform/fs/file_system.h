@@ -30,6 +30,20 @@ public:
   virtual Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) = 0;
   virtual Status unlock(std::uint64_t offset, std::uint64_t length) = 0;
   virtual const std::string& path() const = 0;
+  // A view of the file's first `length` bytes that shows every write to
+  // the file at once, ours and other programs' (one page cache), so reads
+  // through it need no call into the system; writable when the file was
+  // opened for writing, and a write through it is seen by others as a
+  // writeAt would be. It stays valid until the next map() or the file's
+  // close. `length` may run past the end of the file, but only bytes inside
+  // the file may be read or written through it (writeAt extends a file),
+  // and the file must not shrink under a view in use. Unsupported where the
+  // file cannot be mapped: the caller uses readAt and writeAt instead.
+  virtual Status map(std::uint64_t length, char** view) {
+    (void)length;
+    *view = nullptr;
+    return Status::unsupported("'" + path() + "' cannot be mapped");
+  }
 };
 
 class FileSystem {

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,8 +34,11 @@ Status statusFromErrno(std::string_view what, std::string_view path) {
 
 class PosixFile final : public File {
 public:
-  PosixFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
-  ~PosixFile() override { ::close(m_fd); }
+  PosixFile(int fd, std::string path, bool writable) : m_fd(fd), m_path(std::move(path)), m_writable(writable) {}
+  ~PosixFile() override {
+    if (m_map) ::munmap(m_map, m_mapLength);
+    ::close(m_fd);
+  }
 
   Status readAt(std::uint64_t offset, void* buffer, std::size_t n, std::size_t* bytesRead) override {
     std::size_t done = 0;
@@ -111,9 +115,28 @@ public:
 
   const std::string& path() const override { return m_path; }
 
+  // MAP_SHARED: the view is the page cache itself, which every process's
+  // reads and writes of the file go through.
+  Status map(std::uint64_t length, char** view) override {
+    if (length == 0) return Status::invalidArgument("cannot map no bytes of '" + m_path + "'");
+    if (!m_map || length > m_mapLength) {
+      void* p = ::mmap(nullptr, static_cast<std::size_t>(length), m_writable ? PROT_READ | PROT_WRITE : PROT_READ,
+                       MAP_SHARED, m_fd, 0);
+      if (p == MAP_FAILED) return statusFromErrno("cannot map", m_path);
+      if (m_map) ::munmap(m_map, m_mapLength);
+      m_map = p;
+      m_mapLength = static_cast<std::size_t>(length);
+    }
+    *view = static_cast<char*>(m_map);
+    return Status::ok();
+  }
+
 private:
   int m_fd;
   std::string m_path;
+  bool m_writable;
+  void* m_map = nullptr;
+  std::size_t m_mapLength = 0;
 };
 
 bool entryExists(const std::string& path) {
@@ -190,7 +213,7 @@ public:
       ::close(fd);
       return Status::ioError("cannot open '" + real + "': not a file");
     }
-    *file = std::make_unique<PosixFile>(fd, real);
+    *file = std::make_unique<PosixFile>(fd, real, writable);
     return Status::ok();
   }
 
@@ -198,7 +221,7 @@ public:
     std::string real = resolve(path);
     int fd = ::open(real.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return statusFromErrno("cannot create", real);
-    *file = std::make_unique<PosixFile>(fd, real);
+    *file = std::make_unique<PosixFile>(fd, real, true);
     return Status::ok();
   }
 

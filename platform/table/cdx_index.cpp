@@ -345,6 +345,7 @@ Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecor
     if (oldIn == newIn && (!newIn || oldKey == newKey)) continue;
     if (!t.maintain) return t.maintain;
     if (!(t.tree->header().options & cdx::kOptUnique)) {
+      if (oldIn && newIn) t.tree->warm(oldKey, recno, newKey, recno);
       if (oldIn)
         if (Status s = t.tree->erase(oldKey, recno); !s) return s;
       if (newIn)

@@ -1,6 +1,9 @@
 #pragma once
-// The pages of one open .cdx file: positioned reads and writes through
-// pu::File, allocation of nodes, and the file header's change counter.
+// The pages of one open .cdx file: reads and writes, allocation of nodes,
+// and the file header's change counter. Where the file can be mapped, pages
+// inside the file are read and written through the shared view (no system
+// call, and other programs see each write at once, as with writeAt); pages
+// that extend the file go through writeAt.
 //
 // Nodes freed by merges are reused within the session but never published
 // in the header's free-list field: how other programs chain free nodes is
@@ -37,8 +40,8 @@ public:
   // Bumps the change counter in the file header.
   Status writeFileHeader();
   // Whether another program has changed the file since we last read or
-  // wrote its header (FoxPro bumps the counter on every change). One read
-  // of the header's free-list field and counter.
+  // wrote its header (FoxPro bumps the counter on every change): the
+  // header's free-list field and counter.
   Status changedElsewhere(bool* changed);
   // The file's update lock (lock_offsets.h), waited for a few seconds at
   // most; Status Locked when another program keeps holding it.
@@ -46,10 +49,20 @@ public:
   Status unlockUpdates();
   // Hands the open file back for a reload of the same file: a lock belongs
   // to the open file, so reopening the path would drop the update lock.
-  std::unique_ptr<File> releaseFile() { return std::move(m_file); }
+  std::unique_ptr<File> releaseFile() {
+    m_view = nullptr;
+    m_viewLength = 0;
+    return std::move(m_file);
+  }
 
 private:
+  bool viewed(std::uint64_t offset, std::size_t n);
+
   std::unique_ptr<File> m_file;
+  char* m_view = nullptr;  // the file mapped shared, or nullptr
+  std::uint64_t m_viewLength = 0;
+  bool m_unmappable = false;  // the file system cannot map: readAt and writeAt
+  std::uint64_t m_diskSize = 0;  // bytes in the file; m_size also counts pages not yet written
   std::string m_path;
   bool m_writable = false;
   std::uint64_t m_size = 0;

@@ -167,6 +167,28 @@ Status encodeDigits(const FieldDef& f, const char* digits, std::string* record) 
 
 } // namespace
 
+bool plainInteger(const FieldDef& f, std::string_view record, std::int64_t* value) {
+  if (f.nullBit >= 0 || std::size_t(f.offset) + f.length > record.size()) return false;
+  const char* p = record.data() + f.offset;
+  if (f.type == 'I' && f.length == 4) {
+    *value = static_cast<std::int32_t>(getLe(record, f.offset, 4));
+    return true;
+  }
+  if (f.type != 'N' && f.type != 'F') return false;
+  std::size_t i = 0, n = f.length;
+  while (i < n && p[i] == ' ') ++i;
+  const bool negative = i < n && p[i] == '-';
+  if (negative) ++i;
+  if (i == n || n - i > 15) return false;
+  std::int64_t v = 0;
+  for (; i < n; ++i) {
+    if (p[i] < '0' || p[i] > '9') return false;
+    v = v * 10 + (p[i] - '0');
+  }
+  *value = negative ? -v : v;
+  return true;
+}
+
 bool isNull(const TableSchema& schema, const FieldDef& f, std::string_view record) {
   if (f.nullBit < 0) return false;
   const FieldDef* nf = schema.find("_NullFlags");

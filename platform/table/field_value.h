@@ -37,6 +37,12 @@ struct Value {
 // schema's record length.
 Value decodeField(const TableSchema& schema, const FieldDef& field, std::string_view record);
 
+// The value of an I field, or of an N or F field holding digits (at most
+// 15, right-aligned, an optional minus sign), straight from the bytes:
+// the common case of decodeField for callers that want a whole number.
+// False for every other field or text; decodeField then decides.
+bool plainInteger(const FieldDef& field, std::string_view record, std::int64_t* value);
+
 // True when the field's _NullFlags bit is set.
 bool isNull(const TableSchema& schema, const FieldDef& field, std::string_view record);
 

@@ -7,6 +7,8 @@ namespace {
 
 constexpr std::size_t kSequentialWindow = 256 * 1024;  // read-ahead for scans
 constexpr std::size_t kRandomWindow = 4 * 1024;        // one page around a jump
+constexpr std::uint64_t kViewSlack = 64u << 20;        // appends grow into the view
+constexpr std::uint64_t kScanAhead = 4096;             // prefetch distance of a scan
 
 } // namespace
 
@@ -77,6 +79,10 @@ Status Table::load() {
   m_recordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_headerRecordCount, fits));
   blankBuffer();
   dropCache();
+  m_live = false;
+  m_view = nullptr;  // a new file (after a pack) is mapped afresh
+  m_viewLength = 0;
+  m_viewless = false;
   bool memoField = std::any_of(schema().fields.begin(), schema().fields.end(),
                                [](const FieldDef& f) { return f.type == 'M' || f.type == 'G' || f.type == 'W'; });
   if (memoField && !m_memo) {
@@ -110,6 +116,25 @@ Status Table::refreshCount() {
   return Status::ok();
 }
 
+// Whether record recno is read through the view, mapping more of the file
+// when the record lies past the part mapped so far.
+bool Table::mapped(std::uint32_t recno) {
+  const std::uint64_t end = recordOffset(recno) + schema().recordLength;
+  if (end <= m_viewLength) return true;
+  if (m_viewless) return false;
+  const std::uint64_t want = end + end / 8 + kViewSlack;
+  char* view = nullptr;
+  if (!m_file->map(want, &view)) {
+    m_viewless = true;
+    m_view = nullptr;
+    m_viewLength = 0;
+    return false;
+  }
+  m_view = view;
+  m_viewLength = want;
+  return true;
+}
+
 Status Table::loadWindow(std::uint32_t recno, bool sequential) {
   const std::size_t len = schema().recordLength;
   std::size_t want = std::max<std::size_t>(1, (sequential ? kSequentialWindow : kRandomWindow) / len);
@@ -136,12 +161,25 @@ Status Table::recordView(std::uint32_t recno, std::string_view* bytes) {
   if (recno == 0 || recno > m_recordCount) {
     return Status::notFound("table '" + m_path + "': no record " + std::to_string(recno));
   }
+  const std::size_t len = schema().recordLength;
+  if (mapped(recno)) {
+    const char* at = m_view + recordOffset(recno);
+    if (recno == m_lastRead + 1) {
+      // A scan reads a few bytes of each record, too little for the
+      // processor to see the stream coming: fetch a page ahead.
+      const std::uint64_t end = recordOffset(m_recordCount + 1);
+      for (std::uint64_t off = recordOffset(recno) + kScanAhead; off < recordOffset(recno) + kScanAhead + len && off < end; off += 64)
+        __builtin_prefetch(m_view + off);
+    }
+    m_lastRead = recno;
+    *bytes = std::string_view(at, len);
+    return Status::ok();
+  }
   if (m_cacheCount == 0 || recno < m_cacheFirst || recno >= m_cacheFirst + m_cacheCount) {
     Status s = loadWindow(recno, recno == m_lastRead + 1);
     if (!s) return s;
   }
   m_lastRead = recno;
-  const std::size_t len = schema().recordLength;
   *bytes = std::string_view(m_cache).substr((recno - m_cacheFirst) * len, len);
   return Status::ok();
 }
@@ -154,6 +192,10 @@ Status Table::readRecord(std::uint32_t recno, std::string* bytes) {
 }
 
 Status Table::readDirect(std::uint32_t recno, std::string* bytes) {
+  if (recno >= 1 && recno <= m_recordCount && mapped(recno)) {
+    bytes->assign(m_view + recordOffset(recno), schema().recordLength);
+    return Status::ok();
+  }
   bytes->assign(schema().recordLength, '\0');
   std::size_t got = 0;
   Status s = m_file->readAt(recordOffset(recno), bytes->data(), bytes->size(), &got);
@@ -178,7 +220,7 @@ Status Table::readMemo(std::uint32_t block, std::string* text) {
 
 Status Table::memoText(const FieldDef& field, std::string* text) {
   std::uint32_t block = 0;
-  Status s = memoBlock(field, m_buffer, &block);
+  Status s = memoBlock(field, current(), &block);
   if (!s) return Status::corruption("table '" + m_path + "', record " + std::to_string(m_recno) + ": " + s.message());
   return readMemo(block, text);
 }
@@ -190,9 +232,15 @@ Status Table::go(std::uint32_t recno) {
   std::string_view v;
   s = recordView(recno, &v);
   if (!s) return s;
-  m_buffer.assign(v);
-  m_recno = recno;
+  show(recno, v);
   return Status::ok();
+}
+
+// Bytes that recordView gave: the view's are shown in place, others copied.
+void Table::show(std::uint32_t recno, std::string_view bytes) {
+  m_recno = recno;
+  m_live = m_view && bytes.data() >= m_view && bytes.data() < m_view + m_viewLength;
+  if (!m_live) m_buffer.assign(bytes);
 }
 
 Status Table::clearPosition() {
@@ -200,6 +248,7 @@ Status Table::clearPosition() {
   if (!s) return s;
   m_appending = false;
   m_recno = 0;
+  m_live = false;
   blankBuffer();
   return Status::ok();
 }

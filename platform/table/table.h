@@ -3,8 +3,11 @@
 // production index attached by the layer above. Not thread-safe; one owner.
 //
 // Write order. A process killed at any moment leaves a table that opens:
-//  1. A changed record is written with one write at its own place; no other
-//     byte of the .dbf moves.
+//  1. A changed record is written with one write at its own place (one copy
+//     of the bytes that differ into the shared view, or one writeAt where
+//     the file is not mapped); no other byte of the .dbf moves. A kill in
+//     the middle of that copy, a window of nanoseconds, may leave the
+//     changed bytes part old, part new; the table still opens.
 //  2. A changed memo goes into new blocks at the end of the .fpt; the blocks
 //     are written before the .fpt header's next-free pointer, and the
 //     record's pointer (rule 1) after both. A kill leaves the record naming
@@ -94,11 +97,21 @@ public:
   // No current record; the buffer holds a blank record.
   Status clearPosition();
   std::uint32_t recno() const { return m_recno; }  // 0: none
-  std::string_view current() const { return m_buffer; }
-  bool isDeleted() const { return !m_buffer.empty() && m_buffer[0] == kDeletedMark; }
+  // The current record's bytes, valid until the next call on this table.
+  // An unchanged record read through the view is the record in the file
+  // itself, so another program's change shows at once (a record locked by
+  // us does not change under us); a changed, appended or unmapped record is
+  // this table's own copy.
+  std::string_view current() const {
+    return m_live ? std::string_view(m_view + recordOffset(m_recno), schema().recordLength) : std::string_view(m_buffer);
+  }
+  bool isDeleted() const {
+    std::string_view c = current();
+    return !c.empty() && c[0] == kDeletedMark;
+  }
   bool changed() const { return m_changed; }
   bool appending() const { return m_appending; }
-  Value value(const FieldDef& field) const { return decodeField(schema(), field, m_buffer); }
+  Value value(const FieldDef& field) const { return decodeField(schema(), field, current()); }
   Status memoText(const FieldDef& field, std::string* text);
 
   // Field changes go to the buffer; flush() writes them.
@@ -122,9 +135,10 @@ public:
   // Removes deleted records; the memo file is kept as it is.
   Status pack();
 
-  // Status Locked when another program or another open holds the lock. A
-  // record read without a lock may come from the read-ahead buffer and lag
-  // behind another program's write; locking re-reads it.
+  // Status Locked when another program or another open holds the lock.
+  // Where the file cannot be mapped, a record read without a lock may come
+  // from the read-ahead buffer and lag behind another program's write;
+  // locking re-reads it.
   Status lockRecord(std::uint32_t recno);
   Status unlockAll();
   bool holdsLock(std::uint32_t recno) const { return m_locks.count(recno) != 0; }
@@ -135,12 +149,17 @@ public:
 private:
   Table() = default;
   Status load();
+  bool mapped(std::uint32_t recno);
   Status loadWindow(std::uint32_t recno, bool sequential);
   Status readDirect(std::uint32_t recno, std::string* bytes);
-  Status canEdit() const;
+  // Checks that the current record may change and takes a copy of it to change.
+  Status editable();
+  void show(std::uint32_t recno, std::string_view bytes);
   Status edited(const FieldDef& field, Status s);
   Status beginIndexChange(IndexChange& change);
   Status writeRecord(std::uint32_t recno, const std::string& bytes);
+  // Record recno (inside the file) from old, as read under the lock, to bytes.
+  Status putRecord(std::uint32_t recno, const std::string& bytes, const std::string& old);
   Status writeAppended(std::uint32_t recno, const std::string& bytes);
   Status writeCount(std::uint32_t count);
   Status takeAutoIncrements();
@@ -162,12 +181,21 @@ private:
   std::uint32_t m_recordCount = 0;
   std::uint32_t m_headerRecordCount = 0;
 
-  std::string m_cache;  // records m_cacheFirst .. m_cacheFirst + m_cacheCount - 1
+  // The file mapped shared (writable when the table is): records read
+  // through it are the bytes on disk at that moment, other programs' writes
+  // included, and changed records are written through it. Only records
+  // inside the file (up to m_recordCount) go through it.
+  char* m_view = nullptr;
+  std::uint64_t m_viewLength = 0;
+  bool m_viewless = false;  // the file system cannot map: read windows instead
+  // Without a view: records m_cacheFirst .. m_cacheFirst + m_cacheCount - 1.
+  std::string m_cache;
   std::uint32_t m_cacheFirst = 0;
   std::uint32_t m_cacheCount = 0;
   std::uint32_t m_lastRead = 0;
 
   std::uint32_t m_recno = 0;
+  bool m_live = false;  // current() is record m_recno in the view, not m_buffer
   std::string m_buffer;
   bool m_changed = false;
   bool m_appending = false;

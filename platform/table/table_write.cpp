@@ -2,6 +2,9 @@
 // writeRecord or writeAppended, which keep the order rules of table.h.
 #include "platform/table/table.h"
 
+#include <atomic>
+#include <cstring>
+
 #include "platform/table/bytes.h"
 #include "platform/table/lock_offsets.h"
 
@@ -34,9 +37,13 @@ private:
   bool m_begun = false;
 };
 
-Status Table::canEdit() const {
+Status Table::editable() {
   if (!m_writable) return Status::invalidArgument("table '" + m_path + "' is open read-only");
   if (m_recno == 0 && !m_appending) return Status::invalidArgument("table '" + m_path + "' has no current record");
+  if (m_live) {
+    m_buffer.assign(current());
+    m_live = false;
+  }
   return Status::ok();
 }
 
@@ -48,32 +55,32 @@ Status Table::edited(const FieldDef& f, Status s) {
 }
 
 Status Table::assignText(const FieldDef& f, std::string_view text) {
-  Status s = canEdit();
+  Status s = editable();
   return s ? edited(f, encodeText(f, text, &m_buffer)) : s;
 }
 
 Status Table::assignInteger(const FieldDef& f, std::int64_t value) {
-  Status s = canEdit();
+  Status s = editable();
   return s ? edited(f, encodeInteger(f, value, &m_buffer)) : s;
 }
 
 Status Table::assignNumber(const FieldDef& f, double value) {
-  Status s = canEdit();
+  Status s = editable();
   return s ? edited(f, encodeNumber(f, value, &m_buffer)) : s;
 }
 
 Status Table::assignLogical(const FieldDef& f, bool value) {
-  Status s = canEdit();
+  Status s = editable();
   return s ? edited(f, encodeLogical(f, value, &m_buffer)) : s;
 }
 
 Status Table::assignDate(const FieldDef& f, int year, int month, int day) {
-  Status s = canEdit();
+  Status s = editable();
   return s ? edited(f, encodeDate(f, year, month, day, &m_buffer)) : s;
 }
 
 Status Table::assignMemo(const FieldDef& f, std::string_view text) {
-  Status s = canEdit();
+  Status s = editable();
   if (!s) return s;
   if (f.type != 'M') return Status::invalidArgument("field '" + f.name + "' is not a memo field");
   if (!m_memo) return Status::corruption("table '" + m_path + "' has no memo file");
@@ -86,7 +93,7 @@ Status Table::assignMemo(const FieldDef& f, std::string_view text) {
 }
 
 Status Table::setDeleted(bool deleted) {
-  Status s = canEdit();
+  Status s = editable();
   if (!s) return s;
   m_buffer[0] = deleted ? kDeletedMark : kLiveMark;
   m_changed = true;
@@ -97,7 +104,7 @@ void Table::revert() {
   m_changed = false;
   if (m_recno != 0 && !m_appending) {
     std::string_view v;
-    if (recordView(m_recno, &v)) m_buffer.assign(v);
+    if (recordView(m_recno, &v)) show(m_recno, v);
   }
 }
 
@@ -130,7 +137,7 @@ Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
     s = m_index->checkChange(recno, old, bytes);
     if (!s) return s;
   }
-  s = m_file->writeAt(recordOffset(recno), bytes.data(), bytes.size());
+  s = putRecord(recno, bytes, old);
   if (!s) return s;
   updateCache(recno, bytes);
   s = stampDate();
@@ -139,11 +146,24 @@ Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
     s = m_index->applyChange(recno, old, bytes);
     if (!s) {
       // Put the old bytes back so the table still agrees with its index.
-      if (m_file->writeAt(recordOffset(recno), old.data(), old.size())) updateCache(recno, old);
+      if (putRecord(recno, old, bytes)) updateCache(recno, old);
       return s;
     }
   }
   return change.end();
+}
+
+// The bytes that differ are copied into the view in one go, where the file
+// is mapped: a write into the page cache as writeAt makes it, without the
+// system call, whose cost on a random page dwarfs the rest of a change.
+Status Table::putRecord(std::uint32_t recno, const std::string& bytes, const std::string& old) {
+  if (!mapped(recno)) return m_file->writeAt(recordOffset(recno), bytes.data(), bytes.size());
+  std::size_t first = 0, last = bytes.size();
+  while (first < last && bytes[first] == old[first]) ++first;
+  while (last > first && bytes[last - 1] == old[last - 1]) --last;
+  std::memcpy(m_view + recordOffset(recno) + first, bytes.data() + first, last - first);
+  std::atomic_thread_fence(std::memory_order_release);  // before the index hears of it
+  return Status::ok();
 }
 
 Status Table::appendStart() {
@@ -152,11 +172,13 @@ Status Table::appendStart() {
   if (!s) return s;
   m_appending = true;
   m_changed = false;
+  m_live = false;
   blank();
   return Status::ok();
 }
 
 void Table::blank() {
+  m_live = false;
   blankBuffer();
   if (!m_appending) m_changed = m_recno != 0;
 }
@@ -274,7 +296,7 @@ Status Table::lockRecord(std::uint32_t recno) {
   m_locks.insert(recno);
   // Another program may have changed the record before we held the lock.
   dropCache();
-  if (recno == m_recno && !m_changed && !m_appending) {
+  if (recno == m_recno && !m_changed && !m_appending && !m_live) {
     std::string fresh;
     if (readDirect(recno, &fresh)) m_buffer = fresh;
   }
@@ -297,6 +319,7 @@ Status Table::close() {
   Status s = unlockAll();
   m_index.reset();
   m_memo.reset();
+  m_live = false;
   m_file.reset();
   m_recno = 0;
   return s;
