@@ -66,7 +66,7 @@ def load(paths):
             for b in json.load(f)["benchmarks"]:
                 if b.get("run_type", "iteration") == "iteration":
                     # A fixed iteration count shows in the name ("BM_Reindex/iterations:3").
-                    found[re.sub(r"/iterations:\d+", "", b["name"])] = b
+                    found[re.sub(r"/iterations:\d+|/real_time", "", b["name"])] = b
     return found
 
 
