@@ -112,6 +112,9 @@ bool DatabaseHelper::SeekStep(const TableRec& table, std::int32_t tag, const Tex
     d4tagSelect(table.table, tag);
     result = byKey ? d4seek(table.table, ansiKey.c_str()) : d4top(table.table);
   } else {
+    // An inner walk on the same table may have selected another tag; the
+    // next step must follow this walk's own order.
+    d4tagSelect(table.table, tag);
     result = next();
   }
   // Records marked deleted wait for a pack that may not have run (another
