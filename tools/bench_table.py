@@ -10,6 +10,7 @@ import sys
 #   rate:  items per second, higher is better; floor and aim in items/s
 #   time:  seconds per iteration, lower is better; floor and aim in seconds
 #   tree:  time of one pass plus nodes per second, no target
+#   memory: the counter rss_kib of the run, no target
 ROWS = [
     ("BM_FullScanTwoFields", "full scan, two fields of every record", "1,000,000 records",
      ("rate", "rec/s"), 5e6, 15e6),
@@ -26,6 +27,13 @@ ROWS = [
     ("BM_ChangeOneField", "change one field of one record", "1,000,000 records", ("rate", "/s"), None, None),
     ("BM_WalkWholeTree", "walk of the tree through DatabaseHelper", "100,000 nodes", ("tree", ""), None, None),
     ("BM_CountQuestionsOfWholeTree", "CountNodeQuestions over the tree", "100,000 nodes", ("tree", ""), None, None),
+    ("BM_SetDisplayedTree", "family tree shown, top level loaded", "100,000-node tree", ("time", ""), 0.05, None),
+    ("BM_ExpandFiveThousandChildren", "family tree branch opened", "5,000 children", ("time", ""), 0.1, None),
+    ("BM_FindStandardFiveDeep", "FindStandard, branches above closed", "5 levels deep, 100,000-node tree",
+     ("time", ""), 0.01, None),
+    ("BM_MemoryOfTenThousandRows", "memory of the family tree control", "10,000 rows loaded", ("memory", ""), None, None),
+    ("BM_GroupInit", "tree group init and StateOnly (the display rebuilt after a command)",
+     "50 state trees, 100,000-node tree", ("time", ""), 0.1, None),
 ]
 
 TIME_UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
@@ -78,6 +86,9 @@ def row(bench, kind, unit, floor, aim):
         figure = seconds(value)
         met = None if floor is None else value < floor
         aimed = aim is not None and value < aim
+    elif kind == "memory":
+        figure = f"{bench['rss_kib'] / 1024:.1f} MiB ({bench['rss_kib'] * 1024 / bench['rows']:.0f} bytes a row)"
+        met, aimed = None, False
     else:
         figure = f"{seconds(per_iter)} per pass ({rate(bench['items_per_second'], 'nodes/s')})"
         met, aimed = None, False
