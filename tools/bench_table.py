@@ -26,6 +26,12 @@ ROWS = [
     ("BM_ChangeOneField", "change one field of one record", "1,000,000 records", ("rate", "/s"), None, None),
     ("BM_WalkWholeTree", "walk of the tree through DatabaseHelper", "100,000 nodes", ("tree", ""), None, None),
     ("BM_CountQuestionsOfWholeTree", "CountNodeQuestions over the tree", "100,000 nodes", ("tree", ""), None, None),
+    ("BM_SetPrefix/0", "Set Prefix, whole command, writes included", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_SetPrefix/1", "Set Prefix with the parent prefix", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_ReplaceColons", "Replace : over the current tree, writes included", "1,000,000 standards, tree of 100,000",
+     ("time", ""), 0.5, None),
 ]
 
 TIME_UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}

@@ -6,7 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/tree_depths.h"
+#include "app/tree_rows.h"
 #include "db/course_tables.h"
 #include "db/database_helper.h"
 #include "db/message_hook.h"
