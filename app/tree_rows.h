@@ -19,7 +19,8 @@ struct TreeRow {
 
 // Calls visit for every row of the tree in node order, with the row current
 // in the standards table (depth not set). Rows that repeat a node number
-// come in record order, the first being the one a seek finds.
+// come in record order, the first being the one a seek finds. Selects the
+// table's "StandardID" tag, so it is not for use inside a walk of that table.
 void ForEachTreeRow(std::int16_t tree, const std::function<void(const TreeRow&)>& visit);
 
 class TreeDepths {

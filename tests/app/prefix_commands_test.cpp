@@ -253,6 +253,10 @@ TEST_F(PrefixCommandsTest, ExamplesWithPointsAndWithTextBefore) {
                      {3, 13, "Unit *IV.* Drama"},
                      {3, 14, "unit *V.* Lower case"},
                      {3, 15, "Noth**ing here"}});
+  // MarkIdentifier works on the current record's title, old markers dropped.
+  ASSERT_EQ(StandardDisplayText(2, 11, DisplayStored), u"*3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"", u".", 1, u"9."), u"*9.3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"3.", u" ", 0, u""), u"3.*10. *Other");
 }
 
 TEST_F(PrefixCommandsTest, EmptySelectionInsertsTwoMarkersAfterTheHead) {
