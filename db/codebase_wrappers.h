@@ -12,6 +12,8 @@
 
 namespace pu {
 
+struct TableRec;
+
 extern std::int32_t LastResult;
 extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
 
@@ -30,6 +32,9 @@ bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
 void AppendBlank(std::int32_t table);
 // Waits, letting window events run, until the current record is locked.
 void LockRecord(std::int32_t table);
+// Marks the current record of a registry table deleted; it stays in the file
+// until the table is packed. True when the record is marked.
+bool DeleteRecord(const TableRec& table);
 
 // OpenDbf's first step for a file that does not exist: the course-table
 // registry copies the blank table into place (given the .dbf path and the
