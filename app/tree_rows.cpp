@@ -29,8 +29,8 @@ void ForEachTreeRow(std::int16_t tree, const std::function<void(const TreeRow&)>
   std::int32_t nodeField = d4field(table, "node_id");
   std::int32_t parentField = d4field(table, "parent_id");
   if (tag == 0) return;
-  // Steps in tag order rather than seeks to the next match: the walk needs
-  // no key of its own beyond the tree's first.
+  // One seek, then steps along the tag: cheaper than a seek to the next
+  // match at every row.
   d4tagSelect(table, tag);
   for (std::int16_t rc = d4seek(table, toAnsi(treeKey(tree)).c_str()); rc == kResultSuccess && f4long(treeField) == tree;
        rc = d4skip(table, 1))
