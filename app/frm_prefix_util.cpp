@@ -74,6 +74,7 @@ void frmPrefixUtil::buildControls() {
   m_prefixTable = named(new QTableWidget(kGridRows, 3, this), QStringLiteral("prefixTable"), QStringLiteral("Level rules"));
   m_prefixTable->horizontalHeader()->hide();
   m_prefixTable->verticalHeader()->hide();
+  m_prefixTable->verticalHeader()->setDefaultSectionSize(pixelsFromTwipsY(255));
   m_prefixTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_prefixTable->horizontalHeader()->setStretchLastSection(true);
   m_prefixTable->setColumnWidth(1, pixelsFromTwipsX(5000));

@@ -153,6 +153,8 @@ std::int16_t familyTree::AddStandardTreeChildren(std::int16_t TreeID, std::int32
   std::int16_t count = 0;
   while (RefSeekNext(standard::treeprntid, key)) {
     std::int32_t n = RefValLng(standard::node_id);
+    // A root that is its own parent is no child of itself.
+    if (n == parentID) continue;
     bool inFilter = IsInStandardFilter(n);
     DbHelper().RecordPosition();
     if (inFilter && n != kHiddenNode) {

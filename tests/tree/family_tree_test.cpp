@@ -51,6 +51,11 @@ TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
   EXPECT_EQ(t.TList()->expanderState(0), ExpanderState::Unloaded);  // has children
   EXPECT_EQ(t.TList()->expanderState(1), ExpanderState::Leaf);
   EXPECT_EQ(t.GetCurrentRootDataTag(), MakeNodeKey(2, 1));
+  // A root that is its own parent is not its own child.
+  ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 1)));
+  DbHelper().SetFieldLng(u"parent_id", u"standard", 1);
+  t.SetDisplayedTree(2);
+  EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
 }
 
 TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndReopensWhenClosed) {
