@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 
-#include "app/tree_depths.h"
+#include "app/tree_rows.h"
 #include "db/codebase_wrappers.h"
 #include "db/course_tables.h"
 #include "db/database_helper.h"
@@ -66,6 +67,12 @@ public:
   }
 
   Text storedTitle() const { return TrimSpaces(FieldStr(m_descript)); }
+  // Without converting the title: whether it may hold the text (blanks that
+  // only pad the field count too).
+  bool mayHold(std::string_view ansi) const {
+    const char* bytes = f4ptr(m_descript);
+    return bytes && std::string_view(bytes, static_cast<std::size_t>(f4len_v(m_descript))).find(ansi) != std::string_view::npos;
+  }
 
   // Writes the current row's title; false when it is not in the table
   // afterwards: the record lock was refused, the write failed, or the title
@@ -107,6 +114,24 @@ std::optional<Text> parentIdentifier(StandardsTable& table, std::int16_t tree, c
   Text stored = table.storedTitle();
   if (isEnciphered(stored)) return std::nullopt;
   return DisplayTextOfTitle(stored, DisplayShort);
+}
+
+// The rows from the last record to the first. Each move is then a jump,
+// which reads one small page; a step to the next record would read ahead
+// as for a scan, which the record lock of each write cuts short.
+std::vector<TreeRow> lastFirst(std::vector<TreeRow> rows) {
+  std::sort(rows.begin(), rows.end(), [](const TreeRow& a, const TreeRow& b) { return a.recno > b.recno; });
+  return rows;
+}
+
+// The standards of the tree whose stored title may hold ": ".
+std::vector<TreeRow> rowsWithColons(StandardsTable& table, std::int16_t tree) {
+  std::vector<TreeRow> rows;
+  std::unordered_set<std::int32_t> seen;
+  ForEachTreeRow(tree, [&](const TreeRow& row) {
+    if (seen.insert(row.node).second && table.mayHold(": ")) rows.push_back(row);
+  });
+  return rows;
 }
 
 Text countOf(std::int32_t n, const char* one, const char* many) {
@@ -157,7 +182,7 @@ CommandReport SetPrefix(std::int16_t tree, std::int32_t selectedNode, const Pref
   const std::int16_t depth = rows.depthOf(selectedNode);
   if (depth < 0) return report;
   StandardsTable table;
-  for (const TreeRow& row : rows.rows()) {
+  for (const TreeRow& row : lastFirst(rows.rows())) {
     if (row.depth != depth) continue;
     std::optional<Text> parent = Text();
     if (includeParent) parent = parentIdentifier(table, tree, rows, row.parent);
@@ -179,9 +204,8 @@ CommandReport SetPrefix(std::int16_t tree, std::int32_t selectedNode, const Pref
 
 CommandReport ReplaceColons(std::int16_t tree) {
   CommandReport report;
-  TreeDepths rows = TreeDepths::read(tree);
   StandardsTable table;
-  for (const TreeRow& row : rows.rows()) {
+  for (const TreeRow& row : lastFirst(rowsWithColons(table, tree))) {
     if (!table.go(tree, row)) {
       ++report.failed;
       continue;

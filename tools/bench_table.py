@@ -34,6 +34,12 @@ ROWS = [
     ("BM_MemoryOfTenThousandRows", "memory of the family tree control", "10,000 rows loaded", ("memory", ""), None, None),
     ("BM_GroupInit", "tree group init and StateOnly (the display rebuilt after a command)",
      "50 state trees, 100,000-node tree", ("time", ""), 0.1, None),
+    ("BM_SetPrefix/0", "Set Prefix, whole command, writes included", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_SetPrefix/1", "Set Prefix with the parent prefix", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_ReplaceColons", "Replace : over the current tree, writes included", "1,000,000 standards, tree of 100,000",
+     ("time", ""), 0.5, None),
 ]
 
 TIME_UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}

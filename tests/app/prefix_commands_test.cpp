@@ -6,9 +6,10 @@
 #include <memory>
 #include <sstream>
 
-#include "app/tree_depths.h"
+#include "app/tree_rows.h"
 #include "db/course_tables.h"
 #include "db/database_helper.h"
+#include "db/state_prefix.h"
 #include "db/message_hook.h"
 #include "platform/cipher/cipher.h"
 #include "platform/table/lock_offsets.h"
@@ -187,6 +188,39 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
   expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
 }
 
+TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChanges) {
+  useDatabase(sample::makeSampleContent(0, 20261207));
+  before = readWithDbfread(dbf());
+  // Tree 5 repeats tree 2's node numbers and titles. Node 7 is "1.2. ...",
+  // a standard below unit 1 ("1. Fractions"); unit 4 (node 59) is
+  // stored enciphered, unit 2 (node 21) marked "*2.* Decimals".
+  Text box = StandardDisplayText(5, 7, DisplayPlain);
+  ASSERT_EQ(box.substr(0, 5), u"1.2. ");
+  int length = 4;
+  CommandReport r = SetPrefix(5, 7, TakePrefixExample(box, 0, length), true);
+  EXPECT_EQ(r.written, 24);  // 5 units x (4 standards + 2 notes), less unit 4's
+  EXPECT_EQ(r.leftEnciphered, 6);
+  EXPECT_EQ(r.failed, 0);
+  std::vector<StoredRow> now = after();
+  ASSERT_EQ(now.size(), before.size());
+  int changed = 0;
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (now[i] == before[i]) continue;
+    ++changed;
+    EXPECT_EQ(now[i].tree, 5) << now[i];
+    EXPECT_EQ(GetPathLength(5, now[i].node), 2) << now[i];
+  }
+  EXPECT_EQ(changed, 24);
+  auto title = [&](int node) {
+    for (const StoredRow& row : now)
+      if (row.tree == 5 && row.node == node) return row.title;
+    return std::string("missing");
+  };
+  EXPECT_EQ(title(7), "*1. Fractions1.2.* Ratios and proportions: core skills");  // an unmarked title is its own short title
+  EXPECT_EQ(title(22), "*2.2.1.* Ratios and proportions: core skills");
+  EXPECT_EQ(title(20), "*1. Fractions*Teacher notes");
+}
+
 TEST_F(PrefixCommandsTest, IncludeParentPutsTheParentIdentifierInFrontOnEachRun) {
   useRows(twoTrees());
   CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
@@ -219,6 +253,10 @@ TEST_F(PrefixCommandsTest, ExamplesWithPointsAndWithTextBefore) {
                      {3, 13, "Unit *IV.* Drama"},
                      {3, 14, "unit *V.* Lower case"},
                      {3, 15, "Noth**ing here"}});
+  // MarkIdentifier works on the current record's title, old markers dropped.
+  ASSERT_EQ(StandardDisplayText(2, 11, DisplayStored), u"*3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"", u".", 1, u"9."), u"*9.3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"3.", u" ", 0, u""), u"3.*10. *Other");
 }
 
 TEST_F(PrefixCommandsTest, EmptySelectionInsertsTwoMarkersAfterTheHead) {
