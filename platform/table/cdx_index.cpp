@@ -288,6 +288,19 @@ Status CompoundIndex::candidateClash(Tag& t, const std::string& key, std::uint32
   return Status::ok();
 }
 
+Status CompoundIndex::keyPresent(Tag& t, const std::string& key, bool* present) {
+  *present = false;
+  TagCursor c;
+  SeekResult r;
+  if (Status s = t.tree->seek(key, &c, &r); !s) return s;
+  if (!c.valid || r != SeekResult::Found) return Status::ok();
+  std::string k;
+  std::uint32_t holder = 0;
+  if (Status s = t.tree->entry(c, &k, &holder); !s) return s;
+  *present = k == key;
+  return Status::ok();
+}
+
 Status CompoundIndex::checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) {
   if (Status s = changeKeys(recno, oldRecord, newRecord); !s) return s;
   // Refusals for tags we cannot maintain come first, then key clashes.
@@ -317,19 +330,6 @@ Status CompoundIndex::checkChange(std::uint32_t recno, std::string_view oldRecor
   return Status::ok();
 }
 
-Status CompoundIndex::uniqueReplacement(Tag& t, const std::string& key, std::uint32_t skipRecno) {
-  std::string rec, k;
-  std::uint32_t count = m_source.recordCount();
-  for (std::uint32_t r = 1; r <= count; ++r) {
-    if (r == skipRecno) continue;
-    if (Status s = m_source.readRecord(r, &rec); !s) return s;
-    bool in = false;
-    if (Status s = tagKeys(t, r, rec, &k, &in); !s) return s;
-    if (in && k == key) return t.tree->insert(key, r);
-  }
-  return Status::ok();
-}
-
 Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) {
   if (Status s = changeKeys(recno, oldRecord, newRecord); !s) return s;
   m_keysValid = false;  // the tags change now; the next change starts afresh
@@ -351,28 +351,20 @@ Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecor
         if (Status s = t.tree->insert(newKey, recno); !s) return s;
       continue;
     }
-    // Unique: each key is held by the lowest-numbered record that has it.
+    // Unique, as FoxPro keeps it between reindexes: a key stays with the
+    // record that took it first and goes when that record's key changes; it
+    // is not handed to another record that still has it.
     if (oldIn) {
       TagCursor c;
       if (Status s = t.tree->locate(oldKey, recno, &c); !s) return s;
-      if (c.valid) {
+      if (c.valid)
         if (Status s = t.tree->erase(oldKey, recno); !s) return s;
-        if (Status s = uniqueReplacement(t, oldKey, recno); !s) return s;
-      }
     }
     if (newIn) {
-      TagCursor c;
-      SeekResult r;
-      if (Status s = t.tree->seek(newKey, &c, &r); !s) return s;
-      std::string k;
-      std::uint32_t holder = 0;
-      if (c.valid && r == SeekResult::Found)
-        if (Status s = t.tree->entry(c, &k, &holder); !s) return s;
-      if (holder != 0 && k == newKey) {
-        if (holder < recno) continue;
-        if (Status s = t.tree->erase(newKey, holder); !s) return s;
-      }
-      if (Status s = t.tree->insert(newKey, recno); !s) return s;
+      bool held = false;
+      if (Status s = keyPresent(t, newKey, &held); !s) return s;
+      if (!held)
+        if (Status s = t.tree->insert(newKey, recno); !s) return s;
     }
   }
   return m_deferred ? Status::ok() : flush();
@@ -422,6 +414,8 @@ Status CompoundIndex::beginChange(bool* changedElsewhere) {
 Status CompoundIndex::endChange() { return m_store.unlockUpdates(); }
 
 Status CompoundIndex::writeAll(const std::vector<TagSpec>& specs) {
+  ExclusiveUse alone(m_source);  // the index file is replaced under every reader
+  if (Status taken = alone.take(); !taken) return taken;
   const TableSchema& schema = m_source.schema();
   expr::ParseOptions parseOptions;
   parseOptions.longNames = m_options.longNames;
@@ -520,10 +514,24 @@ Status CompoundIndex::expectedEntries(Tag& t, std::vector<std::pair<std::string,
     if (in) entries->emplace_back(key, r);
   }
   std::sort(entries->begin(), entries->end());
-  if (t.tree->header().options & cdx::kOptUnique) {
-    auto end = std::unique(entries->begin(), entries->end(),
-                           [](const auto& a, const auto& b) { return a.first == b.first; });
-    entries->erase(end, entries->end());
+  return Status::ok();
+}
+
+Status CompoundIndex::checkUniqueEntries(Tag& t, const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
+  std::string rec, key;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& [stored, recno] = entries[i];
+    const std::string where = m_path + ": tag " + t.name;
+    if (i > 0 && entries[i - 1].first == stored)
+      return Status::corruption(where + " holds the key of record " + std::to_string(recno) + " twice");
+    if (recno == 0 || recno > m_source.recordCount())
+      return Status::corruption(where + " holds an entry for record " + std::to_string(recno) + " past the last record");
+    if (Status s = m_source.readRecord(recno, &rec); !s) return s;
+    bool in = false;
+    if (Status s = tagKeys(t, recno, rec, &key, &in); !s) return s;
+    if (!in || key != stored)
+      return Status::corruption(where + " holds an entry for record " + std::to_string(recno) +
+                                " that its record does not give");
   }
   return Status::ok();
 }
@@ -541,6 +549,10 @@ Status CompoundIndex::check() {
     if (!t.walk) continue;
     if (Status s = t.tree->check(&seen, &actual); !s) return s;
     if (!t.compiled || !t.machine) continue;
+    if (t.tree->header().options & cdx::kOptUnique) {
+      if (Status s = checkUniqueEntries(t, actual); !s) return s;
+      continue;
+    }
     if (Status s = expectedEntries(t, &expected); !s) return s;
     std::size_t i = 0, j = 0;
     while (i < expected.size() || j < actual.size()) {
