@@ -173,8 +173,17 @@ Status makeFolder(const std::string& path) {
 
 } // namespace
 
+// A course database already in the folder is someone's work: never written over.
+Status refuseExistingDatabase(const std::string& folder) {
+  for (const char* table : {"standard.dbf", "stanques.dbf", "quests.dbf"})
+    if (FileSystem::instance().modifiedTime(join(folder, table)))
+      return Status::exists("'" + folder + "' already holds a course database (" + table + "); choose an empty folder");
+  return Status::ok();
+}
+
 Status writeCourseDatabase(const std::string& folder, const SampleContent& content) {
-  Status s = makeFolder(folder);
+  Status s = refuseExistingDatabase(folder);
+  if (s) s = makeFolder(folder);
   if (s) s = writeTables(folder, content);
   if (s) s = writeSettings(folder, content);
   if (s) s = makeFolder(join(folder, "Blank"));
