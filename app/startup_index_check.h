@@ -6,7 +6,8 @@
 
 namespace pu {
 
-// Checks the production index of each course table in folder. A fault is
+// Checks the production index of each course table start-up checks
+// (CheckedCourseTables) in folder. A fault is
 // shown with MsgBoxEx, one line for each damaged index; Yes rebuilds those
 // indexes (the backups just made hold the originals) and checks again, No
 // ends the program with no table written. False: the program is to end.

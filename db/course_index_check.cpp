@@ -29,7 +29,7 @@ bool exists(const std::string& path) { return FileSystem::instance().modifiedTim
 } // namespace
 
 const std::vector<std::string>& CheckedCourseTables() {
-  static const std::vector<std::string> tables = {"standard", "stanques", "quests"};
+  static const std::vector<std::string> tables = {"standard"};
   return tables;
 }
 

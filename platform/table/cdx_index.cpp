@@ -503,69 +503,82 @@ Status CompoundIndex::reindex() {
   return load(std::move(file));
 }
 
-Status CompoundIndex::expectedEntries(Tag& t, std::vector<std::pair<std::string, std::uint32_t>>* entries) {
-  entries->clear();
-  std::string rec, key;
-  std::uint32_t count = m_source.recordCount();
-  for (std::uint32_t r = 1; r <= count; ++r) {
-    if (Status s = m_source.readRecord(r, &rec); !s) return s;
-    bool in = false;
-    if (Status s = tagKeys(t, r, rec, &key, &in); !s) return s;
-    if (in) entries->emplace_back(key, r);
+// The key each record gives the tags check() compares, from one pass over
+// the records: keyLength bytes per record, and per record whether the tag
+// admits it (1) and whether an entry was found for it (2).
+struct CompoundIndex::RecordKeys {
+  std::string keys;
+  std::vector<std::uint8_t> state;
+};
+
+bool CompoundIndex::comparable(const Tag& t) { return t.walk.isOk() && t.compiled && t.machine; }
+
+Status CompoundIndex::recordKeys(std::vector<RecordKeys>* out) {
+  out->assign(m_tags.size(), RecordKeys{});
+  const std::uint32_t count = m_source.recordCount();
+  std::vector<std::size_t> tags;
+  for (std::size_t i = 0; i < m_tags.size(); ++i) {
+    if (!comparable(*m_tags[i])) continue;
+    tags.push_back(i);
+    (*out)[i].keys.resize(std::size_t(count) * m_tags[i]->tree->keyLength());
+    (*out)[i].state.assign(count, 0);
   }
-  std::sort(entries->begin(), entries->end());
+  std::string rec, key;
+  for (std::uint32_t r = 1; r <= count && !tags.empty(); ++r) {
+    if (Status s = m_source.readRecord(r, &rec); !s) return s;
+    for (std::size_t i : tags) {
+      bool in = false;
+      if (Status s = tagKeys(*m_tags[i], r, rec, &key, &in); !s) return s;
+      if (!in) continue;
+      RecordKeys& k = (*out)[i];
+      k.keys.replace(std::size_t(r - 1) * key.size(), key.size(), key);
+      k.state[r - 1] = 1;
+    }
+  }
   return Status::ok();
 }
 
-Status CompoundIndex::checkUniqueEntries(Tag& t, const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
-  std::string rec, key;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& [stored, recno] = entries[i];
-    const std::string where = m_path + ": tag " + t.name;
-    if (i > 0 && entries[i - 1].first == stored)
+// Every entry must carry its record's key, each record once. Every record
+// the tag admits must be there, except in a UNIQUE tag, where no key may
+// appear twice instead (see applyChange).
+Status CompoundIndex::compareEntries(Tag& t, RecordKeys& expected,
+                                     const std::vector<std::pair<std::string, std::uint32_t>>& actual) {
+  const bool unique = (t.tree->header().options & cdx::kOptUnique) != 0;
+  const std::size_t len = t.tree->keyLength();
+  const std::string where = m_path + ": tag " + t.name;
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    const auto& [key, recno] = actual[i];
+    if (unique && i > 0 && actual[i - 1].first == key)
       return Status::corruption(where + " holds the key of record " + std::to_string(recno) + " twice");
-    if (recno == 0 || recno > m_source.recordCount())
-      return Status::corruption(where + " holds an entry for record " + std::to_string(recno) + " past the last record");
-    if (Status s = m_source.readRecord(recno, &rec); !s) return s;
-    bool in = false;
-    if (Status s = tagKeys(t, recno, rec, &key, &in); !s) return s;
-    if (!in || key != stored)
+    bool matches = recno >= 1 && recno <= expected.state.size() && expected.state[recno - 1] == 1 &&
+                   key.size() == len && expected.keys.compare(std::size_t(recno - 1) * len, len, key) == 0;
+    if (!matches)
       return Status::corruption(where + " holds an entry for record " + std::to_string(recno) +
                                 " that its record does not give");
+    expected.state[recno - 1] = 2;
   }
+  for (std::size_t r = 0; !unique && r < expected.state.size(); ++r)
+    if (expected.state[r] == 1) return Status::corruption(where + " lacks the key of record " + std::to_string(r + 1));
   return Status::ok();
 }
 
 Status CompoundIndex::check() {
   if (Status s = flush(); !s) return s;
   std::unordered_set<std::uint32_t> seen;
-  std::vector<std::pair<std::string, std::uint32_t>> actual, expected;
+  std::vector<std::pair<std::string, std::uint32_t>> actual;
   if (Status s = m_directory->check(&seen, &actual); !s) return s;
-  for (auto& tp : m_tags) {
-    Tag& t = *tp;
+  std::vector<RecordKeys> expected;
+  if (Status s = recordKeys(&expected); !s) return s;
+  for (std::size_t i = 0; i < m_tags.size(); ++i) {
+    Tag& t = *m_tags[i];
     std::uint32_t h = t.tree->headerOffset();
     if (!seen.insert(h).second || !seen.insert(h + cdx::kPageSize).second)
       return Status::corruption(m_path + ": header of tag " + t.name + " overlaps another node");
     if (!t.walk) continue;
     if (Status s = t.tree->check(&seen, &actual); !s) return s;
-    if (!t.compiled || !t.machine) continue;
-    if (t.tree->header().options & cdx::kOptUnique) {
-      if (Status s = checkUniqueEntries(t, actual); !s) return s;
-      continue;
-    }
-    if (Status s = expectedEntries(t, &expected); !s) return s;
-    std::size_t i = 0, j = 0;
-    while (i < expected.size() || j < actual.size()) {
-      if (i < expected.size() && j < actual.size() && expected[i] == actual[j]) {
-        ++i, ++j;
-        continue;
-      }
-      if (j == actual.size() || (i < expected.size() && expected[i] < actual[j]))
-        return Status::corruption(m_path + ": tag " + t.name + " lacks the key of record " +
-                                  std::to_string(expected[i].second));
-      return Status::corruption(m_path + ": tag " + t.name + " holds an entry for record " +
-                                std::to_string(actual[j].second) + " that its record does not give");
-    }
+    if (!comparable(t)) continue;
+    if (Status s = compareEntries(t, expected[i], actual); !s) return s;
+    expected[i] = RecordKeys{};
   }
   for (std::uint32_t free : m_store.freed())
     if (seen.count(free))

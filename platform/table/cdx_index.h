@@ -127,8 +127,10 @@ private:
   Status changeKeys(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord);
   Status candidateClash(Tag& t, const std::string& key, std::uint32_t recno, bool* clash);
   Status keyPresent(Tag& t, const std::string& key, bool* present);
-  Status checkUniqueEntries(Tag& t, const std::vector<std::pair<std::string, std::uint32_t>>& entries);
-  Status expectedEntries(Tag& t, std::vector<std::pair<std::string, std::uint32_t>>* entries);
+  struct RecordKeys;
+  static bool comparable(const Tag& t);
+  Status recordKeys(std::vector<RecordKeys>* out);
+  Status compareEntries(Tag& t, RecordKeys& expected, const std::vector<std::pair<std::string, std::uint32_t>>& actual);
   Status writeAll(const std::vector<TagSpec>& specs);
 
   std::string m_path;
