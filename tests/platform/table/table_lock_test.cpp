@@ -130,18 +130,21 @@ TEST_F(TableLock, AppendIsRefusedWhileAnotherHoldsTheHeaderLock) {
 // record and the end-of-file byte, then the count. Our appends beside it
 // must lose none of its records, nor it any of ours.
 TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
-  constexpr int kEach = 300;
+  constexpr int kEach = 200;
   std::uint32_t headerLength = 0, recordLength = 0;
   {
     auto t = open();
     headerLength = t->header().headerLength;
     recordLength = t->schema().recordLength;
   }
+  int started[2];
+  ASSERT_EQ(::pipe(started), 0);
   pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     std::unique_ptr<File> f;
     if (!FileSystem::instance().openFile(path, true, &f)) ::_exit(1);
+    (void)!::write(started[1], "s", 1);
     std::string record(recordLength, ' ');
     record.replace(1, 5, "other");
     for (int i = 0; i < kEach; ++i) {
@@ -151,6 +154,7 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       std::size_t got = 0;
       if (!f->readAt(4, count.data(), 4, &got)) ::_exit(1);
       std::uint32_t n = getLe(count, 0, 4);
+      FileSystem::instance().sleepMilliseconds(1);  // a slower program: our appends meet it here
       std::string out = record + "\x1a";
       if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size())) ::_exit(1);
       putLe(count, 0, n + 1, 4);
@@ -159,6 +163,9 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     }
     ::_exit(0);
   }
+  char c = 0;
+  ASSERT_EQ(::read(started[0], &c, 1), 1);
+  for (int fd : started) ::close(fd);
   {
     auto t = open();
     for (int i = 0; i < kEach; ++i) {
@@ -169,6 +176,7 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
         if (s) s = t->append();
       } while (s.code() == Status::Code::Locked);
       ASSERT_TRUE(s) << s.message();
+      FileSystem::instance().sleepMilliseconds(1);  // spread over the other program's run
     }
   }
   int status = 0;
