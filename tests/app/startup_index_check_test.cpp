@@ -4,9 +4,6 @@
 #include "app/startup_index_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <memory>
 
 #include "db/course_index_check.h"
@@ -14,6 +11,7 @@
 #include "msgbox/msg_box_state.h"
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample/sample_database.h"
 
@@ -100,21 +98,11 @@ TEST_F(StartupIndexCheck, DestroyedIndexesAreRebuiltFromTheRegistryAndSaidSo) {
 TEST_F(StartupIndexCheck, AnIndexAnotherProgramHasOpenIsNotRebuilt) {
   changeOrderBehindTheIndex(5, 777);
   const std::string cdx = test::readWholeFile(file("standard.cdx"));
-  int toParent[2], toChild[2];
-  ASSERT_EQ(::pipe(toParent), 0);
-  ASSERT_EQ(::pipe(toChild), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  test::OtherProgram other([&] {
     std::unique_ptr<table::Table> t;
-    char c = table::Table::open(file("standard.dbf"), false, &t) ? 'O' : 'E';
-    (void)!::write(toParent[1], &c, 1);
-    (void)!::read(toChild[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'O');
+    return table::Table::open(file("standard.dbf"), false, &t) && (t.release(), true);
+  });
+  ASSERT_TRUE(other.ready());
   setMsgBoxNextAnswer(MsgResult::Yes);
   setMsgBoxNextAnswer(MsgResult::Ok);
   EXPECT_FALSE(run());
@@ -123,10 +111,6 @@ TEST_F(StartupIndexCheck, AnIndexAnotherProgramHasOpenIsNotRebuilt) {
   EXPECT_NE(shown.find("The index of standard.dbf could not be rebuilt"), std::string::npos) << shown;
   EXPECT_NE(shown.find("is open in another program"), std::string::npos) << shown;
   EXPECT_EQ(test::readWholeFile(file("standard.cdx")), cdx);
-  ASSERT_EQ(::write(toChild[1], &c, 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) ::close(fd);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "platform/fs/file_system.h"
 #include "platform/table/table.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
 
@@ -118,6 +119,24 @@ TEST_F(CodeBase, PathsOutsideTheCodePageOpenTheirTables) {
   EXPECT_EQ(test::dbfreadDump(p), "1\t0\tNAME=written\n");
 }
 
+// OpenDbf's message for a table it cannot open, and whether the program ended.
+struct OpenFailure {
+  Text shown;
+  int ended = 0;
+};
+OpenFailure openFailing(const std::string& p) {
+  OpenFailure f;
+  setMessageHook([&](const Text& m, std::int32_t, const std::optional<Text>&) {
+    f.shown = m;
+    return 1;
+  });
+  setEndHook([&] { ++f.ended; });
+  EXPECT_EQ(OpenDbf(fromUtf8(p), 0), 0);
+  setMessageHook({});
+  setEndHook({});
+  return f;
+}
+
 TEST_F(CodeBase, TableThatCannotBeOpenedForChangesIsNotOpenedForReading) {
   struct ReadOnlyMedia : test::ForwardingFileSystem {
     Status openFile(std::string_view p, bool writable, std::unique_ptr<File>* file) override {
@@ -125,50 +144,24 @@ TEST_F(CodeBase, TableThatCannotBeOpenedForChangesIsNotOpenedForReading) {
       return m_real.openFile(p, writable, file);
     }
   } readOnly;
-  Text shown;
-  setMessageHook([&](const Text& m, std::int32_t, const std::optional<Text>&) {
-    shown = m;
-    return 1;
-  });
-  int ended = 0;
-  setEndHook([&] { ++ended; });
-  EXPECT_EQ(OpenDbf(fromUtf8(path), 0), 0);
-  EXPECT_EQ(ended, 1);
-  EXPECT_EQ(shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ncannot open '" + path +
-                            "': Read-only file system"));
+  OpenFailure f = openFailing(path);
+  EXPECT_EQ(f.ended, 1);
+  EXPECT_EQ(f.shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ncannot open '" + path +
+                              "': Read-only file system"));
 }
 
 TEST_F(CodeBase, TableInExclusiveUseByAnotherProgramIsNotOpened) {
-  int toParent[2], toChild[2];
-  ASSERT_EQ(::pipe(toParent), 0);
-  ASSERT_EQ(::pipe(toChild), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    std::unique_ptr<File> f;
-    char c = FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) ? 'X' : 'E';
-    (void)!::write(toParent[1], &c, 1);
-    (void)!::read(toChild[0], &c, 1);
-    ::_exit(0);
+  {
+    test::OtherProgram other([&] {
+      std::unique_ptr<File> f;
+      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
+    });
+    ASSERT_TRUE(other.ready());
+    OpenFailure f = openFailing(path);
+    EXPECT_EQ(f.ended, 1);
+    EXPECT_EQ(f.shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ntable '" + path +
+                                "' is in exclusive use by another program"));
   }
-  char c = 0;
-  ASSERT_EQ(::read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'X');
-  Text shown;
-  setMessageHook([&](const Text& m, std::int32_t, const std::optional<Text>&) {
-    shown = m;
-    return 1;
-  });
-  int ended = 0;
-  setEndHook([&] { ++ended; });
-  EXPECT_EQ(OpenDbf(fromUtf8(path), 0), 0);
-  EXPECT_EQ(ended, 1);
-  EXPECT_EQ(shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ntable '" + path +
-                            "' is in exclusive use by another program"));
-  ASSERT_EQ(::write(toChild[1], &c, 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) ::close(fd);
   EXPECT_NE(openTable(path), 0);
 }
 
