@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "app/frm_folder_selecter.h"
+#include "app/frm_prefix_util.h"
 #include "app/startup_index_check.h"
-#include "app/prefix_window_placeholder.h"
 #include "db/database_helper.h"
 #include "db/message_hook.h"
 #include "msgbox/frm_msg_box.h"

@@ -169,7 +169,10 @@ void d4delete(std::int32_t table) {
   if (!t) return;
   Status s = t->table->setDeleted(true);
   if (s && !t->table->appending()) s = t->table->flush();
-  if (!s) fail(*t, s);
+  if (s) return;
+  // Not left pending either: the next move would write it after all.
+  t->table->revert();
+  fail(*t, s);
 }
 
 std::int32_t d4deleted(std::int32_t table) {

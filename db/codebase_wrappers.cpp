@@ -1,6 +1,7 @@
 #include "db/codebase_wrappers.h"
 
 #include "db/codebase.h"
+#include "db/course_tables.h"
 #include "db/message_hook.h"
 #include "db/result_code.h"
 #include "platform/fs/file_system.h"
@@ -141,6 +142,11 @@ bool LockRecord(std::int32_t table) {
     LastResult = d4lock(table, recno);
   }
   return LastResult == kResultSuccess;
+}
+
+bool DeleteRecord(const TableRec& table) {
+  d4delete(table.table);
+  return d4deleted(table.table) != 0;
 }
 
 } // namespace pu

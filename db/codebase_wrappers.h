@@ -12,6 +12,8 @@
 
 namespace pu {
 
+struct TableRec;
+
 extern std::int32_t LastResult;
 extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
 
@@ -39,6 +41,9 @@ void AppendBlank(std::int32_t table);
 // then write nothing.
 bool LockRecord(std::int32_t table);
 constexpr int kLockWaitAttempts = 200;
+// Marks the current record of a registry table deleted; it stays in the file
+// until the table is packed. True when the record is marked.
+bool DeleteRecord(const TableRec& table);
 
 // OpenDbf's first step for a file that does not exist: the course-table
 // registry copies the blank table into place (given the .dbf path and the

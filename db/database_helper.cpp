@@ -109,14 +109,22 @@ bool DatabaseHelper::SeekStep(const TableRec& table, std::int32_t tag, const Tex
   }
   Iteration& entry = m_stack[m_depth];
   bool byKey = !key.empty() && tag != 0;
+  std::string ansiKey = toAnsi(key);
+  auto next = [&] { return byKey ? d4seekNext(table.table, ansiKey.c_str()) : d4skip(table.table, 1); };
   std::int16_t result;
   if (!entry.started) {
     entry.started = true;
     d4tagSelect(table.table, tag);
-    result = byKey ? d4seek(table.table, toAnsi(key).c_str()) : d4top(table.table);
+    result = byKey ? d4seek(table.table, ansiKey.c_str()) : d4top(table.table);
   } else {
-    result = byKey ? d4seekNext(table.table, toAnsi(key).c_str()) : d4skip(table.table, 1);
+    // An inner walk on the same table may have selected another tag; the
+    // next step must follow this walk's own order.
+    d4tagSelect(table.table, tag);
+    result = next();
   }
+  // Records marked deleted wait for a pack that may not have run (another
+  // program had the table open): to every walk they are gone already.
+  while (result == 0 && d4deleted(table.table) != 0) result = next();
   LastResult = result;
   if (result == 0) return true;
   EndSeek();

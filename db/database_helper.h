@@ -36,6 +36,7 @@ public:
   bool SetFieldValB(const Text& field, const Text& table, bool value);
 
   // False when nothing more is found, and when a 26th walk would be opened.
+  // Records marked deleted are passed over.
   bool SeekStep(const TableRec& table, std::int32_t tag, const Text& key);
   bool SeekNextByTag(const TableRec& table, const Text& tagName, const Text& key);
   // Leaves the walk open on the first match until the next stepping call.

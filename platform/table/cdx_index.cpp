@@ -382,7 +382,12 @@ Status CompoundIndex::flush() {
   return Status::ok();
 }
 
-Status CompoundIndex::rebuild() { return reindex(); }
+Status CompoundIndex::writePacked(RecordSource& packed, const std::string& path) {
+  std::vector<TagSpec> specs;
+  if (Status s = rebuildSpecs(&specs); !s) return s;
+  CompoundIndex builder(path, packed, m_options);
+  return builder.writeAll(specs);
+}
 
 Status CompoundIndex::refresh() {
   bool changed = false;
@@ -491,13 +496,23 @@ Status CompoundIndex::create(const std::string& path, RecordSource& source, cons
   return open(resolved, source, out, options);
 }
 
-Status CompoundIndex::reindex() {
-  std::vector<TagSpec> specs;
+Status CompoundIndex::rebuildSpecs(std::vector<TagSpec>* specs) const {
+  specs->clear();
   for (int i = 0; i < tagCount(); ++i) {
     if (!m_tags[std::size_t(i)]->maintain) return Status::unsupported("cannot rebuild: " + m_tags[std::size_t(i)]->maintain.message());
-    specs.push_back(tagSpec(i));
+    specs->push_back(tagSpec(i));
   }
+  return Status::ok();
+}
+
+Status CompoundIndex::reindex() {
+  std::vector<TagSpec> specs;
+  if (Status s = rebuildSpecs(&specs); !s) return s;
   if (Status s = writeAll(specs); !s) return s;
+  return reopen();
+}
+
+Status CompoundIndex::reopen() {
   std::unique_ptr<File> file;
   if (Status s = FileSystem::instance().openFile(m_path, m_options.writable, &file); !s) return s;
   return load(std::move(file));

@@ -68,8 +68,13 @@ public:
   // oldRecord is empty for an append.
   virtual Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
   virtual Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
-  // After a pack renumbers the records, every tag is rebuilt from the table.
-  virtual Status rebuild() = 0;
+  // The file the index lives in: the production index beside the table.
+  virtual const std::string& path() const = 0;
+  // A pack renumbers the records. First every tag is written for the packed
+  // records into a new file at path, which appears there only complete;
+  // once that file has replaced the index file, reopen() reads it.
+  virtual Status writePacked(RecordSource& packed, const std::string& path) = 0;
+  virtual Status reopen() = 0;
 };
 
 } // namespace pu::table

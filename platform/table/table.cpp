@@ -44,7 +44,8 @@ Status Table::open(std::string_view path, bool writable, std::unique_ptr<Table>*
   FileSystem& fs = FileSystem::instance();
   t->m_path = fs.resolve(path);
   t->m_writable = writable;
-  Status s = fs.openFile(t->m_path, writable, &t->m_file);
+  Status s = finishInterruptedPack(t->m_path);
+  if (s) s = fs.openFile(t->m_path, writable, &t->m_file);
   if (!s) return s;
   s = t->load();
   if (!s) return s;

@@ -15,8 +15,14 @@
 //     next append overwrites.
 //  4. The attached index is asked before the .dbf is written (checkChange)
 //     and told after (applyChange); a refused change writes nothing.
-//  5. Pack writes a whole new table beside the old one, syncs it and renames
-//     it over the old; a kill leaves the old or the new table.
+//  5. Pack writes a whole new table beside the old one (name + ".pk~") and
+//     syncs it; the index writes a whole new index for it beside the old
+//     index, which appears only complete; the new table is renamed over the
+//     old, then the new index over the old. A kill before the first rename
+//     leaves the old files (and the deleted records marked); a kill between
+//     the renames leaves the new table with the new index beside it, and the
+//     next open puts that index in place (finishInterruptedPack). The memo
+//     file is kept as it is, so memo pointers stay right.
 //  6. Appends hold the header lock, so two programs never take the same
 //     record number; record locks are the caller's business (lockRecord).
 //  7. An autoincrement field's next value moves on in its descriptor before
@@ -122,8 +128,9 @@ public:
   void blank();
   Status append();
 
-  // Removes deleted records; the memo file is kept as it is. Refused while
-  // another program has the table open.
+  // Removes deleted records; the memo file is kept as it is. On failure the
+  // table and its index are the old ones. Refused while another program has
+  // the table open.
   Status pack();
   Status beginExclusive() override;
   void endExclusive() override;
@@ -144,6 +151,8 @@ private:
   Status shareOpenedFile();
   Status loadWindow(std::uint32_t recno, bool sequential);
   Status readDirect(std::uint32_t recno, std::string* bytes);
+  Status clearPackFiles();
+  Status writePacked(File* out, std::uint32_t* kept);
   Status canEdit() const;
   Status edited(const FieldDef& field, Status s);
   Status beginIndexChange(IndexChange& change);
@@ -188,5 +197,12 @@ private:
 std::string memoPathFor(std::string_view dbfPath);
 // The production index beside a .dbf path, named the same way.
 std::string indexPathFor(std::string_view dbfPath);
+
+// The new files a pack writes beside the table and its index.
+std::string packedTablePath(std::string_view dbfPath);
+std::string packedIndexPath(std::string_view indexPath);
+// Puts the new index of a pack killed between its two renames in place;
+// Table::open calls it first.
+Status finishInterruptedPack(std::string_view dbfPath);
 
 } // namespace pu::table

@@ -165,6 +165,19 @@ TEST_F(DatabaseHelperTest, SetFieldValBStoresIntoALogicalField) {
   UserDataPath = u"";
 }
 
+// Rows marked deleted and not yet packed away are gone to every walk.
+TEST_F(DatabaseHelperTest, WalksPassOverRowsMarkedDeleted) {
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  d4delete(standard.table);
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 10)));
+  d4delete(standard.table);
+  EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{21}));
+  EXPECT_EQ(childrenOf(1), (std::vector<std::int32_t>{11}));
+  EXPECT_FALSE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  EXPECT_EQ(helper.FieldLongList(standard, u"", u"", u"node_id", 1), BoundedArray<std::int32_t>(1, {1, 11, 21, 22}));
+  EXPECT_EQ(helper.depth(), 0);
+}
+
 TEST_F(DatabaseHelperTest, CurrentIdIsEmptyWithoutWalk) { EXPECT_EQ(helper.CurrentID(), u""); }
 
 } // namespace
