@@ -40,6 +40,10 @@ ROWS = [
      ("time", ""), 0.5, None),
     ("BM_ReplaceColons", "Replace : over the current tree, writes included", "1,000,000 standards, tree of 100,000",
      ("time", ""), 0.5, None),
+    ("BM_StartupIndexCheck/100000", "start-up index check (every tag of standard)",
+     "100,000 standards", ("time", ""), 0.3, None),
+    ("BM_StartupIndexCheck/1000000", "start-up index check (every tag of standard)",
+     "1,000,000 standards", ("time", ""), 2.0, None),
 ]
 
 TIME_UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}

@@ -390,7 +390,7 @@ private:
       return ForwardingFile::writeAt(offset, data, n);
     }
     Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
-      if (m_refuse->record != 0 && offset == table::recordLockOffset(m_refuse->record))
+      if (m_refuse->record != 0 && offset == table::LockLayout{}.recordOffset(m_refuse->record))  // a table with index tags
         return Status::ioError("refused lock");
       return ForwardingFile::lock(offset, length, exclusive);
     }

@@ -114,17 +114,29 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
 }
 
-TEST_F(MainTest, DesignTextIsNotAFolderHere) {
+// The message asks the user to choose again: the dialog comes back.
+TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
   // OK without choosing returns "C:\MyPath", which names no place on this system.
-  answerFolderDialog("", "btnFolderNext");
+  int dialogs = 0;
+  test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* dlg) {
+    ++dialogs;
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
+    test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* again) {
+      ++dialogs;
+      again->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->setText(QString::fromStdString(m_db.path()));
+      QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
+    });
+  });
   watchPrefixWindow();
   setMsgBoxNextAnswer(MsgResult::Ok);
   Main();
-  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_EQ(dialogs, 2);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
   EXPECT_EQ(MsgTitle, u"Select Folder");
   EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
   EXPECT_TRUE(workFolderIsEmpty());
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
 }
 
 TEST_F(MainTest, MissingFullPathIsCreatedWithItsBackupsFolder) {
