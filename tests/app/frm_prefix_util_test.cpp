@@ -45,7 +45,8 @@ protected:
     useDatabase(content);
     window = std::make_unique<frmPrefixUtil>();
     window->show();
-    QTest::qWait(20);  // the activation runs once the window is up
+    // The activation runs once the window system has made the window active.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return cell(0, 0) == "Level"; }, 5000));
   }
   familyTree* tree() const { return window->familyTreeList()->CurrentFamilyTree(); }
   void clickNode(std::int32_t node) {
