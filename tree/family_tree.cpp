@@ -49,6 +49,7 @@ void familyTree::buildChildControls() {
   layout->setSpacing(2);
   m_list = new TreeList(m_vseControl);
   m_list->setObjectName(QStringLiteral("tlstStandards"));
+  m_list->setAccessibleName(QStringLiteral("Standards"));
   m_list->setPictures(BookPictures());
   layout->addWidget(m_list, 1);
 
@@ -73,7 +74,7 @@ void familyTree::buildChildControls() {
 
   m_txtEdit = new QLineEdit(this);
   m_txtEdit->setObjectName(QStringLiteral("txtEdit"));
-  m_txtEdit->setAccessibleName(QStringLiteral("txtEdit"));
+  m_txtEdit->setAccessibleName(QStringLiteral("Category title"));
   m_txtEdit->setFont(QFont(QStringLiteral("Arial")));
   m_txtEdit->hide();
   m_txtEdit->installEventFilter(this);

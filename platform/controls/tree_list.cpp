@@ -31,7 +31,6 @@ TreeList::TreeList(QWidget* parent) : QTreeView(parent), m_model(new TreeListMod
   setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
   setDefaultDropAction(Qt::CopyAction);
-  setAccessibleName(QStringLiteral("tlstStandards"));
   connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) { emit rowExpanded(rowOfIndex(index)); });
   connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) { emit rowCollapsed(rowOfIndex(index)); });
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
