@@ -130,7 +130,7 @@ Text CleanEditedTitle(const Text& text) {
 
 bool RenameCategory(const NodeRef& node, const Text& title, std::int16_t order) {
   Standard t = standardTable();
-  if (findNode(t, node) == 0 || !lockCurrent(t)) return false;
+  if (title.empty() || findNode(t, node) == 0) return false;
   std::int16_t old = f4int(t.order);
   std::int32_t parent = f4long(t.parentId);
   std::int16_t stored = old;
@@ -142,14 +142,17 @@ bool RenameCategory(const NodeRef& node, const Text& title, std::int16_t order) 
     stored = order;
     closeUp = true;
   }
-  if (!storeText(t.descript, title) || !storeLong(t.order, stored)) return false;
+  // An unchanged row is neither locked nor written (closing up always
+  // comes with a new "Order").
+  if (TrimSpaces(FieldStr(t.descript)) == title && stored == old) return true;
+  if (!lockCurrent(t) || !storeText(t.descript, title) || !storeLong(t.order, stored)) return false;
   if (closeUp) RenumberUnnumbered({node.tree, parent});
   return true;
 }
 
 std::int32_t CreateCategory(std::int16_t tree, std::int32_t parent, const Text& title, std::int16_t order) {
   Standard t = standardTable();
-  if (findNode(t, {tree, parent}) == 0) return 0;
+  if (title.empty() || findNode(t, {tree, parent}) == 0) return 0;
   Text number = NewNodeId(tree);
   if (number.empty()) return 0;
   std::int32_t node = std::stoi(toAnsi(number));

@@ -109,6 +109,32 @@ for r, d in rows: print(r['NODE_ID'], r['PARENT_ID'], r['ORDER'], d, r['DESCRIPT
 
 using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
+// Another program holds a record; the edit waits for it (LockRecord lets
+// window events run meanwhile) instead of writing under the other's lock.
+class HeldRecord {
+public:
+  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
+    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
+    const table::FieldDef* f = m_table->schema().find("node_id");
+    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
+      EXPECT_TRUE(m_table->go(r));
+      if (m_table->value(*f).number == node) m_recno = r;
+    }
+    EXPECT_TRUE(m_table->lockRecord(m_recno));
+    setEventHook([this] {
+      if (++waits == m_releaseAfter) {
+        EXPECT_TRUE(m_table->unlockAll());
+      }
+    });
+  }
+  int waits = 0;
+
+private:
+  std::unique_ptr<table::Table> m_table;
+  std::uint32_t m_recno = 0;
+  int m_releaseAfter;
+};
+
 TEST_F(FamilyTreeEditsTest, RenameWithANumberTakesThePlace) {
   ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 5));
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
@@ -139,10 +165,20 @@ TEST_F(FamilyTreeEditsTest, RenameInAStateTreeStoresTheTextAndOrder999) {
   expectTagsConsistent("standard");
 }
 
-TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeWritesNothing) {
+TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeOrToAnEmptyTitleWritesNothing) {
   std::string before = fileBytes();
   EXPECT_FALSE(RenameCategory({2, 77}, u"Nobody", 1));
   EXPECT_FALSE(RenameCategory({3, 11}, u"Other tree", 1));
+  EXPECT_FALSE(RenameCategory({2, 11}, u"", 1));
+  EXPECT_EQ(CreateCategory(2, 1, u"", 1), 0);
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(FamilyTreeEditsTest, AnUnchangedRenameNeitherLocksNorWrites) {
+  std::string before = fileBytes();
+  HeldRecord held(folder + "/standard.dbf", 11, 1);
+  EXPECT_TRUE(RenameCategory({2, 11}, u"Two", 2));
+  EXPECT_EQ(held.waits, 0);
   EXPECT_EQ(fileBytes(), before);
 }
 
@@ -253,32 +289,6 @@ TEST_F(FamilyTreeEditsTest, MoveAtEitherEndOrBetweenEqualPlacesChangesNothing) {
   EXPECT_FALSE(MoveCategory({2, 11}, 1));
   EXPECT_EQ(fileBytes(), before);
 }
-
-// Another program holds a record; the edit waits for it (LockRecord lets
-// window events run meanwhile) instead of writing under the other's lock.
-class HeldRecord {
-public:
-  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
-    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
-    const table::FieldDef* f = m_table->schema().find("node_id");
-    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
-      EXPECT_TRUE(m_table->go(r));
-      if (m_table->value(*f).number == node) m_recno = r;
-    }
-    EXPECT_TRUE(m_table->lockRecord(m_recno));
-    setEventHook([this] {
-      if (++waits == m_releaseAfter) {
-        EXPECT_TRUE(m_table->unlockAll());
-      }
-    });
-  }
-  int waits = 0;
-
-private:
-  std::unique_ptr<table::Table> m_table;
-  std::uint32_t m_recno = 0;
-  int m_releaseAfter;
-};
 
 TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirst) {
   {
