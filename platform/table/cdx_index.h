@@ -98,7 +98,10 @@ public:
   // one when complete; on failure the old file stays.
   Status reindex();
   // First problem found, or ok: node structure, key order, no node reached
-  // twice, and every record's key present exactly once.
+  // twice, and every record's key present exactly once. A UNIQUE tag kept
+  // up to date by its writers may lack a key some record holds, or give it
+  // to a later record (see applyChange); there each entry's key must be its
+  // record's key and no key may appear twice.
   Status check();
 
   // Rereads the index when another program has changed it since we last
@@ -124,8 +127,11 @@ private:
   };
   Status changeKeys(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord);
   Status candidateClash(Tag& t, const std::string& key, std::uint32_t recno, bool* clash);
-  Status uniqueReplacement(Tag& t, const std::string& key, std::uint32_t skipRecno);
-  Status expectedEntries(Tag& t, std::vector<std::pair<std::string, std::uint32_t>>* entries);
+  Status keyPresent(Tag& t, const std::string& key, bool* present);
+  struct RecordKeys;
+  static bool comparable(const Tag& t);
+  Status recordKeys(std::vector<RecordKeys>* out);
+  Status compareEntries(Tag& t, RecordKeys& expected, const std::vector<std::pair<std::string, std::uint32_t>>& actual);
   Status writeAll(const std::vector<TagSpec>& specs);
   Status rebuildSpecs(std::vector<TagSpec>* specs) const;
 

@@ -28,6 +28,31 @@ public:
   virtual Status readRecord(std::uint32_t recno, std::string* bytes) = 0;
   // Text of the memo a memo field's pointer names (for keys on memo fields).
   virtual Status readMemo(std::uint32_t block, std::string* text) = 0;
+  // The table alone while its files are replaced (pack, reindex): Locked
+  // while another program has it open. Calls nest; each begin that
+  // succeeded is ended once.
+  virtual Status beginExclusive() { return Status::ok(); }
+  virtual void endExclusive() {}
+};
+
+// Holds exclusive use of a table until it goes out of scope.
+class ExclusiveUse {
+public:
+  explicit ExclusiveUse(RecordSource& source) : m_source(source) {}
+  ~ExclusiveUse() {
+    if (m_held) m_source.endExclusive();
+  }
+  ExclusiveUse(const ExclusiveUse&) = delete;
+  ExclusiveUse& operator=(const ExclusiveUse&) = delete;
+  Status take() {
+    Status s = m_source.beginExclusive();
+    m_held = s.isOk();
+    return s;
+  }
+
+private:
+  RecordSource& m_source;
+  bool m_held = false;
 };
 
 class RecordIndex {

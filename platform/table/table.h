@@ -36,7 +36,7 @@
 //     the killed change (check finds it, reindex repairs it).
 #include <cstdint>
 #include <memory>
-#include <set>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +45,7 @@
 #include "platform/status.h"
 #include "platform/table/dbf_header.h"
 #include "platform/table/field_value.h"
+#include "platform/table/lock_offsets.h"
 #include "platform/table/memo_file.h"
 #include "platform/table/record_index.h"
 
@@ -66,6 +67,8 @@ class Table final : public RecordSource {
 public:
   // A header count larger than the file holds is lowered to the records the
   // file holds (headerRecordCount() keeps the stored value for checkers).
+  // The open table holds the shared mark other programs test (File::share);
+  // a table in exclusive use elsewhere is refused with Locked.
   static Status open(std::string_view path, bool writable, std::unique_ptr<Table>* table);
   // Writes an empty table (and an empty .fpt when a field needs one).
   static Status create(std::string_view path, const std::vector<FieldSpec>& fields, TableFormat format);
@@ -126,8 +129,11 @@ public:
   Status append();
 
   // Removes deleted records; the memo file is kept as it is. On failure the
-  // table and its index are the old ones.
+  // table and its index are the old ones. Refused while another program has
+  // the table open.
   Status pack();
+  Status beginExclusive() override;
+  void endExclusive() override;
 
   // Status Locked when another program or another open holds the lock. A
   // record read without a lock may come from the read-ahead buffer and lag
@@ -142,6 +148,7 @@ public:
 private:
   Table() = default;
   Status load();
+  Status shareOpenedFile();
   Status loadWindow(std::uint32_t recno, bool sequential);
   Status readDirect(std::uint32_t recno, std::string* bytes);
   Status clearPackFiles();
@@ -161,6 +168,7 @@ private:
     return m_header.headerLength + static_cast<std::uint64_t>(recno - 1) * schema().recordLength;
   }
   Status bad(std::uint64_t offset, const std::string& what) const;
+  LockLayout lockLayout() const;
 
   std::string m_path;
   bool m_writable = false;
@@ -181,7 +189,8 @@ private:
   bool m_changed = false;
   bool m_appending = false;
   bool m_dateStamped = false;  // the header's update date written this session
-  std::set<std::uint32_t> m_locks;
+  std::map<std::uint32_t, std::uint64_t> m_locks;  // record -> locked offset
+  int m_exclusive = 0;  // nesting of beginExclusive
 };
 
 // The .fpt beside a .dbf path: same name, extension .fpt in the case the .dbf's uses.

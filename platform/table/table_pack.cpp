@@ -102,6 +102,8 @@ Status finishInterruptedPack(std::string_view dbfPath) {
 
 Status Table::pack() {
   if (!m_writable) return Status::invalidArgument("table '" + m_path + "' is open read-only");
+  ExclusiveUse alone(*this);
+  if (Status taken = alone.take(); !taken) return taken;
   Status s = flush();
   if (!s) return s;
   m_appending = false;
