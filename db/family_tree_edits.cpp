@@ -43,11 +43,8 @@ std::int32_t findNode(const Standard& t, const NodeRef& node) {
   return d4recNo(t.table);
 }
 
-bool lockCurrent(const Standard& t) {
-  if (d4recNo(t.table) <= 0) return false;
-  LockRecord(t.table);
-  return LastResult == kResultSuccess;
-}
+// False when the user gave up waiting for another program's lock.
+bool lockCurrent(const Standard& t) { return d4recNo(t.table) > 0 && LockRecord(t.table); }
 
 // Field writes of the current, locked record; an unchanged value is not written.
 bool storeLong(std::int32_t field, std::int32_t value) {

@@ -13,6 +13,7 @@
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
 
 namespace pu {
 namespace {
@@ -265,6 +266,25 @@ TEST_F(FamilyTreeEditsTest, ARefusedPackLeavesTheRowsMarkedAndOutOfEveryWalk) {
   rows = dbfreadRows();
   EXPECT_EQ(rows.find(" 1 Three"), std::string::npos) << rows;
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAndThePackWaits) {
+  std::unique_ptr<table::Table> held;  // in the other program
+  std::string dbf = folder + "/standard.dbf";
+  test::OtherProgram other([&] { return table::Table::open(dbf, true, &held).isOk(); });
+  ASSERT_TRUE(other.ready());
+  std::size_t size = fileBytes().size();
+  ASSERT_TRUE(DeleteClassification(2, 12, 2, true));
+  EXPECT_EQ(fileBytes().size(), size);
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_NE(dbfreadRows().find("12 1 3 1 Three\n"), std::string::npos);
+  expectTagsConsistent("standard");
+  other.release();
+  ASSERT_TRUE(DeleteClassification(2, 13, 2, true));
+  std::string rows = dbfreadRows();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {14, 800}, {15, 801}}));
   expectTagsConsistent("standard");
 }
 
