@@ -90,6 +90,14 @@ protected:
     ASSERT_TRUE(t->close());
   }
 
+  // The table with its index attached, as the program opens it.
+  void openWithIndex(std::unique_ptr<Table>* t) {
+    ASSERT_TRUE(Table::open(dbf, true, t));
+    std::unique_ptr<CompoundIndex> index;
+    ASSERT_TRUE(CompoundIndex::open(cdx, **t, &index));
+    (*t)->attachIndex(std::move(index));
+  }
+
   // Opens the table as a program would after the kill and checks it.
   // packed: the table holds the live records alone.
   void expectSound(const std::string& when, bool* packed) {
@@ -136,10 +144,7 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     test::writeWholeFile(dir.file("pk.fpt"), pristineFpt);
     {
       std::unique_ptr<Table> t;
-      ASSERT_TRUE(Table::open(dbf, true, &t));
-      std::unique_ptr<CompoundIndex> index;
-      ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-      t->attachIndex(std::move(index));
+      ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
       DyingFileSystem dying;
       dying.budget = budget;
       completed = t->pack().isOk();
@@ -155,10 +160,7 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     (packed ? newTables : oldTables)++;
     // A later pack clears what the killed one left and completes.
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(dbf, true, &t));
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-    t->attachIndex(std::move(index));
+    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
     ASSERT_TRUE(t->pack());
     t.reset();
     expectSound("packed again after kill " + std::to_string(budget), &packed);
@@ -193,10 +195,7 @@ private:
 
 TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
   std::unique_ptr<Table> t;
-  ASSERT_TRUE(Table::open(dbf, true, &t));
-  std::unique_ptr<CompoundIndex> index;
-  ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-  t->attachIndex(std::move(index));
+  ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
   OpenAfterTableRename watch(t->path());
   ASSERT_TRUE(t->pack());
   EXPECT_TRUE(watch.refusedInBetween);
@@ -208,10 +207,7 @@ TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
 TEST_F(TablePack, IndependentReadersReadThePackedTableAndIndex) {
   {
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(dbf, true, &t));
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-    t->attachIndex(std::move(index));
+    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
     ASSERT_TRUE(t->pack());
   }
   std::string dump = test::dbfreadDump(dbf);
