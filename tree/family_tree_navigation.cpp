@@ -29,9 +29,7 @@ int classicKeyCode(int qtKey) {
   case Qt::Key_Enter: return 13;
   case Qt::Key_Escape: return 27;
   case Qt::Key_Space: return 32;
-  default:
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
+  default:  // letters and digits have their own codes in both
     return qtKey & 0xFFFF;
   }
 }

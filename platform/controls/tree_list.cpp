@@ -265,15 +265,9 @@ void TreeList::keyPressEvent(QKeyEvent* event) {
   if (selectedRow() != before) emit rowClicked();
 }
 
-void TreeList::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasText()) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
+void TreeList::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
+// Text only, and only as a copy: the source never deletes anything.
 void TreeList::dragMoveEvent(QDragMoveEvent* event) {
   if (event->mimeData()->hasText()) {
     event->setDropAction(Qt::CopyAction);
