@@ -144,6 +144,26 @@ TEST_F(FamilyTreeEditsTest, RenameWithANumberTakesThePlace) {
   EXPECT_NE(dbfreadRows().find("11 1 5 0 Shapes\n"), std::string::npos);
 }
 
+// Typed titles split by the style of each level (1, I, i), then stored.
+TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
+  struct Case {
+    std::int32_t node;
+    std::int16_t level;
+    const char16_t* typed;
+  } cases[] = {{11, 0, u"5. Five"}, {21, 1, u"IV) Four"}, {30, 2, u"iii: Three"}};
+  for (const Case& c : cases) {
+    NumberedTitle split = SplitNumberedTitle(c.typed, c.level);
+    ASSERT_TRUE(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order));
+  }
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_EQ(children(10), (Rows{{20, 1}, {21, 4}, {22, 800}}));
+  EXPECT_EQ(children(20), (Rows{{30, 3}}));
+  std::string rows = dbfreadRows();
+  for (const char* want : {"11 1 5 0 Five\n", "21 10 4 0 Four\n", "30 20 3 0 Three\n"})
+    EXPECT_NE(rows.find(want), std::string::npos) << want << rows;
+  expectTagsConsistent("standard");
+}
+
 TEST_F(FamilyTreeEditsTest, RenameWithoutANumberMovesToTheEndOfTheUnnumbered) {
   ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 0));
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {13, 800}, {14, 801}, {15, 802}, {11, 803}}));
