@@ -43,11 +43,8 @@ std::int32_t findNode(const Standard& t, const NodeRef& node) {
   return d4recNo(t.table);
 }
 
-bool lockCurrent(const Standard& t) {
-  if (d4recNo(t.table) <= 0) return false;
-  LockRecord(t.table);
-  return LastResult == kResultSuccess;
-}
+// False when the user gave up waiting for another program's lock.
+bool lockCurrent(const Standard& t) { return d4recNo(t.table) > 0 && LockRecord(t.table); }
 
 // Field writes of the current, locked record; an unchanged value is not written.
 bool storeLong(std::int32_t field, std::int32_t value) {
@@ -130,7 +127,7 @@ Text CleanEditedTitle(const Text& text) {
 
 bool RenameCategory(const NodeRef& node, const Text& title, std::int16_t order) {
   Standard t = standardTable();
-  if (findNode(t, node) == 0 || !lockCurrent(t)) return false;
+  if (title.empty() || findNode(t, node) == 0) return false;
   std::int16_t old = f4int(t.order);
   std::int32_t parent = f4long(t.parentId);
   std::int16_t stored = old;
@@ -142,14 +139,17 @@ bool RenameCategory(const NodeRef& node, const Text& title, std::int16_t order) 
     stored = order;
     closeUp = true;
   }
-  if (!storeText(t.descript, title) || !storeLong(t.order, stored)) return false;
+  // An unchanged row is neither locked nor written (closing up always
+  // comes with a new "Order").
+  if (TrimSpaces(FieldStr(t.descript)) == title && stored == old) return true;
+  if (!lockCurrent(t) || !storeText(t.descript, title) || !storeLong(t.order, stored)) return false;
   if (closeUp) RenumberUnnumbered({node.tree, parent});
   return true;
 }
 
 std::int32_t CreateCategory(std::int16_t tree, std::int32_t parent, const Text& title, std::int16_t order) {
   Standard t = standardTable();
-  if (findNode(t, {tree, parent}) == 0) return 0;
+  if (title.empty() || findNode(t, {tree, parent}) == 0) return 0;
   Text number = NewNodeId(tree);
   if (number.empty()) return 0;
   std::int32_t node = std::stoi(toAnsi(number));

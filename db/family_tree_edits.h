@@ -3,7 +3,8 @@
 // rename, create, delete with promotion and pack, move. Each record is
 // locked before it is written; a function that returns false has written
 // nothing, or (where a later step failed) left a tree in which every row
-// still has its parent.
+// still has its parent. An empty title writes nothing. A delete packs the
+// table, which renumbers its records: call it outside table walks.
 #include <cstdint>
 
 #include "db/standards_model.h"
@@ -28,7 +29,7 @@ Text CleanEditedTitle(const Text& text);
 // numbered category (below 800) takes order, or 999 and the end of the
 // unnumbered places when order is 0; an unnumbered one takes an order of 1
 // to 799 and its former unnumbered siblings close up. False when the node is
-// missing or a write failed.
+// missing or a write failed. Unchanged values are neither locked nor written.
 bool RenameCategory(const NodeRef& node, const Text& title, std::int16_t order);
 
 // FinishRename's create-new path: a new child of parent with the title and

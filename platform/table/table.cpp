@@ -44,10 +44,11 @@ Status Table::open(std::string_view path, bool writable, std::unique_ptr<Table>*
   FileSystem& fs = FileSystem::instance();
   t->m_path = fs.resolve(path);
   t->m_writable = writable;
-  Status s = finishInterruptedPack(t->m_path);
-  if (s) s = fs.openFile(t->m_path, writable, &t->m_file);
+  Status s = fs.openFile(t->m_path, writable, &t->m_file);
   if (!s) return s;
   s = t->load();
+  // Under the shared mark no other program's pack is running.
+  if (s) s = finishInterruptedPack(t->m_path);
   if (!s) return s;
   *table = std::move(t);
   return Status::ok();

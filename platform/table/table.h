@@ -21,7 +21,9 @@
 //     old, then the new index over the old. A kill before the first rename
 //     leaves the old files (and the deleted records marked); a kill between
 //     the renames leaves the new table with the new index beside it, and the
-//     next open puts that index in place (finishInterruptedPack). The memo
+//     next open puts that index in place (finishInterruptedPack). The new
+//     table is marked exclusive before its rename, so no program that
+//     honours the marks opens it before its index is in place. The memo
 //     file is kept as it is, so memo pointers stay right.
 //  6. Appends hold the header lock, so two programs never take the same
 //     record number; record locks are the caller's business (lockRecord).
@@ -202,7 +204,7 @@ std::string indexPathFor(std::string_view dbfPath);
 std::string packedTablePath(std::string_view dbfPath);
 std::string packedIndexPath(std::string_view indexPath);
 // Puts the new index of a pack killed between its two renames in place;
-// Table::open calls it first.
+// Table::open calls it once it holds the table's shared mark.
 Status finishInterruptedPack(std::string_view dbfPath);
 
 } // namespace pu::table

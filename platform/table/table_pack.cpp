@@ -116,27 +116,30 @@ Status Table::pack() {
   const std::string indexTemp = m_index ? packedIndexPath(m_index->path()) : std::string();
   std::unique_ptr<File> out;
   s = fs.createFile(temp, &out);
+  // Ours alone before it takes the table's name: no program that honours
+  // the marks opens the new table before its index is in place.
+  if (s) s = out->share(File::Share::Exclusive);
   std::uint32_t kept = 0;
   if (s) s = writePacked(out.get(), &kept);
   if (s && m_index) {
     PackedRecords packed(*this, out.get(), kept);
     s = m_index->writePacked(packed, indexTemp);
   }
-  out.reset();
   if (s) s = unlockAll();
   if (s) s = fs.rename(temp, m_path);
   if (!s) {
+    out.reset();
     // Index file first: a new index without the new table beside it would
     // be taken for a finished pack.
     if (m_index) (void)fs.removeFile(indexTemp);  // the error worth reporting is s
     (void)fs.removeFile(temp);
     return s;
   }
-  // The table is replaced; the open handle still names the old file.
+  // The table is replaced; the new file, still marked ours alone, is the one we read from now on.
   m_recno = 0;
   m_changed = false;
-  s = fs.openFile(m_path, true, &m_file);
-  if (s) s = load();
+  m_file = std::move(out);
+  s = load();
   if (!m_index) return s;
   Status placed = fs.rename(indexTemp, m_index->path());
   if (!placed && !exists(indexTemp)) {

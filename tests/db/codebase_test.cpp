@@ -7,6 +7,7 @@
 
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
+#include "db/course_tables.h"
 #include "db/message_hook.h"
 #include "db/result_code.h"
 #include "platform/fs/file_system.h"
@@ -14,6 +15,7 @@
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -265,6 +267,46 @@ TEST_F(CodeBase, DeleteMarksTheRecord) {
   d4delete(t);
   EXPECT_NE(d4deleted(t), 0);
   EXPECT_EQ(test::dbfreadDump(path), "1\t1\tNAME=a\tQTY=1\tID=0\tNOTES=None\n");
+}
+
+// Writes fail while `failing` is set.
+class FailingWrites : public test::ForwardingFileSystem {
+public:
+  bool failing = false;
+  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override {
+    Status s = m_real.openFile(p, w, f);
+    if (s) *f = std::make_unique<RefusingFile>(std::move(*f), &failing);
+    return s;
+  }
+
+private:
+  class RefusingFile : public test::ForwardingFile {
+  public:
+    RefusingFile(std::unique_ptr<File> f, bool* failing) : ForwardingFile(std::move(f)), m_failing(failing) {}
+    Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+      return *m_failing ? Status::ioError("write refused") : m_inner->writeAt(o, d, n);
+    }
+
+  private:
+    bool* m_failing;
+  };
+};
+
+TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
+  FailingWrites fs;
+  std::int32_t t = openTable(path);
+  addRow(t, "a", 1);
+  addRow(t, "b", 2);
+  ASSERT_EQ(d4go(t, 1), 0);
+  fs.failing = true;
+  TableRec rec;
+  rec.table = t;
+  EXPECT_FALSE(DeleteRecord(rec));
+  EXPECT_EQ(d4deleted(t), 0);
+  fs.failing = false;
+  ASSERT_EQ(d4go(t, 2), 0);
+  EXPECT_EQ(test::dbfreadDump(path), "1\t0\tNAME=a\tQTY=1\tID=0\tNOTES=None\n2\t0\tNAME=b\tQTY=2\tID=0\tNOTES=None\n");
+  EXPECT_TRUE(DeleteRecord(rec));
 }
 
 TEST_F(CodeBase, CloseDbfClearsTheHandle) {

@@ -13,6 +13,7 @@
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
 
 namespace pu {
 namespace {
@@ -109,12 +110,58 @@ for r, d in rows: print(r['NODE_ID'], r['PARENT_ID'], r['ORDER'], d, r['DESCRIPT
 
 using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
+// Another program holds a record; the edit waits for it (LockRecord lets
+// window events run meanwhile) instead of writing under the other's lock.
+class HeldRecord {
+public:
+  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
+    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
+    const table::FieldDef* f = m_table->schema().find("node_id");
+    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
+      EXPECT_TRUE(m_table->go(r));
+      if (m_table->value(*f).number == node) m_recno = r;
+    }
+    EXPECT_TRUE(m_table->lockRecord(m_recno));
+    setEventHook([this] {
+      if (++waits == m_releaseAfter) {
+        EXPECT_TRUE(m_table->unlockAll());
+      }
+    });
+  }
+  int waits = 0;
+
+private:
+  std::unique_ptr<table::Table> m_table;
+  std::uint32_t m_recno = 0;
+  int m_releaseAfter;
+};
+
 TEST_F(FamilyTreeEditsTest, RenameWithANumberTakesThePlace) {
   ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 5));
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
   EXPECT_EQ(GetNodeRow(2, 11).title, u"Shapes");
   expectTagsConsistent("standard");
   EXPECT_NE(dbfreadRows().find("11 1 5 0 Shapes\n"), std::string::npos);
+}
+
+// Typed titles split by the style of each level (1, I, i), then stored.
+TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
+  struct Case {
+    std::int32_t node;
+    std::int16_t level;
+    const char16_t* typed;
+  } cases[] = {{11, 0, u"5. Five"}, {21, 1, u"IV) Four"}, {30, 2, u"iii: Three"}};
+  for (const Case& c : cases) {
+    NumberedTitle split = SplitNumberedTitle(c.typed, c.level);
+    ASSERT_TRUE(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order));
+  }
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_EQ(children(10), (Rows{{20, 1}, {21, 4}, {22, 800}}));
+  EXPECT_EQ(children(20), (Rows{{30, 3}}));
+  std::string rows = dbfreadRows();
+  for (const char* want : {"11 1 5 0 Five\n", "21 10 4 0 Four\n", "30 20 3 0 Three\n"})
+    EXPECT_NE(rows.find(want), std::string::npos) << want << rows;
+  expectTagsConsistent("standard");
 }
 
 TEST_F(FamilyTreeEditsTest, RenameWithoutANumberMovesToTheEndOfTheUnnumbered) {
@@ -139,10 +186,20 @@ TEST_F(FamilyTreeEditsTest, RenameInAStateTreeStoresTheTextAndOrder999) {
   expectTagsConsistent("standard");
 }
 
-TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeWritesNothing) {
+TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeOrToAnEmptyTitleWritesNothing) {
   std::string before = fileBytes();
   EXPECT_FALSE(RenameCategory({2, 77}, u"Nobody", 1));
   EXPECT_FALSE(RenameCategory({3, 11}, u"Other tree", 1));
+  EXPECT_FALSE(RenameCategory({2, 11}, u"", 1));
+  EXPECT_EQ(CreateCategory(2, 1, u"", 1), 0);
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(FamilyTreeEditsTest, AnUnchangedRenameNeitherLocksNorWrites) {
+  std::string before = fileBytes();
+  HeldRecord held(folder + "/standard.dbf", 11, 1);
+  EXPECT_TRUE(RenameCategory({2, 11}, u"Two", 2));
+  EXPECT_EQ(held.waits, 0);
   EXPECT_EQ(fileBytes(), before);
 }
 
@@ -232,6 +289,25 @@ TEST_F(FamilyTreeEditsTest, ARefusedPackLeavesTheRowsMarkedAndOutOfEveryWalk) {
   expectTagsConsistent("standard");
 }
 
+TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAndThePackWaits) {
+  std::unique_ptr<table::Table> held;  // in the other program
+  std::string dbf = folder + "/standard.dbf";
+  test::OtherProgram other([&] { return table::Table::open(dbf, true, &held).isOk(); });
+  ASSERT_TRUE(other.ready());
+  std::size_t size = fileBytes().size();
+  ASSERT_TRUE(DeleteClassification(2, 12, 2, true));
+  EXPECT_EQ(fileBytes().size(), size);
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_NE(dbfreadRows().find("12 1 3 1 Three\n"), std::string::npos);
+  expectTagsConsistent("standard");
+  other.release();
+  ASSERT_TRUE(DeleteClassification(2, 13, 2, true));
+  std::string rows = dbfreadRows();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {14, 800}, {15, 801}}));
+  expectTagsConsistent("standard");
+}
+
 TEST_F(FamilyTreeEditsTest, MoveSwapsPlacesWithTheNeighbour) {
   ASSERT_TRUE(MoveCategory({2, 11}, -1));
   EXPECT_EQ(children(1), (Rows{{11, 1}, {10, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}));
@@ -253,32 +329,6 @@ TEST_F(FamilyTreeEditsTest, MoveAtEitherEndOrBetweenEqualPlacesChangesNothing) {
   EXPECT_FALSE(MoveCategory({2, 11}, 1));
   EXPECT_EQ(fileBytes(), before);
 }
-
-// Another program holds a record; the edit waits for it (LockRecord lets
-// window events run meanwhile) instead of writing under the other's lock.
-class HeldRecord {
-public:
-  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
-    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
-    const table::FieldDef* f = m_table->schema().find("node_id");
-    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
-      EXPECT_TRUE(m_table->go(r));
-      if (m_table->value(*f).number == node) m_recno = r;
-    }
-    EXPECT_TRUE(m_table->lockRecord(m_recno));
-    setEventHook([this] {
-      if (++waits == m_releaseAfter) {
-        EXPECT_TRUE(m_table->unlockAll());
-      }
-    });
-  }
-  int waits = 0;
-
-private:
-  std::unique_ptr<table::Table> m_table;
-  std::uint32_t m_recno = 0;
-  int m_releaseAfter;
-};
 
 TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirst) {
   {

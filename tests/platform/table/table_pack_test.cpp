@@ -11,6 +11,7 @@
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
@@ -89,6 +90,14 @@ protected:
     ASSERT_TRUE(t->close());
   }
 
+  // The table with its index attached, as the program opens it.
+  void openWithIndex(std::unique_ptr<Table>* t) {
+    ASSERT_TRUE(Table::open(dbf, true, t));
+    std::unique_ptr<CompoundIndex> index;
+    ASSERT_TRUE(CompoundIndex::open(cdx, **t, &index));
+    (*t)->attachIndex(std::move(index));
+  }
+
   // Opens the table as a program would after the kill and checks it.
   // packed: the table holds the live records alone.
   void expectSound(const std::string& when, bool* packed) {
@@ -135,10 +144,7 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     test::writeWholeFile(dir.file("pk.fpt"), pristineFpt);
     {
       std::unique_ptr<Table> t;
-      ASSERT_TRUE(Table::open(dbf, true, &t));
-      std::unique_ptr<CompoundIndex> index;
-      ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-      t->attachIndex(std::move(index));
+      ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
       DyingFileSystem dying;
       dying.budget = budget;
       completed = t->pack().isOk();
@@ -154,10 +160,7 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     (packed ? newTables : oldTables)++;
     // A later pack clears what the killed one left and completes.
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(dbf, true, &t));
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-    t->attachIndex(std::move(index));
+    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
     ASSERT_TRUE(t->pack());
     t.reset();
     expectSound("packed again after kill " + std::to_string(budget), &packed);
@@ -170,13 +173,41 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
   EXPECT_GT(finishedOnOpen, 0);  // the kill between the two renames was met
 }
 
+// Right after the new table takes the table's name, and before its index
+// does, another program asks to open the table.
+class OpenAfterTableRename : public test::ForwardingFileSystem {
+public:
+  explicit OpenAfterTableRename(std::string dbf) : m_dbf(std::move(dbf)) {}
+  Status rename(std::string_view from, std::string_view to) override {
+    Status s = m_real.rename(from, to);
+    if (s && to == m_dbf) {
+      std::unique_ptr<Table> t;
+      test::OtherProgram other([&] { return Table::open(m_dbf, false, &t).code() == Status::Code::Locked; });
+      refusedInBetween = other.ready();
+    }
+    return s;
+  }
+  bool refusedInBetween = false;
+
+private:
+  std::string m_dbf;
+};
+
+TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
+  std::unique_ptr<Table> t;
+  ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
+  OpenAfterTableRename watch(t->path());
+  ASSERT_TRUE(t->pack());
+  EXPECT_TRUE(watch.refusedInBetween);
+  // Afterwards the table is shared again.
+  std::unique_ptr<Table> other;
+  EXPECT_TRUE(Table::open(dbf, false, &other));
+}
+
 TEST_F(TablePack, IndependentReadersReadThePackedTableAndIndex) {
   {
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(dbf, true, &t));
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(cdx, *t, &index));
-    t->attachIndex(std::move(index));
+    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
     ASSERT_TRUE(t->pack());
   }
   std::string dump = test::dbfreadDump(dbf);
