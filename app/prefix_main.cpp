@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "app/frm_folder_selecter.h"
-#include "app/prefix_window_placeholder.h"
+#include "app/frm_prefix_util.h"
+#include "app/startup_index_check.h"
 #include "db/database_helper.h"
 #include "db/message_hook.h"
 #include "msgbox/frm_msg_box.h"
@@ -34,6 +35,18 @@ bool isFullPath(const Text& folder) {
 // Paths as the file system names them, so the user can find them.
 Text shownPath(const Text& path) { return fromUtf8(FileSystem::instance().resolve(toUtf8(path))); }
 
+bool isTableExtension(const Text& ext) { return UpperAscii(ext) == u"DBF"; }
+
+// The memo file's extension in the letter case of the table's.
+Text memoExtensionFor(const Text& tableExt) { return tableExt == UpperAscii(tableExt) ? Text(u"FPT") : Text(u"fpt"); }
+
+// The copy is whole or missing; a missing one is the only failure sign.
+Status copyWhole(const Text& source, const Text& destination) {
+  CopyFile(source, destination);
+  if (FileExists(destination)) return Status::ok();
+  return Status::ioError("cannot copy '" + toUtf8(source) + "' to '" + toUtf8(destination) + "'");
+}
+
 bool goOnWithoutBackup(const Text& source) {
   Text message = u"The backup copy of \"" + shownPath(source) + u"\" could not be made in \"" + shownPath(backupFolderPath()) +
                  u"\".\r\n\r\nWould you like to go on without it?";
@@ -47,12 +60,21 @@ Status BackupTableFile(const Text& sourcePath, Text* backupPath) {
   if (!FileExists(sourcePath)) return Status::ok();
   Text name = FileBaseName(sourcePath);
   Text ext = FileExtension(sourcePath);
+  // A table's memo file goes with it under the same number: a copy without
+  // it cannot be opened.
+  Text memoExt = isTableExtension(ext) ? memoExtensionFor(ext) : Text();
+  Text memoSource = sourcePath.substr(0, sourcePath.size() - ext.size()) + memoExt;
+  bool withMemo = !memoExt.empty() && FileExists(memoSource);
   for (std::int32_t n = 1; n <= kLastBackupNumber; ++n) {
-    Text candidate = backupFolderPath() + name + fromUtf8(std::to_string(n)) + u"." + ext;
-    if (FileExists(candidate)) continue;
-    CopyFile(sourcePath, candidate);
-    // The copy is whole or missing; a missing one is the only failure sign.
-    if (!FileExists(candidate)) return Status::ioError("cannot copy '" + toUtf8(sourcePath) + "' to '" + toUtf8(candidate) + "'");
+    Text numbered = backupFolderPath() + name + fromUtf8(std::to_string(n)) + u".";
+    Text candidate = numbered + ext, memoCandidate = numbered + memoExt;
+    if (FileExists(candidate) || (withMemo && FileExists(memoCandidate))) continue;
+    if (withMemo) {
+      Status s = copyWhole(memoSource, memoCandidate);
+      if (!s) return s;
+    }
+    Status s = copyWhole(sourcePath, candidate);
+    if (!s) return s;
     if (backupPath) *backupPath = candidate;
     return Status::ok();
   }
@@ -70,7 +92,7 @@ bool PrepareDatabaseFolder(const Text& folder) {
     Text source = DataPath + file;
     if (!BackupTableFile(source) && !goOnWithoutBackup(source)) return false;
   }
-  return true;
+  return CheckCourseIndexesAtStartUp(folder);
 }
 
 void Main(const Text& preselectedFolder) {
@@ -81,18 +103,20 @@ void Main(const Text& preselectedFolder) {
     return MsgBoxEx(message, options, title);
   });
   setEventHook([] { QCoreApplication::processEvents(); });
-  Text folder;
-  {
-    frmFolderSelecter dialog;
-    folder = dialog.ShowFolderChooser(u"Select the location of the database to change:", preselectedFolder, false);
-  }
-  // Cancel ends the program: an empty folder would put the Backups folder at
-  // the root of the file system and open no database.
-  if (folder.empty()) return;
-  if (!isFullPath(folder)) {
+  Text folder = preselectedFolder;
+  for (;;) {
+    {
+      frmFolderSelecter dialog;
+      folder = dialog.ShowFolderChooser(u"Select the location of the database to change:", folder, false);
+    }
+    // Cancel ends the program: an empty folder would put the Backups folder
+    // at the root of the file system and open no database.
+    if (folder.empty()) return;
+    if (isFullPath(folder)) break;
+    // The message asks the user to choose again, so the dialog comes back.
     MsgBoxEx(u"The path: \"" + folder + u"\" is not the full path of a folder.\r\n\r\nPlease choose the database folder in the list or type its full path.",
              MsgButtons::OkOnly | MsgIcons::Exclamation, Text(u"Select Folder"));
-    return;
+    folder.clear();
   }
   if (!PrepareDatabaseFolder(folder)) return;
 

@@ -1,8 +1,9 @@
 #pragma once
 // The table library calls the system makes. Handles are 32-bit with 0 for
 // none; results are 16-bit codes (db/result_code.h). Texts cross this
-// boundary as single-byte ANSI strings; pointers handed out stay valid until
-// the next call on the same table or field.
+// boundary as single-byte ANSI strings, file paths as UTF-8 (so that every
+// folder name reaches the file system unchanged); pointers handed out stay
+// valid until the next call on the same table or field.
 #include <cstdint>
 
 namespace pu {
@@ -12,7 +13,12 @@ std::int16_t code4autoOpen(std::int32_t context, std::int16_t value);   // previ
 std::int16_t code4errTagName(std::int32_t context, std::int16_t value); // previous value
 std::int16_t code4errorCode(std::int32_t context, std::int16_t value);  // previous pending code
 std::int16_t code4errOff(std::int32_t context, std::int16_t value);     // previous value
+// What the last failure in the context was, in words ("" when none).
+const char* code4errorText(std::int32_t context);
 
+// Opens for reading and writing, or not at all: a table that cannot be
+// changed (read-only, in exclusive use elsewhere) is refused, never opened
+// for reading behind the caller's back.
 std::int32_t d4open(std::int32_t context, const char* path);
 std::int16_t d4close(std::int32_t table);
 const char* d4fileNameVB(std::int32_t table);

@@ -38,6 +38,11 @@ std::int16_t code4errOff(std::int32_t context, std::int16_t value) {
   return c ? swap(&c->errOff, value) : kResultBadArgument;
 }
 
+const char* code4errorText(std::int32_t context) {
+  codebase::Context* c = codebase::context(context);
+  return c ? c->errorText.c_str() : "";
+}
+
 std::int32_t u4ncpy(char* destination, const char* source, std::uint32_t size) {
   if (!destination || size == 0) return 0;
   std::uint32_t n = 0;

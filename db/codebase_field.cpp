@@ -146,6 +146,7 @@ std::int16_t f4assignLong(std::int32_t field, std::int32_t value) {
   Bound b = bind(field);
   if (!b.def) return kResultBadArgument;
   if (b.def->type == 'C') return commit(b, b.table->table->assignText(*b.def, std::to_string(value)));
+  if (b.def->type == 'L') return commit(b, b.table->table->assignLogical(*b.def, value != 0));
   return commit(b, b.table->table->assignInteger(*b.def, value));
 }
 

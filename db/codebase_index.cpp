@@ -2,6 +2,8 @@
 // the selected tag, and moves in tag order. Moves start from the entry of
 // the current record, found afresh each time, so a record whose key we just
 // changed is walked on from its new place.
+#include <cstdlib>
+
 #include "db/codebase.h"
 #include "db/codebase_state.h"
 #include "db/result_code.h"
@@ -43,14 +45,48 @@ bool keyBegins(const std::string& entryKey, std::string_view key) {
   return key.size() <= entryKey.size() && entryKey.compare(0, key.size(), key) == 0;
 }
 
-// Seeks a text key on the selected tag: 0 found, 2 on the next greater key, 3 past the end.
+// A text key as the tag's keys hold it, as the table library takes it: on a
+// text tag the text itself (a leading part of longer keys); on a numeric tag
+// the number it spells; on a date tag the date it spells as CCYYMMDD.
+Status tagKey(const OpenTable& t, int tag, std::string_view text, std::string* key) {
+  const table::KeyBuilder& builder = *t.index->keyBuilder(tag);
+  table::expr::Value v;
+  v.type = builder.type();
+  std::string spelled(text);
+  char* end = nullptr;
+  switch (v.type) {
+    case table::expr::Type::Char: key->assign(text); return Status::ok();
+    case table::expr::Type::Numeric:
+    case table::expr::Type::Integer:
+      v.number = std::strtod(spelled.c_str(), &end);
+      v.integer = static_cast<std::int32_t>(v.number);
+      if (end != spelled.c_str() && spelled.find_first_not_of(' ', std::size_t(end - spelled.c_str())) == std::string::npos) {
+        builder.encode(v, key);
+        return Status::ok();
+      }
+      break;
+    case table::expr::Type::Date: {
+      long date = std::strtol(spelled.c_str(), &end, 10);
+      int month = static_cast<int>(date / 100 % 100), day = static_cast<int>(date % 100);
+      if (spelled.size() == 8 && *end == '\0' && month >= 1 && month <= 12 && day >= 1 && day <= 31) {
+        v.number = double(table::julianDay(static_cast<int>(date / 10000), month, day));
+        builder.encode(v, key);
+        return Status::ok();
+      }
+      break;
+    }
+    default: break;
+  }
+  return Status::invalidArgument("'" + spelled + "' is no key of tag '" + t.index->tagName(tag) + "' of '" + t.fileName + "'");
+}
+
+// Seeks a key (as tagKey gives it) on the selected tag: 0 found, 2 on the
+// next greater key, 3 past the end.
 std::int16_t seekKey(OpenTable& t, std::string_view key) {
   int tag = selectedTag(t);
   if (tag < 0) return kResultNoTag;
   Status s = t.index->seekStatus(tag);
   if (s) s = freshIndex(t);
-  if (s && t.index->keyBuilder(tag)->type() != table::expr::Type::Char)
-    s = Status::unsupported("tag '" + t.index->tagName(tag) + "' of '" + t.fileName + "' is not sought by text");
   if (!s) return failWith(t, s);
   TagCursor cursor;
   table::SeekResult result;
@@ -130,18 +166,25 @@ std::int32_t d4tagSelected(std::int32_t table) {
   return t ? t->selectedTag : 0;
 }
 
-std::int16_t d4seek(std::int32_t table, const char* key) {
+std::int16_t d4seek(std::int32_t table, const char* text) {
   OpenTable* t = codebase::table(table);
-  if (!t || !key) return kResultBadArgument;
+  if (!t || !text) return kResultBadArgument;
+  int tag = selectedTag(*t);
+  std::string key;
+  if (tag >= 0 && t->index->seekStatus(tag))
+    if (Status s = tagKey(*t, tag, text, &key); !s) return failWith(*t, s);
   return seekKey(*t, key);
 }
 
 // The next record whose key begins with the given key, after the current
 // one when the current record's key begins with it; otherwise a seek.
-std::int16_t d4seekNext(std::int32_t table, const char* key) {
+std::int16_t d4seekNext(std::int32_t table, const char* text) {
   OpenTable* t = codebase::table(table);
-  if (!t || !key) return kResultBadArgument;
+  if (!t || !text) return kResultBadArgument;
   int tag = selectedTag(*t);
+  std::string key;
+  if (tag >= 0 && t->index->seekStatus(tag))
+    if (Status s = tagKey(*t, tag, text, &key); !s) return failWith(*t, s);
   if (tag < 0 || !onRecord(*t)) return seekKey(*t, key);
   std::string current;
   bool included = false;

@@ -81,6 +81,7 @@ std::int16_t fail(std::int32_t contextHandle, const Status& status) {
   std::int16_t code = resultCodeOf(status);
   if (Context* c = context(contextHandle)) {
     c->errorCode = code;
+    c->errorText = status.message();
     if (c->errOff == 0 && !status.isOk() && code != kResultLocked) std::cerr << status.message() << std::endl;
   }
   return code;

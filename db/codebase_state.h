@@ -15,6 +15,7 @@ struct Context {
   std::int16_t errTagName = 1;
   std::int16_t errorCode = 0;
   std::int16_t errOff = 0;
+  std::string errorText;  // of the last failure
 };
 
 struct OpenTable {

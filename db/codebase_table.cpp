@@ -3,7 +3,6 @@
 #include "db/codebase_state.h"
 #include "db/result_code.h"
 #include "platform/fs/file_system.h"
-#include "platform/text/ansi.h"
 
 
 namespace pu {
@@ -54,10 +53,7 @@ std::int32_t d4open(std::int32_t context, const char* path) {
   codebase::Context* c = codebase::context(context);
   if (!c || !path) return 0;
   std::unique_ptr<table::Table> tbl;
-  const std::string utf8 = toUtf8(fromAnsi(path));
-  Status s = table::Table::open(utf8, true, &tbl);
-  // A table on read-only media still opens for reading.
-  if (s.code() == Status::Code::Locked || s.code() == Status::Code::IoError) s = table::Table::open(utf8, false, &tbl);
+  Status s = table::Table::open(path, true, &tbl);
   if (!s) {
     codebase::fail(context, s);
     return 0;
@@ -173,7 +169,10 @@ void d4delete(std::int32_t table) {
   if (!t) return;
   Status s = t->table->setDeleted(true);
   if (s && !t->table->appending()) s = t->table->flush();
-  if (!s) fail(*t, s);
+  if (s) return;
+  // Not left pending either: the next move would write it after all.
+  t->table->revert();
+  fail(*t, s);
 }
 
 std::int32_t d4deleted(std::int32_t table) {

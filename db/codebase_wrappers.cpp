@@ -1,6 +1,7 @@
 #include "db/codebase_wrappers.h"
 
 #include "db/codebase.h"
+#include "db/course_tables.h"
 #include "db/message_hook.h"
 #include "db/result_code.h"
 #include "platform/fs/file_system.h"
@@ -41,7 +42,10 @@ Text CPtrToStr(const char* pointer) {
   return fromAnsi(std::string_view(buffer, static_cast<std::size_t>(n)));
 }
 
-Text DbfFileName(std::int32_t table) { return CPtrToStr(d4fileNameVB(table)); }
+Text DbfFileName(std::int32_t table) {
+  const char* name = d4fileNameVB(table);
+  return name ? fromUtf8(name) : Text();
+}
 
 Text FieldStr(std::int32_t field) { return copyBytes(f4ptr(field), f4len_v(field)); }
 
@@ -50,12 +54,12 @@ Text MemoFieldStr(std::int32_t field) {
   return copyBytes(f4memoPtr(field), length);
 }
 
-void AssignFieldStr(std::int32_t field, const Text& text) {
+std::int16_t AssignFieldStr(std::int32_t field, const Text& text) {
   std::string bytes = toAnsi(text);
-  (void)f4assignNVB(field, bytes.c_str(), static_cast<std::int16_t>(bytes.size()));
+  return f4assignNVB(field, bytes.c_str(), static_cast<std::int16_t>(bytes.size()));
 }
 
-void AssignFieldInt(std::int32_t field, std::int16_t value) { (void)f4assignIntVB(field, value); }
+std::int16_t AssignFieldInt(std::int32_t field, std::int16_t value) { return f4assignIntVB(field, value); }
 
 void InitCodeBase() {
   CodeBaseHandle = d4init_v();
@@ -73,12 +77,12 @@ std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated) {
   }
   // 3. Open with the library's own messages off.
   LastResult = code4errOff(CodeBaseHandle, 1);
-  std::string ansiPath = toAnsi(path);
-  std::int32_t table = d4open(CodeBaseHandle, ansiPath.c_str());
+  std::int32_t table = d4open(CodeBaseHandle, toUtf8(path).c_str());
   LastResult = table;
-  // 4. A table that cannot be opened ends the program.
+  // 4. A table that cannot be opened ends the program; the reason (in
+  // exclusive use elsewhere, no right to change it) goes with the message.
   if (table == 0) {
-    showMessage(fromUtf8("Table: ") + path + fromUtf8(" could not be opened."), 16);
+    showMessage(u"Table: " + path + u" could not be opened.\r\n\r\n" + fromUtf8(code4errorText(CodeBaseHandle)), 16);
     endProgram();
   }
   // 5. Messages back on.
@@ -114,16 +118,35 @@ void AppendBlank(std::int32_t table) {
   d4blank(table);
 }
 
-void LockRecord(std::int32_t table) {
+namespace {
+
+bool retryLockedRecord(std::int32_t table, std::int32_t recno) {
+  Text message = u"Record " + fromUtf8(std::to_string(recno)) + u" of \"" + DbfFileName(table) +
+                 u"\" is being changed by another user.\r\n\r\nRetry to wait for it, or Cancel to leave it unchanged.";
+  constexpr std::int32_t kRetryCancelExclamation = 5 | 48;
+  constexpr std::int32_t kRetry = 4;
+  return showMessage(message, kRetryCancelExclamation, Text(u"Record in Use")) == kRetry;
+}
+
+} // namespace
+
+bool LockRecord(std::int32_t table) {
   std::int32_t recno = d4recNo(table);
-  if (recno == 0) return;
+  if (recno == 0) return false;
   LastResult = d4lock(table, recno);
-  while (LastResult == kResultLocked) {
+  for (int attempt = 1; LastResult == kResultLocked; ++attempt) {
+    if (attempt % kLockWaitAttempts == 0 && !retryLockedRecord(table, recno)) return false;
     FileSystem::instance().sleepMilliseconds(10);
     processPendingEvents();
     recno = d4recNo(table);
     LastResult = d4lock(table, recno);
   }
+  return LastResult == kResultSuccess;
+}
+
+bool DeleteRecord(const TableRec& table) {
+  d4delete(table.table);
+  return d4deleted(table.table) != 0;
 }
 
 } // namespace pu

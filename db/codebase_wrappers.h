@@ -12,24 +12,38 @@
 
 namespace pu {
 
+struct TableRec;
+
 extern std::int32_t LastResult;
 extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
 
+// At most 255 characters come back.
 Text CPtrToStr(const char* pointer);
+// The whole name, however long: the table registry keys on it.
 Text DbfFileName(std::int32_t table);
 Text FieldStr(std::int32_t field);
 Text MemoFieldStr(std::int32_t field);
-void AssignFieldStr(std::int32_t field, const Text& text);
-void AssignFieldInt(std::int32_t field, std::int16_t value);
+// The library's result code.
+std::int16_t AssignFieldStr(std::int32_t field, const Text& text);
+std::int16_t AssignFieldInt(std::int32_t field, std::int16_t value);
 void InitCodeBase();
-// Opens a table; a table that cannot be opened is reported and ends the program.
+// Opens a table; a table that cannot be opened is reported, with the
+// reason, and ends the program.
 std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated);
 void CloseDbf(std::int32_t& table);
 void EmptyDbf(std::int32_t table);
 bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
 void AppendBlank(std::int32_t table);
-// Waits, letting window events run, until the current record is locked.
-void LockRecord(std::int32_t table);
+// Locks the current record. While another program holds it, waits with
+// window events running; after kLockWaitAttempts tries of 10 ms the user is
+// asked to retry or to give up. False when no record is locked (none is
+// current, the user gave up, or the lock failed otherwise): the caller must
+// then write nothing.
+bool LockRecord(std::int32_t table);
+constexpr int kLockWaitAttempts = 200;
+// Marks the current record of a registry table deleted; it stays in the file
+// until the table is packed. True when the record is marked.
+bool DeleteRecord(const TableRec& table);
 
 // OpenDbf's first step for a file that does not exist: the course-table
 // registry copies the blank table into place (given the .dbf path and the

@@ -5,6 +5,7 @@
 #include "db/array_list.h"
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
+#include "db/result_code.h"
 #include "util/general.h"
 
 namespace pu {
@@ -59,32 +60,36 @@ std::int32_t DatabaseHelper::FieldValLng(const Text& field, const Text& table) {
 
 bool DatabaseHelper::FieldValB(const Text& field, const Text& table) { return f4true(fieldHandle(field, table)) != 0; }
 
-// Locks the current record of the table and gives the field to assign.
+// Locks the current record of the table and gives the field to assign; 0
+// when there is none or the lock was not had.
 std::int32_t DatabaseHelper::writableField(const Text& field, const Text& table) {
   std::int32_t handle = tableFor(table);
-  if (handle <= 0) return 0;
-  LockRecord(handle);
+  if (handle <= 0 || !LockRecord(handle)) return 0;
   return d4field(handle, toAnsi(field).c_str());
 }
 
-void DatabaseHelper::SetFieldLng(const Text& field, const Text& table, std::int32_t value) {
-  if (FieldValLng(field, table) == value) return;
-  if (std::int32_t f = writableField(field, table)) LastResult = f4assignLong(f, value);
+bool DatabaseHelper::SetFieldLng(const Text& field, const Text& table, std::int32_t value) {
+  if (FieldValLng(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = f4assignLong(f, value)) == kResultSuccess;
 }
 
-void DatabaseHelper::SetFieldStr(const Text& field, const Text& table, const Text& value) {
-  if (FieldValStr(field, table) == value) return;
-  if (std::int32_t f = writableField(field, table)) AssignFieldStr(f, value);
+bool DatabaseHelper::SetFieldStr(const Text& field, const Text& table, const Text& value) {
+  if (FieldValStr(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = AssignFieldStr(f, value)) == kResultSuccess;
 }
 
-void DatabaseHelper::SetFieldMemoStr(const Text& field, const Text& table, const Text& value) {
-  if (FieldValMemoStr(field, table) == value) return;
-  if (std::int32_t f = writableField(field, table)) LastResult = f4memoAssign(f, toAnsi(value).c_str());
+bool DatabaseHelper::SetFieldMemoStr(const Text& field, const Text& table, const Text& value) {
+  if (FieldValMemoStr(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = f4memoAssign(f, toAnsi(value).c_str())) == kResultSuccess;
 }
 
-void DatabaseHelper::SetFieldValB(const Text& field, const Text& table, bool value) {
-  if (FieldValB(field, table) == value) return;
-  if (std::int32_t f = writableField(field, table)) AssignFieldInt(f, value ? -1 : 0);
+bool DatabaseHelper::SetFieldValB(const Text& field, const Text& table, bool value) {
+  if (FieldValB(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = AssignFieldInt(f, value ? -1 : 0)) == kResultSuccess;
 }
 
 void DatabaseHelper::closePending() {
@@ -104,14 +109,22 @@ bool DatabaseHelper::SeekStep(const TableRec& table, std::int32_t tag, const Tex
   }
   Iteration& entry = m_stack[m_depth];
   bool byKey = !key.empty() && tag != 0;
+  std::string ansiKey = toAnsi(key);
+  auto next = [&] { return byKey ? d4seekNext(table.table, ansiKey.c_str()) : d4skip(table.table, 1); };
   std::int16_t result;
   if (!entry.started) {
     entry.started = true;
     d4tagSelect(table.table, tag);
-    result = byKey ? d4seek(table.table, toAnsi(key).c_str()) : d4top(table.table);
+    result = byKey ? d4seek(table.table, ansiKey.c_str()) : d4top(table.table);
   } else {
-    result = byKey ? d4seekNext(table.table, toAnsi(key).c_str()) : d4skip(table.table, 1);
+    // An inner walk on the same table may have selected another tag; the
+    // next step must follow this walk's own order.
+    d4tagSelect(table.table, tag);
+    result = next();
   }
+  // Records marked deleted wait for a pack that may not have run (another
+  // program had the table open): to every walk they are gone already.
+  while (result == 0 && d4deleted(table.table) != 0) result = next();
   LastResult = result;
   if (result == 0) return true;
   EndSeek();

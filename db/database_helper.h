@@ -26,13 +26,17 @@ public:
   std::int32_t FieldValLng(const Text& field, const Text& table = {});
   bool FieldValB(const Text& field, const Text& table = {});
 
-  // Lock the record and write, only when the value differs from the stored one.
-  void SetFieldLng(const Text& field, const Text& table, std::int32_t value);
-  void SetFieldStr(const Text& field, const Text& table, const Text& value);
-  void SetFieldMemoStr(const Text& field, const Text& table, const Text& value);
-  void SetFieldValB(const Text& field, const Text& table, bool value);
+  // Lock the record and write, only when the value differs from the stored
+  // one. True when the field holds the value afterwards; false when nothing
+  // was written (the record lock was given up, the write failed; LastResult
+  // holds the code).
+  bool SetFieldLng(const Text& field, const Text& table, std::int32_t value);
+  bool SetFieldStr(const Text& field, const Text& table, const Text& value);
+  bool SetFieldMemoStr(const Text& field, const Text& table, const Text& value);
+  bool SetFieldValB(const Text& field, const Text& table, bool value);
 
   // False when nothing more is found, and when a 26th walk would be opened.
+  // Records marked deleted are passed over.
   bool SeekStep(const TableRec& table, std::int32_t tag, const Text& key);
   bool SeekNextByTag(const TableRec& table, const Text& tagName, const Text& key);
   // Leaves the walk open on the first match until the next stepping call.

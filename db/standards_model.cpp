@@ -30,6 +30,8 @@ std::int32_t leadingValue(const Text& text) {
 }
 
 const Text kUnnumberedStart = u"800";
+constexpr std::int32_t kFirstNewNode = 20000;
+constexpr std::int32_t kNoNewNode = 99999;  // never handed out; higher numbers are not counted
 
 // Handles of the standards, link and question tables.
 struct StandardsTables {
@@ -91,7 +93,7 @@ void collectQuestions(const StandardsTables& t, const NodeRef& ref, bool withSub
   std::vector<NodeRef> children;
   d4tagSelect(t.standard, t.treeprntid);
   for (std::int16_t r = d4seek(t.standard, key.c_str()); r == 0 && !reached(); r = d4seekNext(t.standard, key.c_str()))
-    children.push_back({static_cast<std::int16_t>(f4int(t.treeId)), f4long(t.nodeId)});
+    if (d4deleted(t.standard) == 0) children.push_back({static_cast<std::int16_t>(f4int(t.treeId)), f4long(t.nodeId)});
   // The maximum counts what all nodes collected together.
   for (const NodeRef& child : children) collectQuestions(t, child, true, maximum, collected, visited);
 }
@@ -152,24 +154,33 @@ Text OutlineNumber(const NodeRef& ref, std::int16_t includeAncestors) {
   return outlineNumber(ref, includeAncestors, seen);
 }
 
+// Rows marked deleted (a pack that could not run) are passed over.
 std::int16_t NextChildOrder(const NodeRef& parent) {
   StandardsTables t = standardsTables();
   d4tagSelect(t.standard, t.treeprntid);
   std::int16_t r = d4seek(t.standard, toAnsi(NodeRefKey(parent) + kUnnumberedStart).c_str());
   if (r != 0 && r != 2 && r != 3) return 1;
-  if (d4skip(t.standard, -1) != 0 || !rowBelongsTo(t, parent)) return 1;
+  do {
+    if (d4skip(t.standard, -1) != 0 || !rowBelongsTo(t, parent)) return 1;
+  } while (d4deleted(t.standard) != 0);
   return static_cast<std::int16_t>(f4int(t.order) + 1);
 }
 
+// Every row counts, whatever the table's tags are named or keyed on, and
+// rows marked deleted too: their numbers are not handed out again while
+// the rows are still in the file.
 Text NewNodeId(std::int16_t tree) {
-  TableRec table = OpenTable(u"standard");
+  StandardsTables t = standardsTables();
   std::int32_t highest = 0;
-  while (DbHelper().SeekNextByTag(table, u"tree_id", rightAligned(tree, 3))) {
-    std::int32_t node = DbHelper().FieldValLng(u"node_id");
-    if (node < 99999) highest = std::max(highest, node);
+  d4tagSelect(t.standard, 0);
+  for (std::int16_t r = d4top(t.standard); r == 0; r = d4skip(t.standard, 1)) {
+    std::int32_t node = f4long(t.nodeId);
+    if (f4int(t.treeId) == tree && node < kNoNewNode) highest = std::max(highest, node);
   }
-  std::string digits = std::to_string(highest >= 20000 ? highest + 1 : 20000);
-  return fromUtf8(std::string(7 - std::min<std::size_t>(digits.size(), 7), '0') + digits);
+  std::int32_t next = highest >= kFirstNewNode ? highest + 1 : kFirstNewNode;
+  if (next >= kNoNewNode) return {};
+  std::string digits = std::to_string(next);
+  return fromUtf8(std::string(7 - digits.size(), '0') + digits);
 }
 
 // The rows are listed before any is renumbered: a changed "Order" moves the

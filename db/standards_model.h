@@ -34,6 +34,8 @@ NodeRow GetNodeRow(std::int16_t tree, std::int32_t node);
 bool AncestorPath(std::int16_t tree, std::int32_t node, BoundedArray<std::int32_t>& path);
 Text OutlineNumber(const NodeRef& ref, std::int16_t includeAncestors);
 std::int16_t NextChildOrder(const NodeRef& parent);
+// Seven digits, from 0020000; empty when 99998 or a higher number (below
+// 99999) is taken, as 99999 is never handed out.
 Text NewNodeId(std::int16_t tree);
 void RenumberUnnumbered(const NodeRef& parent);
 // The former parent, 0 when the node is missing.

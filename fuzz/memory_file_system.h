@@ -44,6 +44,7 @@ public:
   Status sync() override { return Status::ok(); }
   Status lock(std::uint64_t, std::uint64_t, bool) override { return Status::ok(); }
   Status unlock(std::uint64_t, std::uint64_t) override { return Status::ok(); }
+  Status share(Share) override { return Status::ok(); }
   const std::string& path() const override { return m_path; }
   // The bytes themselves, as a shared mapping is: room for the largest file
   // is kept from the first view on, so that growing the file never moves

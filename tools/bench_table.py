@@ -10,6 +10,7 @@ import sys
 #   rate:  items per second, higher is better; floor and aim in items/s
 #   time:  seconds per iteration, lower is better; floor and aim in seconds
 #   tree:  time of one pass plus nodes per second, no target
+#   memory: the counter rss_kib of the run, no target
 ROWS = [
     ("BM_FullScanTwoFields", "full scan, two fields of every record", "1,000,000 records",
      ("rate", "rec/s"), 5e6, 15e6),
@@ -34,6 +35,28 @@ ROWS = [
     ("BM_ChangeOneField", "change one field of one record", "1,000,000 records", ("rate", "/s"), None, None),
     ("BM_WalkWholeTree", "walk of the tree through DatabaseHelper", "100,000 nodes", ("tree", ""), None, None),
     ("BM_CountQuestionsOfWholeTree", "CountNodeQuestions over the tree", "100,000 nodes", ("tree", ""), None, None),
+    ("BM_DeleteCategory/1", "delete a category, children promoted, pack", "100,000 nodes, 1,695 below",
+     ("time", ""), 2.0, None),
+    ("BM_DeleteCategory/0", "delete a category and its subtree, pack", "100,000 nodes, 1,695 below",
+     ("time", ""), 2.0, None),
+    ("BM_CreateCategory", "create a category (NewNodeId reads every row)", "100,000 nodes", ("time", ""), None, None),
+    ("BM_SetDisplayedTree", "family tree shown, top level loaded", "100,000-node tree", ("time", ""), 0.05, None),
+    ("BM_ExpandFiveThousandChildren", "family tree branch opened", "5,000 children", ("time", ""), 0.1, None),
+    ("BM_FindStandardFiveDeep", "FindStandard, branches above closed", "5 levels deep, 100,000-node tree",
+     ("time", ""), 0.01, None),
+    ("BM_MemoryOfTenThousandRows", "memory of the family tree control", "10,000 rows loaded", ("memory", ""), None, None),
+    ("BM_GroupInit", "tree group init and StateOnly (the display rebuilt after a command)",
+     "50 state trees, 100,000-node tree", ("time", ""), 0.1, None),
+    ("BM_SetPrefix/0", "Set Prefix, whole command, writes included", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_SetPrefix/1", "Set Prefix with the parent prefix", "1,000,000 standards, 20,000 at the depth",
+     ("time", ""), 0.5, None),
+    ("BM_ReplaceColons", "Replace : over the current tree, writes included", "1,000,000 standards, tree of 100,000",
+     ("time", ""), 0.5, None),
+    ("BM_StartupIndexCheck/100000", "start-up index check (every tag of standard)",
+     "100,000 standards", ("time", ""), 0.3, None),
+    ("BM_StartupIndexCheck/1000000", "start-up index check (every tag of standard)",
+     "1,000,000 standards", ("time", ""), 2.0, None),
 ]
 
 TIME_UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
@@ -86,6 +109,9 @@ def row(bench, kind, unit, floor, aim):
         figure = seconds(value)
         met = None if floor is None else value < floor
         aimed = aim is not None and value < aim
+    elif kind == "memory":
+        figure = f"{bench['rss_kib'] / 1024:.1f} MiB ({bench['rss_kib'] * 1024 / bench['rows']:.0f} bytes a row)"
+        met, aimed = None, False
     else:
         figure = f"{seconds(per_iter)} per pass ({rate(bench['items_per_second'], 'nodes/s')})"
         met, aimed = None, False

@@ -1,6 +1,6 @@
 # Shared by ./run and ./test: installs the Debian packages the build needs, when missing.
 PU_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-             clang libclang-rt-14-dev python3-dbfread libdbd-xbase-perl xvfb xauth fonts-liberation2)
+             clang libclang-rt-14-dev python3-dbfread libdbd-xbase-perl xvfb xauth xdotool fonts-liberation2)
 
 pu_install_missing() {
   local missing=()

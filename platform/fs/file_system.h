@@ -29,6 +29,12 @@ public:
   // even within one process.
   virtual Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) = 0;
   virtual Status unlock(std::uint64_t offset, std::uint64_t length) = 0;
+  // Whole-file share mode as FoxPro-compatible programs on Linux mark it
+  // (flock): Shared while a table is open, Exclusive while one program has
+  // it alone. Non-blocking; Locked when another open holds a conflicting
+  // mode, and then the mode held before stays.
+  enum class Share { None, Shared, Exclusive };
+  virtual Status share(Share mode) = 0;
   virtual const std::string& path() const = 0;
   // A view of the file's first `length` bytes that shows every write to
   // the file at once, ours and other programs' (one page cache), so reads
@@ -60,6 +66,7 @@ public:
   // matches it without regard to case (left as it is when none or several do).
   virtual std::string resolve(std::string_view path) = 0;
 
+  // Regular files only: a folder, FIFO or device is refused, never waited on.
   virtual Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) = 0;
   // Creates or truncates.
   virtual Status createFile(std::string_view path, std::unique_ptr<File>* file) = 0;

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,6 +114,21 @@ public:
     return Status::ok();
   }
 
+  // flock marks, independent of the byte-range locks above. Changing a mode
+  // held is not atomic: a refused change has dropped the old mode, which is
+  // taken back at once.
+  Status share(Share mode) override {
+    if (mode == m_share) return Status::ok();
+    if (::flock(m_fd, flockOperation(mode)) == 0) {
+      m_share = mode;
+      return Status::ok();
+    }
+    if (errno != EWOULDBLOCK) return statusFromErrno("cannot set the share mode of", m_path);
+    if (m_share != Share::None && ::flock(m_fd, flockOperation(m_share)) != 0) m_share = Share::None;
+    if (mode == Share::Exclusive) return Status::locked("'" + m_path + "' is open in another program");
+    return Status::locked("'" + m_path + "' is in exclusive use by another program");
+  }
+
   const std::string& path() const override { return m_path; }
 
   // MAP_SHARED: the view is the page cache itself, which every process's
@@ -132,11 +148,21 @@ public:
   }
 
 private:
+  static int flockOperation(Share mode) {
+    switch (mode) {
+      case Share::Shared: return LOCK_SH | LOCK_NB;
+      case Share::Exclusive: return LOCK_EX | LOCK_NB;
+      case Share::None: break;
+    }
+    return LOCK_UN;
+  }
+
   int m_fd;
   std::string m_path;
   bool m_writable;
   void* m_map = nullptr;
   std::size_t m_mapLength = 0;
+  Share m_share = Share::None;
 };
 
 bool entryExists(const std::string& path) {
@@ -206,12 +232,18 @@ public:
 
   Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
     std::string real = resolve(path);
-    int fd = ::open(real.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    // Non-blocking, so that a FIFO with no writer cannot hold the open up.
+    int fd = ::open(real.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return statusFromErrno("cannot open", real);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);
       return Status::ioError("cannot open '" + real + "': not a file");
+    }
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      Status s = statusFromErrno("cannot open", real);
+      ::close(fd);
+      return s;
     }
     *file = std::make_unique<PosixFile>(fd, real, writable);
     return Status::ok();

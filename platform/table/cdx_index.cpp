@@ -288,6 +288,19 @@ Status CompoundIndex::candidateClash(Tag& t, const std::string& key, std::uint32
   return Status::ok();
 }
 
+Status CompoundIndex::keyPresent(Tag& t, const std::string& key, bool* present) {
+  *present = false;
+  TagCursor c;
+  SeekResult r;
+  if (Status s = t.tree->seek(key, &c, &r); !s) return s;
+  if (!c.valid || r != SeekResult::Found) return Status::ok();
+  std::string k;
+  std::uint32_t holder = 0;
+  if (Status s = t.tree->entry(c, &k, &holder); !s) return s;
+  *present = k == key;
+  return Status::ok();
+}
+
 Status CompoundIndex::checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) {
   if (Status s = changeKeys(recno, oldRecord, newRecord); !s) return s;
   // Refusals for tags we cannot maintain come first, then key clashes.
@@ -317,19 +330,6 @@ Status CompoundIndex::checkChange(std::uint32_t recno, std::string_view oldRecor
   return Status::ok();
 }
 
-Status CompoundIndex::uniqueReplacement(Tag& t, const std::string& key, std::uint32_t skipRecno) {
-  std::string rec, k;
-  std::uint32_t count = m_source.recordCount();
-  for (std::uint32_t r = 1; r <= count; ++r) {
-    if (r == skipRecno) continue;
-    if (Status s = m_source.readRecord(r, &rec); !s) return s;
-    bool in = false;
-    if (Status s = tagKeys(t, r, rec, &k, &in); !s) return s;
-    if (in && k == key) return t.tree->insert(key, r);
-  }
-  return Status::ok();
-}
-
 Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) {
   if (Status s = changeKeys(recno, oldRecord, newRecord); !s) return s;
   m_keysValid = false;  // the tags change now; the next change starts afresh
@@ -352,28 +352,20 @@ Status CompoundIndex::applyChange(std::uint32_t recno, std::string_view oldRecor
         if (Status s = t.tree->insert(newKey, recno); !s) return s;
       continue;
     }
-    // Unique: each key is held by the lowest-numbered record that has it.
+    // Unique, as FoxPro keeps it between reindexes: a key stays with the
+    // record that took it first and goes when that record's key changes; it
+    // is not handed to another record that still has it.
     if (oldIn) {
       TagCursor c;
       if (Status s = t.tree->locate(oldKey, recno, &c); !s) return s;
-      if (c.valid) {
+      if (c.valid)
         if (Status s = t.tree->erase(oldKey, recno); !s) return s;
-        if (Status s = uniqueReplacement(t, oldKey, recno); !s) return s;
-      }
     }
     if (newIn) {
-      TagCursor c;
-      SeekResult r;
-      if (Status s = t.tree->seek(newKey, &c, &r); !s) return s;
-      std::string k;
-      std::uint32_t holder = 0;
-      if (c.valid && r == SeekResult::Found)
-        if (Status s = t.tree->entry(c, &k, &holder); !s) return s;
-      if (holder != 0 && k == newKey) {
-        if (holder < recno) continue;
-        if (Status s = t.tree->erase(newKey, holder); !s) return s;
-      }
-      if (Status s = t.tree->insert(newKey, recno); !s) return s;
+      bool held = false;
+      if (Status s = keyPresent(t, newKey, &held); !s) return s;
+      if (!held)
+        if (Status s = t.tree->insert(newKey, recno); !s) return s;
     }
   }
   return m_deferred ? Status::ok() : flush();
@@ -391,7 +383,12 @@ Status CompoundIndex::flush() {
   return Status::ok();
 }
 
-Status CompoundIndex::rebuild() { return reindex(); }
+Status CompoundIndex::writePacked(RecordSource& packed, const std::string& path) {
+  std::vector<TagSpec> specs;
+  if (Status s = rebuildSpecs(&specs); !s) return s;
+  CompoundIndex builder(path, packed, m_options);
+  return builder.writeAll(specs);
+}
 
 Status CompoundIndex::refresh() {
   bool changed = false;
@@ -423,6 +420,8 @@ Status CompoundIndex::beginChange(bool* changedElsewhere) {
 Status CompoundIndex::endChange() { return m_store.unlockUpdates(); }
 
 Status CompoundIndex::writeAll(const std::vector<TagSpec>& specs) {
+  ExclusiveUse alone(m_source);  // the index file is replaced under every reader
+  if (Status taken = alone.take(); !taken) return taken;
   const TableSchema& schema = m_source.schema();
   expr::ParseOptions parseOptions;
   parseOptions.longNames = m_options.longNames;
@@ -498,63 +497,104 @@ Status CompoundIndex::create(const std::string& path, RecordSource& source, cons
   return open(resolved, source, out, options);
 }
 
-Status CompoundIndex::reindex() {
-  std::vector<TagSpec> specs;
+Status CompoundIndex::rebuildSpecs(std::vector<TagSpec>* specs) const {
+  specs->clear();
   for (int i = 0; i < tagCount(); ++i) {
     if (!m_tags[std::size_t(i)]->maintain) return Status::unsupported("cannot rebuild: " + m_tags[std::size_t(i)]->maintain.message());
-    specs.push_back(tagSpec(i));
+    specs->push_back(tagSpec(i));
   }
+  return Status::ok();
+}
+
+Status CompoundIndex::reindex() {
+  std::vector<TagSpec> specs;
+  if (Status s = rebuildSpecs(&specs); !s) return s;
   if (Status s = writeAll(specs); !s) return s;
+  return reopen();
+}
+
+Status CompoundIndex::reopen() {
   std::unique_ptr<File> file;
   if (Status s = FileSystem::instance().openFile(m_path, m_options.writable, &file); !s) return s;
   return load(std::move(file));
 }
 
-Status CompoundIndex::expectedEntries(Tag& t, std::vector<std::pair<std::string, std::uint32_t>>* entries) {
-  entries->clear();
+// The key each record gives the tags check() compares, from one pass over
+// the records: keyLength bytes per record, and per record whether the tag
+// admits it (1) and whether an entry was found for it (2).
+struct CompoundIndex::RecordKeys {
+  std::string keys;
+  std::vector<std::uint8_t> state;
+};
+
+bool CompoundIndex::comparable(const Tag& t) { return t.walk.isOk() && t.compiled && t.machine; }
+
+Status CompoundIndex::recordKeys(std::vector<RecordKeys>* out) {
+  out->assign(m_tags.size(), RecordKeys{});
+  const std::uint32_t count = m_source.recordCount();
+  std::vector<std::size_t> tags;
+  for (std::size_t i = 0; i < m_tags.size(); ++i) {
+    if (!comparable(*m_tags[i])) continue;
+    tags.push_back(i);
+    (*out)[i].keys.resize(std::size_t(count) * m_tags[i]->tree->keyLength());
+    (*out)[i].state.assign(count, 0);
+  }
   std::string rec, key;
-  std::uint32_t count = m_source.recordCount();
-  for (std::uint32_t r = 1; r <= count; ++r) {
+  for (std::uint32_t r = 1; r <= count && !tags.empty(); ++r) {
     if (Status s = m_source.readRecord(r, &rec); !s) return s;
-    bool in = false;
-    if (Status s = tagKeys(t, r, rec, &key, &in); !s) return s;
-    if (in) entries->emplace_back(key, r);
+    for (std::size_t i : tags) {
+      bool in = false;
+      if (Status s = tagKeys(*m_tags[i], r, rec, &key, &in); !s) return s;
+      if (!in) continue;
+      RecordKeys& k = (*out)[i];
+      k.keys.replace(std::size_t(r - 1) * key.size(), key.size(), key);
+      k.state[r - 1] = 1;
+    }
   }
-  std::sort(entries->begin(), entries->end());
-  if (t.tree->header().options & cdx::kOptUnique) {
-    auto end = std::unique(entries->begin(), entries->end(),
-                           [](const auto& a, const auto& b) { return a.first == b.first; });
-    entries->erase(end, entries->end());
+  return Status::ok();
+}
+
+// Every entry must carry its record's key, each record once. Every record
+// the tag admits must be there, except in a UNIQUE tag, where no key may
+// appear twice instead (see applyChange).
+Status CompoundIndex::compareEntries(Tag& t, RecordKeys& expected,
+                                     const std::vector<std::pair<std::string, std::uint32_t>>& actual) {
+  const bool unique = (t.tree->header().options & cdx::kOptUnique) != 0;
+  const std::size_t len = t.tree->keyLength();
+  const std::string where = m_path + ": tag " + t.name;
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    const auto& [key, recno] = actual[i];
+    if (unique && i > 0 && actual[i - 1].first == key)
+      return Status::corruption(where + " holds the key of record " + std::to_string(recno) + " twice");
+    bool matches = recno >= 1 && recno <= expected.state.size() && expected.state[recno - 1] == 1 &&
+                   key.size() == len && expected.keys.compare(std::size_t(recno - 1) * len, len, key) == 0;
+    if (!matches)
+      return Status::corruption(where + " holds an entry for record " + std::to_string(recno) +
+                                " that its record does not give");
+    expected.state[recno - 1] = 2;
   }
+  for (std::size_t r = 0; !unique && r < expected.state.size(); ++r)
+    if (expected.state[r] == 1) return Status::corruption(where + " lacks the key of record " + std::to_string(r + 1));
   return Status::ok();
 }
 
 Status CompoundIndex::check() {
   if (Status s = flush(); !s) return s;
   std::unordered_set<std::uint32_t> seen;
-  std::vector<std::pair<std::string, std::uint32_t>> actual, expected;
+  std::vector<std::pair<std::string, std::uint32_t>> actual;
   if (Status s = m_directory->check(&seen, &actual); !s) return s;
-  for (auto& tp : m_tags) {
-    Tag& t = *tp;
+  std::vector<RecordKeys> expected;
+  if (Status s = recordKeys(&expected); !s) return s;
+  for (std::size_t i = 0; i < m_tags.size(); ++i) {
+    Tag& t = *m_tags[i];
     std::uint32_t h = t.tree->headerOffset();
     if (!seen.insert(h).second || !seen.insert(h + cdx::kPageSize).second)
       return Status::corruption(m_path + ": header of tag " + t.name + " overlaps another node");
     if (!t.walk) continue;
     if (Status s = t.tree->check(&seen, &actual); !s) return s;
-    if (!t.compiled || !t.machine) continue;
-    if (Status s = expectedEntries(t, &expected); !s) return s;
-    std::size_t i = 0, j = 0;
-    while (i < expected.size() || j < actual.size()) {
-      if (i < expected.size() && j < actual.size() && expected[i] == actual[j]) {
-        ++i, ++j;
-        continue;
-      }
-      if (j == actual.size() || (i < expected.size() && expected[i] < actual[j]))
-        return Status::corruption(m_path + ": tag " + t.name + " lacks the key of record " +
-                                  std::to_string(expected[i].second));
-      return Status::corruption(m_path + ": tag " + t.name + " holds an entry for record " +
-                                std::to_string(actual[j].second) + " that its record does not give");
-    }
+    if (!comparable(t)) continue;
+    if (Status s = compareEntries(t, expected[i], actual); !s) return s;
+    expected[i] = RecordKeys{};
   }
   for (std::uint32_t free : m_store.freed())
     if (seen.count(free))

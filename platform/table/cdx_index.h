@@ -50,7 +50,7 @@ public:
   static Status create(const std::string& path, RecordSource& source, const std::vector<TagSpec>& tags,
                        std::unique_ptr<CompoundIndex>* out, const CdxOpenOptions& options = {});
 
-  const std::string& path() const { return m_path; }
+  const std::string& path() const override { return m_path; }
   int tagCount() const { return int(m_tags.size()); }
   int findTag(std::string_view name) const;  // without regard to case; -1 when none
   const std::string& tagName(int tag) const;
@@ -91,13 +91,17 @@ public:
   Status endChange() override;
   Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) override;
   Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) override;
-  Status rebuild() override;
+  Status writePacked(RecordSource& packed, const std::string& path) override;
+  Status reopen() override;
 
   // Rebuilds every tag from the records into a new file that replaces this
   // one when complete; on failure the old file stays.
   Status reindex();
   // First problem found, or ok: node structure, key order, no node reached
-  // twice, and every record's key present exactly once.
+  // twice, and every record's key present exactly once. A UNIQUE tag kept
+  // up to date by its writers may lack a key some record holds, or give it
+  // to a later record (see applyChange); there each entry's key must be its
+  // record's key and no key may appear twice.
   Status check();
 
   // Rereads the index when another program has changed it since we last
@@ -123,9 +127,13 @@ private:
   };
   Status changeKeys(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord);
   Status candidateClash(Tag& t, const std::string& key, std::uint32_t recno, bool* clash);
-  Status uniqueReplacement(Tag& t, const std::string& key, std::uint32_t skipRecno);
-  Status expectedEntries(Tag& t, std::vector<std::pair<std::string, std::uint32_t>>* entries);
+  Status keyPresent(Tag& t, const std::string& key, bool* present);
+  struct RecordKeys;
+  static bool comparable(const Tag& t);
+  Status recordKeys(std::vector<RecordKeys>* out);
+  Status compareEntries(Tag& t, RecordKeys& expected, const std::vector<std::pair<std::string, std::uint32_t>>& actual);
   Status writeAll(const std::vector<TagSpec>& specs);
+  Status rebuildSpecs(std::vector<TagSpec>* specs) const;
 
   std::string m_path;
   RecordSource& m_source;

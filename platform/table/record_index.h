@@ -28,6 +28,31 @@ public:
   virtual Status readRecord(std::uint32_t recno, std::string* bytes) = 0;
   // Text of the memo a memo field's pointer names (for keys on memo fields).
   virtual Status readMemo(std::uint32_t block, std::string* text) = 0;
+  // The table alone while its files are replaced (pack, reindex): Locked
+  // while another program has it open. Calls nest; each begin that
+  // succeeded is ended once.
+  virtual Status beginExclusive() { return Status::ok(); }
+  virtual void endExclusive() {}
+};
+
+// Holds exclusive use of a table until it goes out of scope.
+class ExclusiveUse {
+public:
+  explicit ExclusiveUse(RecordSource& source) : m_source(source) {}
+  ~ExclusiveUse() {
+    if (m_held) m_source.endExclusive();
+  }
+  ExclusiveUse(const ExclusiveUse&) = delete;
+  ExclusiveUse& operator=(const ExclusiveUse&) = delete;
+  Status take() {
+    Status s = m_source.beginExclusive();
+    m_held = s.isOk();
+    return s;
+  }
+
+private:
+  RecordSource& m_source;
+  bool m_held = false;
 };
 
 class RecordIndex {
@@ -43,8 +68,13 @@ public:
   // oldRecord is empty for an append.
   virtual Status checkChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
   virtual Status applyChange(std::uint32_t recno, std::string_view oldRecord, std::string_view newRecord) = 0;
-  // After a pack renumbers the records, every tag is rebuilt from the table.
-  virtual Status rebuild() = 0;
+  // The file the index lives in: the production index beside the table.
+  virtual const std::string& path() const = 0;
+  // A pack renumbers the records. First every tag is written for the packed
+  // records into a new file at path, which appears there only complete;
+  // once that file has replaced the index file, reopen() reads it.
+  virtual Status writePacked(RecordSource& packed, const std::string& path) = 0;
+  virtual Status reopen() = 0;
 };
 
 } // namespace pu::table

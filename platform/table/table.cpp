@@ -49,6 +49,8 @@ Status Table::open(std::string_view path, bool writable, std::unique_ptr<Table>*
   Status s = fs.openFile(t->m_path, writable, &t->m_file);
   if (!s) return s;
   s = t->load();
+  // Under the shared mark no other program's pack is running.
+  if (s) s = finishInterruptedPack(t->m_path);
   if (!s) return s;
   *table = std::move(t);
   return Status::ok();
@@ -56,9 +58,22 @@ Status Table::open(std::string_view path, bool writable, std::unique_ptr<Table>*
 
 Table::~Table() { (void)close(); }
 
+// The mark other programs test before they take the table alone. After a
+// pack the new file is marked again; another program that opened it in the
+// moment after the rename keeps us to the shared mark.
+Status Table::shareOpenedFile() {
+  if (m_exclusive > 0 && m_file->share(File::Share::Exclusive)) return Status::ok();
+  Status s = m_file->share(File::Share::Shared);
+  if (s.code() == Status::Code::Locked)
+    return Status::locked("table '" + m_path + "' is in exclusive use by another program");
+  return s;
+}
+
 Status Table::load() {
+  Status s = shareOpenedFile();
+  if (!s) return s;
   std::uint64_t size = 0;
-  Status s = m_file->size(&size);
+  s = m_file->size(&size);
   if (!s) return s;
   std::string prefix(kHeaderPrefixSize, '\0');
   std::size_t got = 0;

@@ -18,8 +18,16 @@
 //     next append overwrites.
 //  4. The attached index is asked before the .dbf is written (checkChange)
 //     and told after (applyChange); a refused change writes nothing.
-//  5. Pack writes a whole new table beside the old one, syncs it and renames
-//     it over the old; a kill leaves the old or the new table.
+//  5. Pack writes a whole new table beside the old one (name + ".pk~") and
+//     syncs it; the index writes a whole new index for it beside the old
+//     index, which appears only complete; the new table is renamed over the
+//     old, then the new index over the old. A kill before the first rename
+//     leaves the old files (and the deleted records marked); a kill between
+//     the renames leaves the new table with the new index beside it, and the
+//     next open puts that index in place (finishInterruptedPack). The new
+//     table is marked exclusive before its rename, so no program that
+//     honours the marks opens it before its index is in place. The memo
+//     file is kept as it is, so memo pointers stay right.
 //  6. Appends hold the header lock, so two programs never take the same
 //     record number; record locks are the caller's business (lockRecord).
 //  7. An autoincrement field's next value moves on in its descriptor before
@@ -33,7 +41,7 @@
 //     the killed change (check finds it, reindex repairs it).
 #include <cstdint>
 #include <memory>
-#include <set>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +50,7 @@
 #include "platform/status.h"
 #include "platform/table/dbf_header.h"
 #include "platform/table/field_value.h"
+#include "platform/table/lock_offsets.h"
 #include "platform/table/memo_file.h"
 #include "platform/table/record_index.h"
 
@@ -63,6 +72,8 @@ class Table final : public RecordSource {
 public:
   // A header count larger than the file holds is lowered to the records the
   // file holds (headerRecordCount() keeps the stored value for checkers).
+  // The open table holds the shared mark other programs test (File::share);
+  // a table in exclusive use elsewhere is refused with Locked.
   static Status open(std::string_view path, bool writable, std::unique_ptr<Table>* table);
   // Writes an empty table (and an empty .fpt when a field needs one).
   static Status create(std::string_view path, const std::vector<FieldSpec>& fields, TableFormat format);
@@ -132,8 +143,12 @@ public:
   void blank();
   Status append();
 
-  // Removes deleted records; the memo file is kept as it is.
+  // Removes deleted records; the memo file is kept as it is. On failure the
+  // table and its index are the old ones. Refused while another program has
+  // the table open.
   Status pack();
+  Status beginExclusive() override;
+  void endExclusive() override;
 
   // Status Locked when another program or another open holds the lock.
   // Where the file cannot be mapped, a record read without a lock may come
@@ -150,8 +165,11 @@ private:
   Table() = default;
   Status load();
   bool mapped(std::uint32_t recno);
+  Status shareOpenedFile();
   Status loadWindow(std::uint32_t recno, bool sequential);
   Status readDirect(std::uint32_t recno, std::string* bytes);
+  Status clearPackFiles();
+  Status writePacked(File* out, std::uint32_t* kept);
   // Checks that the current record may change and takes a copy of it to change.
   Status editable();
   void show(std::uint32_t recno, std::string_view bytes);
@@ -171,6 +189,7 @@ private:
     return m_header.headerLength + static_cast<std::uint64_t>(recno - 1) * schema().recordLength;
   }
   Status bad(std::uint64_t offset, const std::string& what) const;
+  LockLayout lockLayout() const;
 
   std::string m_path;
   bool m_writable = false;
@@ -200,12 +219,20 @@ private:
   bool m_changed = false;
   bool m_appending = false;
   bool m_dateStamped = false;  // the header's update date written this session
-  std::set<std::uint32_t> m_locks;
+  std::map<std::uint32_t, std::uint64_t> m_locks;  // record -> locked offset
+  int m_exclusive = 0;  // nesting of beginExclusive
 };
 
 // The .fpt beside a .dbf path: same name, extension .fpt in the case the .dbf's uses.
 std::string memoPathFor(std::string_view dbfPath);
 // The production index beside a .dbf path, named the same way.
 std::string indexPathFor(std::string_view dbfPath);
+
+// The new files a pack writes beside the table and its index.
+std::string packedTablePath(std::string_view dbfPath);
+std::string packedIndexPath(std::string_view indexPath);
+// Puts the new index of a pack killed between its two renames in place;
+// Table::open calls it once it holds the table's shared mark.
+Status finishInterruptedPack(std::string_view dbfPath);
 
 } // namespace pu::table

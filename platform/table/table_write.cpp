@@ -185,7 +185,7 @@ void Table::blank() {
 
 Status Table::append() {
   if (!m_appending) return Status::invalidArgument("table '" + m_path + "': append without appendStart");
-  HeaderLockGuard lock(m_file.get());
+  HeaderLockGuard lock(m_file.get(), lockLayout().headerOffset());
   Status s = lock.take();
   if (!s) return s;
   s = refreshCount();  // another program may have appended
@@ -291,9 +291,10 @@ Status Table::setStructuralIndex(bool present) {
 Status Table::lockRecord(std::uint32_t recno) {
   if (recno == 0) return Status::invalidArgument("table '" + m_path + "': no record to lock");
   if (m_locks.count(recno)) return Status::ok();
-  Status s = m_file->lock(recordLockOffset(recno), 1, true);
+  const std::uint64_t offset = lockLayout().recordOffset(recno);
+  Status s = m_file->lock(offset, 1, true);
   if (!s) return s;
-  m_locks.insert(recno);
+  m_locks.emplace(recno, offset);
   // Another program may have changed the record before we held the lock.
   dropCache();
   if (recno == m_recno && !m_changed && !m_appending && !m_live) {
@@ -306,12 +307,33 @@ Status Table::lockRecord(std::uint32_t recno) {
 Status Table::unlockAll() {
   Status s = flush();
   Status first = s;
-  for (std::uint32_t recno : m_locks) {
-    Status u = m_file->unlock(recordLockOffset(recno), 1);
+  for (const auto& [recno, offset] : m_locks) {
+    Status u = m_file->unlock(offset, 1);
     if (first && !u) first = u;
   }
   m_locks.clear();
   return first;
+}
+
+LockLayout Table::lockLayout() const {
+  return LockLayout{hasStructuralIndex(), m_header.headerLength, schema().recordLength};
+}
+
+Status Table::beginExclusive() {
+  if (m_exclusive == 0) {
+    Status s = m_file->share(File::Share::Exclusive);
+    if (s.code() == Status::Code::Locked)
+      return Status::locked("table '" + m_path + "' is open in another program; it must be closed there first");
+    if (!s) return s;
+  }
+  ++m_exclusive;
+  return Status::ok();
+}
+
+// Going back from exclusive to shared cannot meet another holder; should it
+// fail all the same, the table merely stays unmarked.
+void Table::endExclusive() {
+  if (m_exclusive > 0 && --m_exclusive == 0) (void)m_file->share(File::Share::Shared);
 }
 
 Status Table::close() {

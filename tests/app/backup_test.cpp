@@ -5,7 +5,9 @@
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
 #include "tests/app/fake_file_system.h"
+#include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
+#include "tools/sample/sample_database.h"
 #include "util/path_globals.h"
 
 namespace pu {
@@ -63,6 +65,29 @@ TEST_F(BackupTest, EachFileTakesItsOwnFirstFreeNumber) {
   EXPECT_TRUE(fs::exists(backup("standard2.cdx")));
   EXPECT_EQ(test::readWholeFile(backup("standard1.dbf")), "old");
   EXPECT_EQ(backupFolderNames().size(), 5u);
+}
+
+TEST_F(BackupTest, MemoFileGoesWithItsTableUnderTheSameNumber) {
+  test::writeWholeFile(m_dir.file("standard.fpt"), "fpt contents");
+  makeBackups({"standard1.dbf", "standard2.fpt"});
+  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
+  // 1 is taken for the table and 2 for the memo file: both copies take 3.
+  EXPECT_EQ(test::readWholeFile(backup("standard3.fpt")), "fpt contents");
+  EXPECT_EQ(test::readWholeFile(backup("standard3.dbf")), test::readWholeFile(m_dir.file("standard.dbf")));
+  EXPECT_TRUE(fs::exists(backup("standard1.cdx")));
+  EXPECT_EQ(backupFolderNames().size(), 5u);
+}
+
+// The sample's standards table has memo fields: its backup must open with them.
+TEST_F(BackupTest, BackupOfATableWithMemosOpensInAnotherReader) {
+  test::TempDir other;
+  const std::string course = other.file("course");
+  ASSERT_TRUE(sample::makeSampleDatabase(course, {}));
+  ASSERT_TRUE(PrepareDatabaseFolder(fromUtf8(course)));
+  const std::string copy = course + "/Backups/standard1.dbf";
+  EXPECT_EQ(test::readWholeFile(course + "/Backups/standard1.fpt"), test::readWholeFile(course + "/standard.fpt"));
+  EXPECT_EQ(test::dbfreadDump(copy), test::dbfreadDump(course + "/standard.dbf"));
+  EXPECT_NE(test::dbfreadDump(copy).find("NOTES=Standards tree 2"), std::string::npos);
 }
 
 TEST_F(BackupTest, FirstGapIsFilled) {

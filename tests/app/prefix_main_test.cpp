@@ -1,4 +1,4 @@
-#include <QLabel>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -34,6 +34,7 @@ protected:
   }
   void TearDown() override {
     test::cancelWhenShown();
+    qApp->removeEventFilter(&m_watcher);
     fs::current_path(m_previous);
     clearMsgBoxAnswers();
   }
@@ -45,21 +46,27 @@ protected:
       QTest::mouseClick(dlg->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
     });
   }
-  // Notes whether the prefix window came, and what it said, then closes it.
-  void watchPrefixWindow() {
-    test::whenShown(QStringLiteral("frmPrefixUtil"), [this](QWidget* window) {
-      m_prefixWindowShown = true;
-      m_prefixWindowText = window->findChild<QLabel*>(QStringLiteral("lblDatabaseFolder"))->text();
-      QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdClose")), Qt::LeftButton);
-    });
-  }
+  // Notes whether the prefix window came, then closes it before it reads
+  // any table (these folders hold no real tables).
+  void watchPrefixWindow() { qApp->installEventFilter(&m_watcher); }
   bool workFolderIsEmpty() const { return fs::is_empty(m_work.path()); }
 
   test::TempDir m_work;
   test::TempDir m_db;
   fs::path m_previous;
-  bool m_prefixWindowShown = false;
-  QString m_prefixWindowText;
+  struct PrefixWindowWatcher : QObject {
+    bool shown = false;
+    QString title;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      if (event->type() == QEvent::Show && watched->objectName() == QStringLiteral("frmPrefixUtil")) {
+        shown = true;
+        title = static_cast<QWidget*>(watched)->windowTitle();
+        QMetaObject::invokeMethod(watched, "reject", Qt::QueuedConnection);
+      }
+      return false;
+    }
+  } m_watcher;
+  bool& m_prefixWindowShown = m_watcher.shown;
 };
 
 TEST_F(MainTest, ChosenFolderIsBackedUpThenShown) {
@@ -67,7 +74,7 @@ TEST_F(MainTest, ChosenFolderIsBackedUpThenShown) {
   watchPrefixWindow();
   Main();
   EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(m_prefixWindowText.contains(QString::fromStdString(m_db.path())));
+  EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
   EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
   EXPECT_EQ(CourseTablePath, DataPath);
   EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
@@ -107,17 +114,29 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
 }
 
-TEST_F(MainTest, DesignTextIsNotAFolderHere) {
+// The message asks the user to choose again: the dialog comes back.
+TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
   // OK without choosing returns "C:\MyPath", which names no place on this system.
-  answerFolderDialog("", "btnFolderNext");
+  int dialogs = 0;
+  test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* dlg) {
+    ++dialogs;
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
+    test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* again) {
+      ++dialogs;
+      again->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->setText(QString::fromStdString(m_db.path()));
+      QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
+    });
+  });
   watchPrefixWindow();
   setMsgBoxNextAnswer(MsgResult::Ok);
   Main();
-  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_EQ(dialogs, 2);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
   EXPECT_EQ(MsgTitle, u"Select Folder");
   EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
   EXPECT_TRUE(workFolderIsEmpty());
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
 }
 
 TEST_F(MainTest, MissingFullPathIsCreatedWithItsBackupsFolder) {

@@ -145,3 +145,55 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
 
 } // namespace
 } // namespace pu
+
+namespace pu {
+namespace {
+
+// A text key on a numeric tag is the number it spells, on a date tag the
+// date it spells as CCYYMMDD, as the table library takes them.
+TEST(CodeBaseTypedTags, TextKeysSeekNumericAndDateTags) {
+  InitCodeBase();
+  test::TempDir dir;
+  const std::string path = dir.file("dated.dbf");
+  ASSERT_TRUE(Table::create(path, {{"NODE", 'N', 7}, {"SINCE", 'D'}}, table::TableFormat::VisualFoxPro));
+  {
+    std::unique_ptr<Table> t;
+    ASSERT_TRUE(Table::open(path, true, &t));
+    for (auto [node, day] : {std::pair{12, 7}, {1, 9}, {40, 1}, {1, 7}}) {
+      ASSERT_TRUE(t->appendStart());
+      ASSERT_TRUE(t->assignInteger(*t->schema().find("NODE"), node));
+      ASSERT_TRUE(t->assignDate(*t->schema().find("SINCE"), 2026, 12, day));
+      ASSERT_TRUE(t->append());
+    }
+    std::unique_ptr<table::CompoundIndex> index;
+    ASSERT_TRUE(table::CompoundIndex::create(dir.file("dated.cdx"), *t,
+                                             {{"node", "NODE", "", false, false, false, false},
+                                              {"since", "SINCE", "", false, false, false, false}},
+                                             &index));
+    ASSERT_TRUE(t->setStructuralIndex(true));
+  }
+  std::int32_t h = OpenDbf(fromUtf8(path), 0);
+  ASSERT_NE(h, 0);
+  d4tagSelect(h, d4tag(h, "node"));
+  // Every record with node 1, in record order, then no more.
+  EXPECT_EQ(d4seek(h, "1"), kResultSuccess);
+  EXPECT_EQ(d4recNo(h), 2);
+  EXPECT_EQ(d4seekNext(h, "1"), kResultSuccess);
+  EXPECT_EQ(d4recNo(h), 4);
+  EXPECT_NE(d4seekNext(h, "1"), kResultSuccess);
+  EXPECT_EQ(d4seek(h, "  12"), kResultSuccess);
+  EXPECT_EQ(d4recNo(h), 1);
+  EXPECT_EQ(d4seek(h, "13"), kResultAfter);
+  EXPECT_EQ(d4recNo(h), 3);
+  EXPECT_EQ(d4seek(h, "41"), kResultEof);
+  EXPECT_EQ(d4seek(h, "one"), kResultBadArgument);
+  d4tagSelect(h, d4tag(h, "since"));
+  EXPECT_EQ(d4seek(h, "20261209"), kResultSuccess);
+  EXPECT_EQ(d4recNo(h), 2);
+  EXPECT_EQ(d4seek(h, "20261208"), kResultAfter);
+  EXPECT_EQ(d4seek(h, "2026129"), kResultBadArgument);
+  CloseDbf(h);
+}
+
+} // namespace
+} // namespace pu

@@ -7,10 +7,15 @@
 
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
+#include "db/course_tables.h"
 #include "db/message_hook.h"
 #include "db/result_code.h"
+#include "platform/fs/file_system.h"
 #include "platform/table/table.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -87,7 +92,8 @@ TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
   EXPECT_EQ(d4lock(writer, 1), kResultSuccess);  // nothing was locked
 }
 
-TEST_F(CodeBase, DbfFileNameIsCutTo255) {
+// The table registry keys on the name: a cut name would never match again.
+TEST_F(CodeBase, DbfFileNameComesBackWhole) {
   std::string folder = dir.path();
   while (folder.size() < 300) {
     folder += "/" + std::string(60, 'd');
@@ -97,10 +103,80 @@ TEST_F(CodeBase, DbfFileNameIsCutTo255) {
   ASSERT_TRUE(Table::create(longPath, {{"NAME", 'C', 4}}, TableFormat::VisualFoxPro));
   std::int32_t t = openTable(longPath);
   ASSERT_NE(t, 0);
-  Text name = DbfFileName(t);
-  EXPECT_EQ(name.size(), 255u);
-  EXPECT_EQ(name, fromUtf8(longPath.substr(0, 255)));
+  EXPECT_EQ(DbfFileName(t), fromUtf8(longPath));
+  EXPECT_EQ(CPtrToStr(longPath.c_str()), fromUtf8(longPath.substr(0, 255)));
   EXPECT_EQ(CPtrToStr(nullptr), Text());
+}
+
+// Folder names the ANSI code page cannot hold reach the file system as they are.
+TEST_F(CodeBase, PathsOutsideTheCodePageOpenTheirTables) {
+  std::string folder = dir.file("Kurs \xd0\x9c\xd0\xb8\xd1\x80 \xe8\xaf\xbe\xe7\xa8\x8b");
+  std::filesystem::create_directory(folder);
+  std::string p = folder + "/items.dbf";
+  ASSERT_TRUE(Table::create(p, {{"NAME", 'C', 10}}, TableFormat::VisualFoxPro));
+  std::int32_t t = openTable(p);
+  ASSERT_NE(t, 0);
+  EXPECT_EQ(DbfFileName(t), fromUtf8(p));
+  addRow(t, "written", 0);
+  EXPECT_EQ(test::dbfreadDump(p), "1\t0\tNAME=written\n");
+}
+
+// OpenDbf's message for a table it cannot open, and whether the program ended.
+struct OpenFailure {
+  Text shown;
+  int ended = 0;
+};
+OpenFailure openFailing(const std::string& p) {
+  OpenFailure f;
+  setMessageHook([&](const Text& m, std::int32_t, const std::optional<Text>&) {
+    f.shown = m;
+    return 1;
+  });
+  setEndHook([&] { ++f.ended; });
+  EXPECT_EQ(OpenDbf(fromUtf8(p), 0), 0);
+  setMessageHook({});
+  setEndHook({});
+  return f;
+}
+
+TEST_F(CodeBase, TableThatCannotBeOpenedForChangesIsNotOpenedForReading) {
+  struct ReadOnlyMedia : test::ForwardingFileSystem {
+    Status openFile(std::string_view p, bool writable, std::unique_ptr<File>* file) override {
+      if (writable) return Status::ioError("cannot open '" + std::string(p) + "': Read-only file system");
+      return m_real.openFile(p, writable, file);
+    }
+  } readOnly;
+  OpenFailure f = openFailing(path);
+  EXPECT_EQ(f.ended, 1);
+  EXPECT_EQ(f.shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ncannot open '" + path +
+                              "': Read-only file system"));
+}
+
+TEST_F(CodeBase, TableInExclusiveUseByAnotherProgramIsNotOpened) {
+  {
+    test::OtherProgram other([&] {
+      std::unique_ptr<File> f;
+      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
+    });
+    ASSERT_TRUE(other.ready());
+    OpenFailure f = openFailing(path);
+    EXPECT_EQ(f.ended, 1);
+    EXPECT_EQ(f.shown, fromUtf8("Table: " + path + " could not be opened.\r\n\r\ntable '" + path +
+                                "' is in exclusive use by another program"));
+  }
+  EXPECT_NE(openTable(path), 0);
+}
+
+TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
+  std::string flags = dir.file("flags.dbf");
+  ASSERT_TRUE(Table::create(flags, {{"DONE", 'L'}}, TableFormat::VisualFoxPro));
+  std::int32_t t = openTable(flags);
+  AppendBlank(t);
+  ASSERT_EQ(d4append(t), 0);
+  EXPECT_EQ(AssignFieldInt(d4field(t, "DONE"), -1), kResultSuccess);
+  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=True\n");
+  EXPECT_EQ(f4assignLong(d4field(t, "DONE"), 0), kResultSuccess);
+  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
 }
 
 TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
@@ -117,7 +193,8 @@ TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
   setEndHook([&] { ++ended; });
   std::string missing = dir.file("missing.dbf");
   EXPECT_EQ(OpenDbf(fromUtf8(missing), 0), 0);
-  EXPECT_EQ(shown, fromUtf8("Table: " + missing + " could not be opened."));
+  EXPECT_EQ(shown, fromUtf8("Table: " + missing + " could not be opened.\r\n\r\ncannot open '" + missing +
+                            "': No such file or directory"));
   EXPECT_EQ(shownOptions, 16);
   EXPECT_FALSE(hadTitle);
   EXPECT_EQ(ended, 1);
@@ -192,6 +269,46 @@ TEST_F(CodeBase, DeleteMarksTheRecord) {
   EXPECT_EQ(test::dbfreadDump(path), "1\t1\tNAME=a\tQTY=1\tID=0\tNOTES=None\n");
 }
 
+// Writes fail while `failing` is set.
+class FailingWrites : public test::ForwardingFileSystem {
+public:
+  bool failing = false;
+  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override {
+    Status s = m_real.openFile(p, w, f);
+    if (s) *f = std::make_unique<RefusingFile>(std::move(*f), &failing);
+    return s;
+  }
+
+private:
+  class RefusingFile : public test::ForwardingFile {
+  public:
+    RefusingFile(std::unique_ptr<File> f, bool* failing) : ForwardingFile(std::move(f)), m_failing(failing) {}
+    Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+      return *m_failing ? Status::ioError("write refused") : m_inner->writeAt(o, d, n);
+    }
+
+  private:
+    bool* m_failing;
+  };
+};
+
+TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
+  FailingWrites fs;
+  std::int32_t t = openTable(path);
+  addRow(t, "a", 1);
+  addRow(t, "b", 2);
+  ASSERT_EQ(d4go(t, 1), 0);
+  fs.failing = true;
+  TableRec rec;
+  rec.table = t;
+  EXPECT_FALSE(DeleteRecord(rec));
+  EXPECT_EQ(d4deleted(t), 0);
+  fs.failing = false;
+  ASSERT_EQ(d4go(t, 2), 0);
+  EXPECT_EQ(test::dbfreadDump(path), "1\t0\tNAME=a\tQTY=1\tID=0\tNOTES=None\n2\t0\tNAME=b\tQTY=2\tID=0\tNOTES=None\n");
+  EXPECT_TRUE(DeleteRecord(rec));
+}
+
 TEST_F(CodeBase, CloseDbfClearsTheHandle) {
   std::int32_t t = OpenDbf(fromUtf8(path), 0);
   ASSERT_NE(t, 0);
@@ -214,6 +331,40 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunUntilTheLockIsFree) {
   EXPECT_EQ(LastResult, kResultSuccess);
   EXPECT_EQ(events, 3);
   EXPECT_EQ(d4lock(b, 1), kResultLocked);
+}
+
+// The wait is bounded: the user is asked to retry or to give up.
+TEST_F(CodeBase, LockRecordAsksAfterALongWaitAndCanGiveUp) {
+  struct NoWaiting : test::ForwardingFileSystem {
+    void sleepMilliseconds(int) override {}
+  } noWaiting;
+  std::int32_t a = openTable(path);
+  addRow(a, "a", 1);
+  std::int32_t b = openTable(path);
+  ASSERT_EQ(d4go(b, 1), 0);
+  ASSERT_EQ(d4lock(b, 1), kResultSuccess);
+  std::vector<std::int32_t> answers = {4, 2};  // Retry, then Cancel
+  std::vector<Text> asked;
+  std::int32_t askedOptions = 0;
+  setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>&) {
+    asked.push_back(m);
+    askedOptions = o;
+    std::int32_t answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+  int events = 0;
+  setEventHook([&] { ++events; });
+  ASSERT_EQ(d4go(a, 1), 0);
+  EXPECT_FALSE(LockRecord(a));
+  EXPECT_EQ(LastResult, kResultLocked);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], fromUtf8("Record 1 of \"" + path +
+                               "\" is being changed by another user.\r\n\r\nRetry to wait for it, or Cancel to leave it unchanged."));
+  EXPECT_EQ(askedOptions, 5 + 48);
+  EXPECT_EQ(events, 2 * kLockWaitAttempts - 1);
+  ASSERT_EQ(d4unlock(b), 0);
+  EXPECT_TRUE(LockRecord(a));
 }
 
 TEST_F(CodeBase, LockHeldByAnotherProcessGives50ThenZero) {

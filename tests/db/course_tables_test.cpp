@@ -7,6 +7,7 @@
 #include "db/codebase_wrappers.h"
 #include "db/message_hook.h"
 #include "tests/db/course_db_fixture.h"
+#include "tests/platform/table/independent_reader.h"
 #include "util/path_globals.h"
 
 namespace pu {
@@ -41,6 +42,29 @@ TEST_F(CourseTablesTest, ATableIsOpenedOnceWhateverTheCaseOfItsFolder) {
   EXPECT_EQ(first.name, u"STANDARD");
   EXPECT_NE(first.tag, 0);
   EXPECT_EQ(first.identityField, 0);
+}
+
+// Folders the ANSI code page cannot hold, and paths longer than the 255
+// characters a library text may have: the registry finds each table again,
+// and what is written is read back.
+TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
+  std::string deep = dir.file("\xd0\x9a\xd1\x83\xd1\x80\xd1\x81 \xe8\xaf\xbe\xe7\xa8\x8b");
+  while (deep.size() < 250) deep += "/" + std::string(40, 'f');
+  for (const std::string& where : {dir.file("\xd0\x9c\xd0\xb8\xd1\x80 \xe2\x82\xac\xc5\x93"), deep + "/course"}) {
+    SCOPED_TRACE(where);
+    std::filesystem::create_directories(where);
+    folder = where;
+    useDatabase(test::treeOf({{2, 10, 1, 1, "a"}}));
+    TableRec first = OpenTable(u"standard");
+    ASSERT_NE(first.table, 0);
+    EXPECT_EQ(OpenTable(u"standard"), first);
+    ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
+    RefSetStr(standard::descript, u"written");
+    ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
+    EXPECT_EQ(RefValStr(standard::descript), u"written");
+    EXPECT_NE(test::dbfreadDump(where + "/standard.dbf").find("DESCRIPT=written"), std::string::npos);
+  }
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(CourseTablesTest, CourseTablesNeedTheCourseFolder) {

@@ -7,7 +7,12 @@
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
 #include "db/standards_model.h"
+#include "db/message_hook.h"
+#include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
+#include "util/path_globals.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -101,7 +106,7 @@ TEST_F(DatabaseHelperTest, UnchangedValuesAreNeitherLockedNorWritten) {
   EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
   EXPECT_EQ(std::filesystem::last_write_time(folder + "/standard.dbf"), stamp);
   // Nothing was locked: another open of the table can lock the record.
-  std::int32_t other = d4open(CodeBaseHandle, toAnsi(fromUtf8(folder + "/standard.dbf")).c_str());
+  std::int32_t other = d4open(CodeBaseHandle, (folder + "/standard.dbf").c_str());
   EXPECT_EQ(d4lock(other, d4recNo(standard.table)), 0);
   d4close(other);
 }
@@ -113,6 +118,64 @@ TEST_F(DatabaseHelperTest, ChangedValuesAreWrittenAndIndexed) {
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  5"));
   EXPECT_EQ(helper.FieldValStr(u"descript", u"standard"), u"*1.2.* Adding");
   expectTagsConsistent("standard");
+}
+
+TEST_F(DatabaseHelperTest, AGivenUpLockWritesNothingAndSaysSo) {
+  struct NoWaiting : test::ForwardingFileSystem {
+    void sleepMilliseconds(int) override {}
+  } noWaiting;
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  const std::int32_t recno = d4recNo(standard.table);
+  std::int32_t other = d4open(CodeBaseHandle, (folder + "/standard.dbf").c_str());
+  ASSERT_EQ(d4go(other, recno), 0);
+  ASSERT_EQ(d4lock(other, recno), 0);
+  int asked = 0;
+  setMessageHook([&](const Text&, std::int32_t, const std::optional<Text>&) {
+    ++asked;
+    return 2;  // Cancel
+  });
+  const std::string before = test::readWholeFile(folder + "/standard.dbf");
+  EXPECT_FALSE(helper.SetFieldStr(u"descript", u"standard", u"changed"));
+  EXPECT_EQ(LastResult, 50);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+  ASSERT_EQ(d4unlock(other), 0);
+  EXPECT_TRUE(helper.SetFieldStr(u"descript", u"standard", u"changed"));
+  EXPECT_NE(test::dbfreadDump(folder + "/standard.dbf").find("DESCRIPT=changed"), std::string::npos);
+  d4close(other);
+  setMessageHook({});
+}
+
+TEST_F(DatabaseHelperTest, SetFieldValBStoresIntoALogicalField) {
+  UserDataPath = fromUtf8(folder);
+  {
+    std::unique_ptr<table::Table> t;
+    ASSERT_TRUE(table::Table::create(folder + "/flags.dbf", {{"DONE", 'L'}}, table::TableFormat::VisualFoxPro));
+    ASSERT_TRUE(table::Table::open(folder + "/flags.dbf", true, &t));
+    ASSERT_TRUE(t->appendStart());
+    ASSERT_TRUE(t->append());
+  }
+  TableRec flags = OpenTable(u"flags");
+  ASSERT_EQ(d4go(flags.table, 1), 0);
+  EXPECT_TRUE(helper.SetFieldValB(u"DONE", u"flags", true));
+  EXPECT_TRUE(helper.FieldValB(u"DONE", u"flags"));
+  EXPECT_EQ(test::dbfreadDump(folder + "/flags.dbf"), "1\t0\tDONE=True\n");
+  EXPECT_TRUE(helper.SetFieldValB(u"DONE", u"flags", false));
+  EXPECT_EQ(test::dbfreadDump(folder + "/flags.dbf"), "1\t0\tDONE=False\n");
+  UserDataPath = u"";
+}
+
+// Rows marked deleted and not yet packed away are gone to every walk.
+TEST_F(DatabaseHelperTest, WalksPassOverRowsMarkedDeleted) {
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  d4delete(standard.table);
+  ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 10)));
+  d4delete(standard.table);
+  EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{21}));
+  EXPECT_EQ(childrenOf(1), (std::vector<std::int32_t>{11}));
+  EXPECT_FALSE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
+  EXPECT_EQ(helper.FieldLongList(standard, u"", u"", u"node_id", 1), BoundedArray<std::int32_t>(1, {1, 11, 21, 22}));
+  EXPECT_EQ(helper.depth(), 0);
 }
 
 TEST_F(DatabaseHelperTest, CurrentIdIsEmptyWithoutWalk) { EXPECT_EQ(helper.CurrentID(), u""); }

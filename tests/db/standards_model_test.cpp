@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "db/course_tables.h"
 #include "db/database_helper.h"
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 
 namespace pu {
@@ -92,6 +96,38 @@ TEST_F(StandardsModelTest, NewNodeIdContinuesAboveTwentyThousand) {
   useDatabase(treeOf({{2, 20000, 1, 1, "a"}, {2, 20417, 1, 2, "b"}, {2, 99999, 1, 3, "huge"}}));
   EXPECT_EQ(NewNodeId(2), u"0020418");
   EXPECT_EQ(DbHelper().depth(), 0);
+}
+
+TEST_F(StandardsModelTest, NewNodeIdRefusesOnce99998IsTaken) {
+  sample::SampleContent content = treeOf({{2, 99997, 1, 1, "a"}});
+  content.standards.push_back({3, 1, 0, 1, "Root 3"});
+  content.standards.push_back({3, 99998, 1, 1, "top"});
+  useDatabase(content);
+  EXPECT_EQ(NewNodeId(2), u"0099998");
+  EXPECT_EQ(NewNodeId(3), u"");
+}
+
+// Tags keyed and named as another program may make them: node_id as a
+// number, the tree tag named treeid. A row marked deleted keeps its number.
+TEST_F(StandardsModelTest, NewNodeIdCountsEveryRowWhateverTheTagsAre) {
+  useDatabase(treeOf({{2, 20005, 1, 1, "a"}, {2, 20009, 1, 2, "deleted"}, {3, 20400, 1, 1, "other tree"}}));
+  {
+    std::unique_ptr<table::Table> t;
+    ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &t));
+    std::vector<table::TagSpec> tags(4);
+    tags[0] = {"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false};
+    tags[1] = {"treeprntid", "STR(tree_id,3)+STR(parent_id,7)+STR(Order,3)", "", false, false, false, false};
+    tags[2] = {"node_id", "node_id", "", false, false, false, false};
+    tags[3] = {"treeid", "STR(tree_id,3)", "", false, false, false, false};
+    std::unique_ptr<table::CompoundIndex> index;
+    ASSERT_TRUE(table::CompoundIndex::create(folder + "/standard.cdx", *t, tags, &index));
+    t->attachIndex(std::move(index));
+    ASSERT_TRUE(t->go(3));
+    ASSERT_TRUE(t->setDeleted(true));
+    ASSERT_TRUE(t->flush());
+  }
+  EXPECT_EQ(NewNodeId(2), u"0020010");
+  EXPECT_EQ(NewNodeId(3), u"0020401");
 }
 
 TEST_F(StandardsModelTest, NextChildOrderAfterTheLastNumberedChild) {

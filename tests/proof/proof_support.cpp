@@ -87,7 +87,7 @@ StormLog readLog(const std::string& path) {
 pid_t startStorm(const StormArgs& a) {
   std::vector<std::string> args = {WRITE_STORM_PATH, a.folder, "--log", a.log, "--seed", std::to_string(a.seed),
                                    "--count", std::to_string(a.count), "--writer", std::to_string(a.writer),
-                                   "--writers", std::to_string(a.writers)};
+                                   "--writers", std::to_string(a.writers), "--deletes", a.deletes ? "1" : "0"};
   pid_t pid = ::fork();
   if (pid == 0) {
     std::vector<char*> argv;
@@ -195,6 +195,90 @@ std::string Expectation::compare(const std::string& folder) {
       }
     }
   }
+  return "";
+}
+
+Status TreeModel::read(const std::string& folder, std::map<Key, Row>* live) const {
+  live->clear();
+  std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(dbfPathOf(folder, "standard"), false, &t);
+  for (std::uint32_t r = 1; s && r <= t->recordCount(); ++r) {
+    if (s = t->go(r); !s || t->isDeleted()) continue;
+    std::string tree, node, parent, title;
+    s = fieldText(*t, "tree_id", &tree);
+    if (s) s = fieldText(*t, "node_id", &node);
+    if (s) s = fieldText(*t, "parent_id", &parent);
+    if (s) s = fieldText(*t, "descript", &title);
+    if (s && !live->emplace(Key{std::stoi(tree), std::stoi(node)}, Row{std::stoi(parent), title, false}).second)
+      s = Status::corruption("node " + tree + "/" + node + " is live twice");
+  }
+  return s;
+}
+
+Status TreeModel::load(const std::string& folder) { return read(folder, &m_rows); }
+
+// The node and the rows a delete of it changes: its children, or its subtree.
+std::vector<TreeModel::Key> TreeModel::affected(const Key& node, bool promote) const {
+  std::vector<Key> rows{node};
+  for (std::size_t i = 0; i < rows.size() && (i == 0 || !promote); ++i)
+    for (const auto& [key, row] : m_rows)
+      if (key.first == node.first && row.parent == rows[i].second && key != rows[i] &&
+          std::find(rows.begin(), rows.end(), key) == rows.end())
+        rows.push_back(key);
+  return rows;
+}
+
+void TreeModel::apply(const StormLog& log, int* finished) {
+  for (std::size_t i = 0; i < log.steps.size(); ++i) {
+    const Step& s = log.steps[i];
+    if (s.kind != 'B' || s.table != "delete" || s.fields.size() != 3) continue;
+    Key node{std::stoi(s.fields[0].second), std::stoi(s.fields[1].second)};
+    bool promote = s.fields[2].second == "1";
+    bool done = i + 1 < log.steps.size() && log.steps[i + 1].kind == 'E' && log.steps[i + 1].step == s.step;
+    auto it = m_rows.find(node);
+    if (it == m_rows.end()) {
+      if (m_error.empty()) m_error = "step " + std::to_string(s.step) + " deleted a node the model does not hold";
+      continue;
+    }
+    std::vector<Key> rows = affected(node, promote);
+    if (!done) {
+      for (const Key& k : rows) m_rows[k].open = true;
+      continue;
+    }
+    ++*finished;
+    std::int32_t parent = it->second.parent;
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+      if (promote) m_rows[rows[k]].parent = parent;
+      else m_rows.erase(rows[k]);
+    }
+    m_rows.erase(node);
+  }
+}
+
+std::string TreeModel::compare(const std::string& folder) {
+  if (!m_error.empty()) return m_error;
+  std::map<Key, Row> live;
+  if (Status s = read(folder, &live); !s) return s.message();
+  auto name = [](const Key& k) { return "node " + std::to_string(k.first) + "/" + std::to_string(k.second); };
+  for (auto it = m_rows.begin(); it != m_rows.end();) {
+    auto found = live.find(it->first);
+    if (it->second.open) {
+      // What the unfinished delete left is the state from now on.
+      if (found == live.end()) {
+        it = m_rows.erase(it);
+        continue;
+      }
+      it->second = found->second;
+    }
+    if (found == live.end()) return name(it->first) + " is lost";
+    if (found->second.parent != it->second.parent || found->second.title != it->second.title)
+      return name(it->first) + " has parent " + std::to_string(found->second.parent) + " and title \"" +
+             found->second.title + "\", the log wants " + std::to_string(it->second.parent) + " and \"" +
+             it->second.title + "\"";
+    ++it;
+  }
+  for (const auto& [key, row] : live)
+    if (!m_rows.count(key)) return name(key) + " is live again after its delete finished";
   return "";
 }
 

@@ -37,6 +37,7 @@ struct StormArgs {
   std::uint32_t seed = 1;
   int count = 1000;
   int writer = 1, writers = 1;
+  bool deletes = false;  // delete categories (with the pack) instead
 };
 pid_t startStorm(const StormArgs& args);
 // Exit code, or -signal when a signal ended it.
@@ -66,6 +67,33 @@ private:
     bool open = false;
   };
   std::map<std::string, std::map<std::uint32_t, Row>> m_rows;
+};
+
+// The live rows of the standards table by tree and node, and what the logs
+// of a deleting storm say must have become of them: a finished delete
+// removes the node and moves its children up (or removes its subtree); the
+// rows an unfinished delete may have changed take the table's state. Only
+// the live rows count: rows marked deleted may stay until a pack runs.
+class TreeModel {
+public:
+  Status load(const std::string& folder);
+  // Deletes the log says finished; *finished counts them.
+  void apply(const StormLog& log, int* finished);
+  // Empty when the table's live rows are the model's, with their parents and titles.
+  std::string compare(const std::string& folder);
+  std::size_t size() const { return m_rows.size(); }
+
+private:
+  using Key = std::pair<std::int32_t, std::int32_t>;
+  struct Row {
+    std::int32_t parent = 0;
+    std::string title;
+    bool open = false;
+  };
+  std::vector<Key> affected(const Key& node, bool promote) const;
+  Status read(const std::string& folder, std::map<Key, Row>* live) const;
+  std::map<Key, Row> m_rows;
+  std::string m_error;
 };
 
 // Keys and record numbers of one tag as our walk lists them, in the form of

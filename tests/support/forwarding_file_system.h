@@ -22,6 +22,7 @@ public:
     return m_inner->lock(offset, length, exclusive);
   }
   Status unlock(std::uint64_t offset, std::uint64_t length) override { return m_inner->unlock(offset, length); }
+  Status share(Share mode) override { return m_inner->share(mode); }
   const std::string& path() const override { return m_inner->path(); }
 
 protected:

@@ -1,5 +1,6 @@
 // dbftool as a user runs it: exit codes and what it prints.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -7,7 +8,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
+#include "tests/platform/table/independent_reader.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,7 +33,9 @@ Result runCommand(const std::string& command) {
   return r;
 }
 
-Result runTool(const std::string& args) { return runCommand(std::string(DBFTOOL_PATH) + " " + args + " 2>&1"); }
+Result runTool(const std::string& args, const std::string& prefix = "") {
+  return runCommand(prefix + std::string(DBFTOOL_PATH) + " " + args + " 2>&1");
+}
 
 class DbfTool : public ::testing::Test {
 protected:
@@ -84,6 +89,67 @@ TEST_F(DbfTool, CheckFindsAMemoPointerPastTheEnd) {
   Result r = runTool("check " + path);
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.out.find("past the end"), std::string::npos) << r.out;
+}
+
+// A FIFO named like a table is refused at once instead of waiting for a writer.
+TEST_F(DbfTool, InfoOnAFifoEndsAtOnce) {
+  std::string fifo = dir.file("pipe.dbf");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Result r = runTool("info " + fifo, "timeout 20 ");
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find("not a file"), std::string::npos) << r.out;
+}
+
+// Records the header counts but the file lacks are lost: dump and reindex say so.
+TEST_F(DbfTool, DumpAndReindexOfATableMissingRecordsFail) {
+  {
+    std::unique_ptr<pu::table::Table> t;
+    ASSERT_TRUE(pu::table::Table::open(path, true, &t));
+    std::unique_ptr<pu::table::CompoundIndex> index;
+    ASSERT_TRUE(pu::table::CompoundIndex::create(dir.file("tool.cdx"), *t, {{"name", "name", "", false, false, false}}, &index));
+  }
+  std::string bytes = pu::test::readWholeFile(path);
+  bytes[4] = 9;
+  pu::test::writeWholeFile(path, bytes);
+  const std::string cdx = pu::test::readWholeFile(dir.file("tool.cdx"));
+  Result dump = runTool("dump " + path);
+  EXPECT_EQ(dump.exitCode, 1);
+  EXPECT_NE(dump.out.find("NAME=a,b"), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("header counts 9 records but the file holds 1"), std::string::npos) << dump.out;
+  Result reindex = runTool("reindex " + path);
+  EXPECT_EQ(reindex.exitCode, 1);
+  EXPECT_NE(reindex.out.find("header counts 9 records but the file holds 1"), std::string::npos) << reindex.out;
+  EXPECT_EQ(pu::test::readWholeFile(dir.file("tool.cdx")), cdx);
+}
+
+TEST_F(DbfTool, ReindexRebuildsADestroyedCourseIndexFromTheRegistry) {
+  const std::string course = dir.file("course");
+  ASSERT_EQ(runTool("make-sample " + course).exitCode, 0);
+  pu::test::writeWholeFile(course + "/standard.cdx", "");
+  EXPECT_NE(runTool("check " + course + "/standard.dbf").exitCode, 0);
+  Result r = runTool("reindex " + course + "/standard.dbf");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("from the course-table registry's tag definitions"), std::string::npos) << r.out;
+  Result check = runTool("check " + course + "/standard.dbf");
+  EXPECT_EQ(check.exitCode, 0) << check.out;
+  EXPECT_NE(check.out.find(", 4 tags"), std::string::npos) << check.out;
+  std::string listing = pu::test::xbaseTagListing(course + "/standard.cdx", "TREEPRNTID");
+  EXPECT_EQ(listing.find("XBase::Index failed"), std::string::npos) << listing.substr(0, 200);
+  // A table the registry does not know cannot get its definitions back.
+  pu::test::writeWholeFile(dir.file("tool.cdx"), "");
+  Result unknown = runTool("reindex " + path);
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_NE(unknown.out.find("its tag definitions are lost with it"), std::string::npos) << unknown.out;
+}
+
+TEST_F(DbfTool, MakeSampleNeverWritesOverACourseDatabase) {
+  const std::string course = dir.file("course");
+  ASSERT_EQ(runTool("make-sample " + course).exitCode, 0);
+  const std::string before = pu::test::readWholeFile(course + "/standard.dbf");
+  Result r = runTool("make-sample " + course + " --nodes 50");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("already holds a course database"), std::string::npos) << r.out;
+  EXPECT_EQ(pu::test::readWholeFile(course + "/standard.dbf"), before);
 }
 
 TEST_F(DbfTool, UsageErrorWithoutArguments) { EXPECT_EQ(runTool("").exitCode, 2); }

@@ -7,15 +7,20 @@
 namespace pu {
 namespace {
 
+// Each test starts as a program that has not called SetIniFile yet, whatever
+// ran before it (tests run in any order, --gtest_shuffle included).
 class IniFileTest : public ::testing::Test {
 protected:
+  void SetUp() override {
+    IniReady = false;
+    IniSection.clear();
+    IniFileName.clear();
+  }
   test::TempDir dir;
   Text file = fromUtf8(dir.file("classification.ini"));
 };
 
-// Runs first in this binary's IniFileTest suite: nothing has called SetIniFile yet.
 TEST_F(IniFileTest, BeforeSetIniFileReadsAreEmptyAndWritesFail) {
-  ASSERT_FALSE(IniReady);
   EXPECT_EQ(GetIniString(u"k", u"dflt"), u"");
   EXPECT_EQ(WriteIniString(u"k", u"v"), 0);
 }

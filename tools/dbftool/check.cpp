@@ -55,13 +55,16 @@ pu::Status checkTags(Table& t, int* tagCount) {
 
 } // namespace
 
+pu::Status countMatchesFile(const Table& t) {
+  if (t.headerRecordCount() <= t.recordCount()) return pu::Status::ok();
+  return pu::Status::corruption("table '" + t.path() + "': header counts " + std::to_string(t.headerRecordCount()) +
+                                " records but the file holds " + std::to_string(t.recordCount()) + " at offset 4");
+}
+
 int check(const std::string& path, std::ostream& out) {
   std::unique_ptr<Table> t;
   pu::Status s = Table::open(path, false, &t);
-  if (s && t->headerRecordCount() > t->recordCount()) {
-    s = pu::Status::corruption("table '" + t->path() + "': header counts " + std::to_string(t->headerRecordCount()) +
-                               " records but the file holds " + std::to_string(t->recordCount()) + " at offset 4");
-  }
+  if (s) s = countMatchesFile(*t);
   if (s) s = checkRecords(*t);
   int tags = 0;
   if (s) s = checkTags(*t, &tags);

@@ -5,7 +5,14 @@
 #include <ostream>
 #include <string>
 
+#include "platform/table/table.h"
+
 namespace dbftool {
+
+// Corruption when the header counts more records than the file holds: the
+// missing records are lost, and a tool that reads only those present must
+// not call the result a success.
+pu::Status countMatchesFile(const pu::table::Table& t);
 
 int info(const std::string& path, std::ostream& out);
 int dump(const std::string& path, bool csv, std::ostream& out);

@@ -66,6 +66,7 @@ int dump(const std::string& path, bool csv, std::ostream& out) {
     out << "\n";
     if (!s) break;
   }
+  if (s) s = countMatchesFile(*t);  // after the records that are there
   if (!s) {
     std::cerr << s.message() << "\n";
     return 1;

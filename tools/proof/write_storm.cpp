@@ -4,7 +4,7 @@
 // writes and several writers at once leave tables that open and indexes
 // that are right (or repaired by a reindex).
 //
-//   write_storm FOLDER --log FILE [--seed S] [--count N] [--writer W --writers K] [--pause-ms P]
+//   write_storm FOLDER --log FILE [--seed S] [--count N] [--writer W --writers K] [--pause-ms P] [--deletes 1]
 //
 // Each step writes "B<TAB>step<TAB>table<TAB>recno" to the log before its
 // write and "E<TAB>step<TAB>table<TAB>recno<TAB>field<TAB>value..." after it,
@@ -12,6 +12,11 @@
 // deleted flag. Writer W of K changes only the rows it owns (node_id or
 // stanquesid equal to W - 1 modulo K), so every row has one writer whose log
 // tells its final values.
+//
+// With --deletes 1 every step deletes a category the way the family tree
+// control does (DeleteClassification: children promoted, or the subtree
+// deleted with it, then the table packed). Its lines name the node instead
+// of a record: "B/E<TAB>step<TAB>delete<TAB>0<TAB>tree<TAB>T<TAB>node<TAB>N<TAB>promote<TAB>0|1".
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
@@ -22,7 +27,10 @@
 #include <vector>
 
 #include "db/codebase_wrappers.h"
+#include "db/course_tables.h"
+#include "db/family_tree_edits.h"
 #include "platform/fs/file_system.h"
+#include "util/path_globals.h"
 
 namespace {
 
@@ -34,6 +42,7 @@ struct Options {
   int count = 1000;
   int writer = 1, writers = 1;
   int pauseMs = 0;
+  bool deletes = false;
 };
 
 bool parse(int argc, char** argv, Options* o) {
@@ -48,6 +57,7 @@ bool parse(int argc, char** argv, Options* o) {
     else if (name == "--writer") o->writer = std::atoi(v);
     else if (name == "--writers") o->writers = std::atoi(v);
     else if (name == "--pause-ms") o->pauseMs = std::atoi(v);
+    else if (name == "--deletes") o->deletes = std::atoi(v) != 0;
     else return false;
   }
   return !o->log.empty() && o->writers >= 1 && o->writer >= 1 && o->writer <= o->writers && o->count >= 0;
@@ -86,6 +96,7 @@ public:
       return 2;
     }
     pu::InitCodeBase();
+    if (m_o.deletes) return runDeletes();
     m_standard = {"standard", pu::OpenDbf(fromUtf8(m_o.folder + "/standard.dbf"), 0)};
     m_links = {"stanques", pu::OpenDbf(fromUtf8(m_o.folder + "/stanques.dbf"), 0)};
     std::int32_t quests = pu::OpenDbf(fromUtf8(m_o.folder + "/quests.dbf"), 0);
@@ -99,6 +110,37 @@ public:
   }
 
 private:
+  // The table through the registry, as the program opens it, so that the
+  // pack replaces the one open table.
+  int runDeletes() {
+    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = fromUtf8(m_o.folder);
+    m_standard = {"standard", pu::OpenTable(u"standard").table};
+    for (int step = 1; step <= m_o.count; ++step)
+      if (!deleteCategory(step)) return 1;
+    m_log.line("done");
+    return 0;
+  }
+
+  bool deleteCategory(int step) {
+    std::int32_t count = pu::d4recCountDo(m_standard.handle);
+    pu::d4tagSelect(m_standard.handle, 0);
+    for (int attempt = 0; attempt < 40 && count > 0; ++attempt) {
+      if (pu::d4go(m_standard.handle, 1 + static_cast<std::int32_t>(random(static_cast<std::uint32_t>(count)))) != 0)
+        return failed("go", 0);
+      std::int32_t tree = pu::f4long(m_standard.field("tree_id"));
+      std::int32_t node = pu::f4long(m_standard.field("node_id"));
+      std::int32_t parent = pu::f4long(m_standard.field("parent_id"));
+      if (pu::d4deleted(m_standard.handle) != 0 || parent == 0 || parent == node) continue;
+      bool promote = random(4) != 0;
+      std::string what = "\tdelete\t0\ttree\t" + std::to_string(tree) + "\tnode\t" + std::to_string(node) +
+                         "\tpromote\t" + (promote ? "1" : "0");
+      if (!m_log.line("B\t" + std::to_string(step) + what)) return false;
+      if (!pu::DeleteClassification(static_cast<std::int16_t>(tree), node, 2, promote)) return failed("delete", node);
+      return m_log.line("E\t" + std::to_string(step) + what);
+    }
+    return true;
+  }
+
   std::uint32_t random(std::uint32_t n) { return n == 0 ? 0 : static_cast<std::uint32_t>(m_rng() % n); }
 
   bool failed(const std::string& what, std::int64_t code) {
@@ -289,7 +331,8 @@ private:
 int main(int argc, char** argv) {
   Options o;
   if (!parse(argc, argv, &o)) {
-    std::cerr << "usage: write_storm FOLDER --log FILE [--seed S] [--count N] [--writer W --writers K] [--pause-ms P]\n";
+    std::cerr << "usage: write_storm FOLDER --log FILE [--seed S] [--count N] [--writer W --writers K] [--pause-ms P]"
+                 " [--deletes 1]\n";
     return 2;
   }
   return Storm(o).run();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "db/course_table_tags.h"
 #include "platform/fs/file_system.h"
 #include "platform/profile/profile.h"
 #include "platform/table/cdx_index.h"
@@ -23,31 +24,24 @@ struct TableLayout {
   std::vector<TagSpec> tags;
 };
 
-// Node keys are the tree right-aligned in 3 and the node right-aligned in 7,
-// which STR() produces directly.
+// The tags are the ones the course-table registry knows.
 TableLayout standardLayout() {
   return {"standard",
           {{"tree_id", 'N', 3, 0, 0}, {"node_id", 'N', 7, 0, 0}, {"parent_id", 'N', 7, 0, 0}, {"Order", 'N', 3, 0, 0},
            {"descript", 'C', 254, 0, 0}, {"notes", 'M', 4, 0, 0}},
-          {{"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false},
-           {"treeprntid", "STR(tree_id,3)+STR(parent_id,7)+STR(Order,3)", "", false, false, false, false},
-           {"node_id", "PADR(LTRIM(STR(node_id,7)),7)", "", false, false, false, false},
-           {"tree_id", "STR(tree_id,3)", "", false, false, false, false}}};
+          *KnownCourseTags("standard")};
 }
 
 TableLayout linkLayout() {
   return {"stanques",
           {{"stanquesid", 'N', 7, 0, 0}, {"tree_id", 'N', 3, 0, 0}, {"node_id", 'N', 7, 0, 0}, {"quest_id", 'N', 7, 0, 0}},
-          {{"stanquesid", "STR(stanquesid,7)", "", false, false, false, false},
-           {"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false},
-           {"quest_id", "STR(quest_id,7)", "", false, false, false, false},
-           {"treequesid", "STR(tree_id,3)+STR(quest_id,7)", "", false, false, false, false}}};
+          *KnownCourseTags("stanques")};
 }
 
 TableLayout questionLayout() {
   return {"quests",
           {{"quest_id", 'N', 7, 0, 0}, {"question", 'M', 4, 0, 0}, {"answer1", 'C', 80, 0, 0}, {"correctans", 'C', 1, 0, 0}},
-          {{"quest_id", "PADL(LTRIM(STR(quest_id,7)),7,\"0\")", "", false, false, false, false}}};
+          *KnownCourseTags("quests")};
 }
 
 std::string join(const std::string& folder, const std::string& file) { return folder + "/" + file; }
@@ -179,8 +173,17 @@ Status makeFolder(const std::string& path) {
 
 } // namespace
 
+// A course database already in the folder is someone's work: never written over.
+Status refuseExistingDatabase(const std::string& folder) {
+  for (const char* table : {"standard.dbf", "stanques.dbf", "quests.dbf"})
+    if (FileSystem::instance().modifiedTime(join(folder, table)))
+      return Status::exists("'" + folder + "' already holds a course database (" + table + "); choose an empty folder");
+  return Status::ok();
+}
+
 Status writeCourseDatabase(const std::string& folder, const SampleContent& content) {
-  Status s = makeFolder(folder);
+  Status s = refuseExistingDatabase(folder);
+  if (s) s = makeFolder(folder);
   if (s) s = writeTables(folder, content);
   if (s) s = writeSettings(folder, content);
   if (s) s = makeFolder(join(folder, "Blank"));

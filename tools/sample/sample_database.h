@@ -14,6 +14,7 @@ struct SampleOptions {
   std::uint32_t seed = 20261207;
 };
 
+// Both refuse (Exists) a folder that already holds a course database.
 Status makeSampleDatabase(const std::string& folder, const SampleOptions& options);
 
 struct SampleContent;

@@ -2,6 +2,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <cmath>
@@ -86,6 +87,15 @@ TEST_F(BusyTest, ForceEndsEverySection) {
   EXPECT_FALSE(hourglass());
 }
 
+// Twips by their definition, 1440 to the inch at the screen's logical
+// resolution, worked out here rather than by the conversions under test.
+int expectedTwipsX(double pixels) {
+  return static_cast<int>(std::lround(pixels * 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX()));
+}
+int expectedTwipsY(double pixels) {
+  return static_cast<int>(std::lround(pixels * 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY()));
+}
+
 class CenterFormTest : public ::testing::Test {
 protected:
   void TearDown() override { WorkAreaWidth = WorkAreaHeight = WorkAreaLeft = WorkAreaTop = 0; }
@@ -117,10 +127,11 @@ TEST_F(CenterFormTest, AfterMeasuringCentresOnTheWorkArea) {
 
 TEST_F(CenterFormTest, MeasuredWorkAreaIsTheDesktopsUsableArea) {
   MeasureWorkArea();
-  QRect area = workAreaPixels();
-  EXPECT_EQ(WorkAreaWidth, twipsFromPixelsX(area.width()));
-  EXPECT_EQ(WorkAreaHeight, twipsFromPixelsY(area.height()));
-  EXPECT_EQ(WorkAreaLeft, twipsFromPixelsX(area.left()));
+  QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(WorkAreaWidth, expectedTwipsX(area.width()));
+  EXPECT_EQ(WorkAreaHeight, expectedTwipsY(area.height()));
+  EXPECT_EQ(WorkAreaLeft, expectedTwipsX(area.left()));
+  EXPECT_EQ(WorkAreaTop, expectedTwipsY(area.top()));
 }
 
 TEST_F(CenterFormTest, GivenSizeIsAppliedWithTheOldSizesPosition) {
@@ -133,7 +144,7 @@ TEST_F(CenterFormTest, GivenSizeIsAppliedWithTheOldSizesPosition) {
   CenterForm(&window, width, height);
   EXPECT_EQ(window.pos(), QPoint(200, 150));
   EXPECT_EQ(window.size(), QSize(300, 100));
-  EXPECT_EQ(height, twipsFromPixelsY(100));
+  EXPECT_EQ(height, expectedTwipsY(100));
 }
 
 TEST_F(CenterFormTest, MaximisedWindowIsRestoredAndCentred) {
@@ -169,7 +180,7 @@ TEST(TextWidthTest, WidestLineInTheControlsFont) {
   label.setFont(font);
   QFontMetricsF metrics(font);
   const QString wide = QStringLiteral("a rather wide line");
-  auto expected = static_cast<std::int32_t>(std::lround(std::ceil(metrics.horizontalAdvance(wide)) * twipsPerPixelX()));
+  auto expected = static_cast<std::int32_t>(expectedTwipsX(std::ceil(metrics.horizontalAdvance(wide))));
   EXPECT_EQ(TextWidthIn(&label, wide), expected);
   EXPECT_EQ(TextWidthIn(&label, QStringLiteral("x\r\n") + wide + QStringLiteral("\r\nshort")), expected);
   EXPECT_EQ(TextWidthIn(&label, QString()), 0);

@@ -260,18 +260,38 @@ TEST_F(CdxModelTest, SeekFindsExactPartialNextGreaterAndEnd) {
   EXPECT_EQ(recno, 3u);
 }
 
-TEST_F(CdxModelTest, UniqueTagKeepsTheLowestRecordOfEachKey) {
-  for (int i = 1; i <= 6; ++i) m_records.records.push_back(makeRecord(i % 2 ? "odd" : "even", i, i));
+// Between reindexes a UNIQUE tag keeps each key with the record that took it
+// first: the key leaves with its holder and is not handed to another record
+// that has it; a key still held is not taken by a later record.
+TEST_F(CdxModelTest, UniqueTagKeysStayWithTheirFirstHolderUntilReindex) {
+  for (int i = 1; i <= 4; ++i) m_records.records.push_back(makeRecord(i % 2 ? "odd" : "even", i, i));
   std::vector<TagSpec> tags(1);
   tags[0] = {"kind", "name", "", true, false, false};
   ASSERT_TRUE(CompoundIndex::create(m_dir.file("u.cdx"), m_records, tags, &m_index));
-  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));
-  // The holder of "odd" leaves it: the next record with that key takes over.
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));  // even, odd
+  // Record 3 still has "odd" but does not get it.
   ASSERT_TRUE(change(1, makeRecord("zebra", 1, 1)));
-  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 3, 1}));
-  ASSERT_TRUE(change(1, makeRecord("odd", 1, 1)));
-  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));  // even, zebra
   EXPECT_TRUE(m_index->check());
+  // "odd" is free again: the later record 4 takes it, before record 3.
+  ASSERT_TRUE(change(4, makeRecord("odd", 4, 4)));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 4, 1}));
+  Status c = m_index->check();
+  EXPECT_TRUE(c) << c.message();
+  // "zebra" is held by record 1: record 2 leaves the tag.
+  ASSERT_TRUE(change(2, makeRecord("zebra", 2, 2)));
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{4, 1}));
+  EXPECT_TRUE(m_index->check());
+  // A reindex gives each key to its lowest record again.
+  ASSERT_TRUE(m_index->reindex());
+  EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{3, 1}));
+
+  // An entry its record no longer gives is still found.
+  m_records.records[0] = makeRecord("yak", 1, 1);
+  c = m_index->check();
+  EXPECT_EQ(c.code(), Status::Code::Corruption);
+  EXPECT_NE(c.message().find("tag KIND holds an entry for record 1 that its record does not give"), std::string::npos)
+      << c.message();
 }
 
 } // namespace

@@ -1,14 +1,21 @@
-// Record and header locks against another open and another process.
+// Record and header locks and share modes against another open and another
+// process. The other process stands for another FoxPro-compatible program:
+// it takes the locks and marks at the places those programs use.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/table/bytes.h"
+#include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
 namespace {
+
+using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
@@ -41,88 +48,176 @@ TEST_F(TableLock, TwoOpensExcludeEachOther) {
   EXPECT_TRUE(b->lockRecord(2));
 }
 
-TEST_F(TableLock, RecordLockSitsAtTheSharedOffset) {
+// Other programs lock a record of a table with index tags at 0x7FFFFFFE
+// minus its number, and of a table without them at 0x40000000 plus the
+// record's offset in the file.
+TEST_F(TableLock, RecordLocksSitWhereOtherProgramsLookForThem) {
   auto t = open();
+  const std::uint64_t headerLength = t->header().headerLength, recordLength = t->schema().recordLength;
+  ASSERT_FALSE(t->hasStructuralIndex());
   ASSERT_TRUE(t->lockRecord(2));
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
+  EXPECT_EQ(other->lock(0x40000000u + headerLength + recordLength, 1, true).code(), Status::Code::Locked);
+  EXPECT_TRUE(other->lock(0x40000000u + headerLength + 2 * recordLength, 1, true));
+  EXPECT_TRUE(other->lock(0x7FFFFFFEu - 2, 1, true));
+  ASSERT_TRUE(other->unlock(0, 0));
+  ASSERT_TRUE(t->unlockAll());
+
+  ASSERT_TRUE(t->setStructuralIndex(true));
+  ASSERT_TRUE(t->lockRecord(2));
   EXPECT_EQ(other->lock(0x7FFFFFFEu - 2, 1, true).code(), Status::Code::Locked);
   EXPECT_TRUE(other->lock(0x7FFFFFFEu - 3, 1, true));
+  EXPECT_TRUE(other->lock(0x40000000u + headerLength + recordLength, 1, true));
 }
 
 TEST_F(TableLock, AppendIsRefusedWhileAnotherHoldsTheHeaderLock) {
-  std::unique_ptr<File> other;
-  ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
-  ASSERT_TRUE(other->lock(kHeaderLockOffset, 1, true));
-  auto t = open();
-  ASSERT_TRUE(t->appendStart());
-  EXPECT_EQ(t->append().code(), Status::Code::Locked);
-  EXPECT_EQ(t->recordCount(), 3u);
-  ASSERT_TRUE(other->unlock(kHeaderLockOffset, 1));
-  EXPECT_TRUE(t->append());
-  EXPECT_EQ(t->recordCount(), 4u);
+  for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
+    const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
+    auto t = open();
+    ASSERT_TRUE(t->setStructuralIndex(indexed));
+    const std::uint32_t before = t->recordCount();
+    std::unique_ptr<File> other;
+    ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
+    ASSERT_TRUE(other->lock(headerLock, 1, true));
+    ASSERT_TRUE(t->appendStart());
+    EXPECT_EQ(t->append().code(), Status::Code::Locked);
+    EXPECT_EQ(t->recordCount(), before);
+    ASSERT_TRUE(other->unlock(headerLock, 1));
+    EXPECT_TRUE(t->append());
+    EXPECT_EQ(t->recordCount(), before + 1);
+  }
 }
 
-TEST_F(TableLock, LockHeldByAnotherProcess) {
-  int toParent[2], toChild[2];
-  ASSERT_EQ(::pipe(toParent), 0);
-  ASSERT_EQ(::pipe(toChild), 0);
+// Another program appends to a table without index tags as FoxPro-compatible
+// programs do: under the byte at 0x40000000 it reads the count, writes the
+// record and the end-of-file byte, then the count. Our appends beside it
+// must lose none of its records, nor it any of ours.
+TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
+  constexpr int kEach = 200;
+  std::uint32_t headerLength = 0, recordLength = 0;
+  {
+    auto t = open();
+    headerLength = t->header().headerLength;
+    recordLength = t->schema().recordLength;
+  }
+  int started[2];
+  ASSERT_EQ(::pipe(started), 0);
   pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    std::unique_ptr<Table> t;
-    char c = Table::open(path, true, &t) && t->lockRecord(2) ? 'L' : 'E';
-    (void)!::write(toParent[1], &c, 1);
-    (void)!::read(toChild[0], &c, 1);  // hold the lock until the parent has tried
+    std::unique_ptr<File> f;
+    if (!FileSystem::instance().openFile(path, true, &f)) ::_exit(1);
+    (void)!::write(started[1], "s", 1);
+    std::string record(recordLength, ' ');
+    record.replace(1, 5, "other");
+    for (int i = 0; i < kEach; ++i) {
+      while (!f->lock(0x40000000u, 1, true)) {
+      }
+      std::string count(4, '\0');
+      std::size_t got = 0;
+      if (!f->readAt(4, count.data(), 4, &got)) ::_exit(1);
+      std::uint32_t n = getLe(count, 0, 4);
+      FileSystem::instance().sleepMilliseconds(1);  // a slower program: our appends meet it here
+      std::string out = record + "\x1a";
+      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size())) ::_exit(1);
+      putLe(count, 0, n + 1, 4);
+      if (!f->writeAt(4, count.data(), 4)) ::_exit(1);
+      if (!f->unlock(0x40000000u, 1)) ::_exit(1);
+    }
     ::_exit(0);
   }
   char c = 0;
-  ASSERT_EQ(::read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'L');
-  auto t = open();
-  EXPECT_EQ(t->lockRecord(2).code(), Status::Code::Locked);
-  EXPECT_TRUE(t->lockRecord(3));
-  ASSERT_EQ(::write(toChild[1], &c, 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(t->lockRecord(2));  // the lock went with the process
-  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) ::close(fd);
-}
-
-TEST_F(TableLock, TwoProcessesAppendingNeverTakeTheSameRecord) {
-  constexpr int kEach = 150;
-  auto appendMany = [&](const char* who) {
-    std::unique_ptr<Table> t;
-    if (!Table::open(path, true, &t)) return false;
+  ASSERT_EQ(::read(started[0], &c, 1), 1);
+  for (int fd : started) ::close(fd);
+  {
+    auto t = open();
     for (int i = 0; i < kEach; ++i) {
       Status s;
       do {
         s = t->appendStart();
-        if (s) s = t->assignText(*t->schema().find("NAME"), who);
+        if (s) s = t->assignText(*t->schema().find("NAME"), "ours");
         if (s) s = t->append();
-      } while (s.code() == Status::Code::Locked);  // the other one holds the header lock
-      if (!s) return false;
+      } while (s.code() == Status::Code::Locked);
+      ASSERT_TRUE(s) << s.message();
+      FileSystem::instance().sleepMilliseconds(1);  // spread over the other program's run
     }
-    return true;
-  };
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) ::_exit(appendMany("child") ? 0 : 1);
-  EXPECT_TRUE(appendMany("parent"));
+  }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   auto t = open();
   ASSERT_EQ(t->recordCount(), 3u + 2 * kEach);
-  int parent = 0, child = 0;
+  int ours = 0, theirs = 0;
   for (std::uint32_t r = 4; r <= t->recordCount(); ++r) {
     ASSERT_TRUE(t->go(r));
     std::string name = t->value(*t->schema().find("NAME")).bytes;
-    parent += name == "parent  ";
-    child += name == "child   ";
+    ours += name == "ours    ";
+    theirs += name == "other   ";
   }
-  EXPECT_EQ(parent, kEach);
-  EXPECT_EQ(child, kEach);
+  EXPECT_EQ(ours, kEach);
+  EXPECT_EQ(theirs, kEach);
+}
+
+// Share modes as other programs on Linux mark them with flock.
+TEST_F(TableLock, TableInExclusiveUseElsewhereIsRefused) {
+  OtherProgram other([&] {
+    std::unique_ptr<File> f;
+    return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
+  });
+  ASSERT_TRUE(other.ready());
+  std::unique_ptr<Table> t;
+  Status s = Table::open(path, true, &t);
+  EXPECT_EQ(s.code(), Status::Code::Locked);
+  EXPECT_NE(s.message().find("is in exclusive use by another program"), std::string::npos) << s.message();
+  EXPECT_EQ(Table::open(path, false, &t).code(), Status::Code::Locked);
+  other.release();
+  EXPECT_TRUE(Table::open(path, true, &t));
+}
+
+TEST_F(TableLock, PackAndReindexWaitUntilNoOtherProgramHasTheTableOpen) {
+  {
+    auto t = open();
+    ASSERT_TRUE(t->go(2));
+    ASSERT_TRUE(t->setDeleted(true));
+    ASSERT_TRUE(t->flush());
+    std::unique_ptr<CompoundIndex> created;
+    ASSERT_TRUE(CompoundIndex::create(indexPathFor(path), *t, {{"name", "name", "", false, false, false}}, &created));
+  }
+  const std::string before = test::readWholeFile(path), indexBefore = test::readWholeFile(indexPathFor(path));
+  auto t = open();
+  std::unique_ptr<CompoundIndex> opened;
+  ASSERT_TRUE(CompoundIndex::open(indexPathFor(path), *t, &opened));
+  CompoundIndex* index = opened.get();
+  t->attachIndex(std::move(opened));
+  auto othersMayTakeItAlone = [&] {
+    std::unique_ptr<File> f;
+    return FileSystem::instance().openFile(path, false, &f) && f->share(File::Share::Exclusive);
+  };
+  {
+    // Another program has the table open (shared), as we do.
+    OtherProgram other([&] {
+      std::unique_ptr<Table> theirs;
+      return Table::open(path, false, &theirs) && (theirs.release(), true);
+    });
+    ASSERT_TRUE(other.ready());
+    Status s = t->pack();
+    EXPECT_EQ(s.code(), Status::Code::Locked);
+    EXPECT_NE(s.message().find("is open in another program"), std::string::npos) << s.message();
+    EXPECT_EQ(index->reindex().code(), Status::Code::Locked);
+    EXPECT_EQ(test::readWholeFile(path), before);
+    EXPECT_EQ(test::readWholeFile(indexPathFor(path)), indexBefore);
+  }
+  // The refusals left our shared mark in place.
+  EXPECT_FALSE(othersMayTakeItAlone());
+  ASSERT_TRUE(t->pack());
+  EXPECT_EQ(t->recordCount(), 2u);
+  EXPECT_TRUE(index->check());
+  // The new file carries our shared mark again.
+  EXPECT_FALSE(othersMayTakeItAlone());
+  t.reset();
+  EXPECT_TRUE(othersMayTakeItAlone());
 }
 
 } // namespace

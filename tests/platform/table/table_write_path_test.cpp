@@ -2,6 +2,8 @@
 // a write failing at any point leaving a table that opens.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/forwarding_file_system.h"
@@ -18,7 +20,8 @@ struct Call {
 
 class FakeIndex : public RecordIndex {
 public:
-  FakeIndex(RecordSource* source, std::vector<Call>* calls) : m_source(source), m_calls(calls) {}
+  FakeIndex(std::string path, std::vector<Call>* calls) : m_path(std::move(path)), m_calls(calls) {}
+  const std::string& path() const override { return m_path; }
   Status checkChange(std::uint32_t recno, std::string_view o, std::string_view n) override {
     m_calls->push_back({"check", recno, std::string(o), std::string(n)});
     if (n.find("BAD") != std::string_view::npos) return Status::unsupported("refused");
@@ -29,13 +32,23 @@ public:
     if (n.find("FAIL") != std::string_view::npos) return Status::ioError("index write failed");
     return Status::ok();
   }
-  Status rebuild() override {
-    m_calls->push_back({"rebuild", m_source->recordCount(), {}, {}});
+  // Records the packed records it was given and writes them as its file.
+  Status writePacked(RecordSource& packed, const std::string& path) override {
+    std::string all, rec;
+    for (std::uint32_t r = 1; r <= packed.recordCount(); ++r) {
+      if (Status s = packed.readRecord(r, &rec); !s) return s;
+      all += rec;
+    }
+    m_calls->push_back({"writePacked", packed.recordCount(), {}, all});
+    return replaceFileAtomically(path, all);
+  }
+  Status reopen() override {
+    m_calls->push_back({"reopen", 0, {}, test::readWholeFile(m_path)});
     return Status::ok();
   }
 
 private:
-  RecordSource* m_source;
+  std::string m_path;
   std::vector<Call>* m_calls;
 };
 
@@ -45,7 +58,7 @@ protected:
     path = dir.file("w.dbf");
     ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 6}}, TableFormat::VisualFoxPro));
     ASSERT_TRUE(Table::open(path, true, &t));
-    t->attachIndex(std::make_unique<FakeIndex>(t.get(), &calls));
+    t->attachIndex(std::make_unique<FakeIndex>(dir.file("w.cdx"), &calls));
     name = t->schema().find("NAME");
   }
   void add(const std::string& value) {
@@ -114,15 +127,22 @@ TEST_F(TableWritePath, FailedIndexUpdatePutsTheOldBytesBack) {
   EXPECT_EQ(test::readWholeFile(path), before);
 }
 
-TEST_F(TableWritePath, PackRebuildsTheIndexFromTheNewFile) {
+TEST_F(TableWritePath, PackBuildsTheIndexFromTheNewFileThenPutsItInPlace) {
   add("one");
   add("two");
-  ASSERT_TRUE(t->go(1));
+  add("three");
+  ASSERT_TRUE(t->go(2));
   ASSERT_TRUE(t->setDeleted(true));
   ASSERT_TRUE(t->pack());
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back().what, "rebuild");
-  EXPECT_EQ(calls.back().recno, 1u);  // the index saw the packed count
+  ASSERT_GE(calls.size(), 2u);
+  const Call& written = calls[calls.size() - 2];
+  EXPECT_EQ(written.what, "writePacked");
+  EXPECT_EQ(written.recno, 2u);  // the packed count
+  EXPECT_EQ(written.newRecord, " one    three ");
+  EXPECT_EQ(calls.back().what, "reopen");
+  EXPECT_EQ(calls.back().newRecord, written.newRecord);  // renamed over the index before it was read
+  EXPECT_FALSE(std::filesystem::exists(packedIndexPath(dir.file("w.cdx"))));
+  EXPECT_FALSE(std::filesystem::exists(packedTablePath(path)));
 }
 
 // A file system whose files fail every write (and renames fail) after a

@@ -1,0 +1,453 @@
+#include "app/prefix_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <memory>
+#include <sstream>
+
+#include "app/tree_rows.h"
+#include "db/course_tables.h"
+#include "db/database_helper.h"
+#include "db/state_prefix.h"
+#include "db/message_hook.h"
+#include "platform/cipher/cipher.h"
+#include "platform/table/lock_offsets.h"
+#include "platform/table/table.h"
+#include "tests/db/course_db_fixture.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
+
+namespace pu {
+namespace {
+
+using sample::SampleContent;
+using sample::StandardRow;
+
+struct StoredRow {
+  int tree = 0;
+  int node = 0;
+  std::string title;  // the stored bytes, trailing blanks removed
+  bool operator==(const StoredRow&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const StoredRow& r) {
+  return out << r.tree << "/" << r.node << " '" << r.title << "'";
+}
+
+// The standards table as python3-dbfread reads it, in record order.
+std::vector<StoredRow> readWithDbfread(const std::string& dbf) {
+  static const char* script = R"(
+import sys, dbfread
+for r in dbfread.DBF(sys.argv[1], raw=True):
+    r = {k.lower(): v for k, v in r.items()}
+    print(int(r['tree_id']), int(r['node_id']), r['descript'].rstrip(b' ').hex())
+)";
+  int status = 0;
+  std::istringstream in(test::runPython(script, "'" + dbf + "'", &status));
+  EXPECT_EQ(status, 0);
+  std::vector<StoredRow> rows;
+  StoredRow row;
+  std::string hex;
+  while (in >> row.tree >> row.node) {
+    if (in.peek() == ' ') in.get();
+    std::getline(in, hex);
+    row.title.clear();
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) row.title += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// A stored form enciphered with another key than the program's: what a real
+// database's titles look like to our stand-in cipher.
+std::string foreignEnciphered(const std::string& plain) {
+  std::string stored = "\xFA";
+  for (char c : XorCipher().encipher(plain, "Quorbex")) stored += c == '\0' ? std::string("NULL") : std::string(1, c);
+  return stored;
+}
+
+class PrefixCommandsTest : public test::CourseDbTest {
+protected:
+  void TearDown() override {
+    setEventHook({});
+    test::CourseDbTest::TearDown();
+  }
+
+  void useRows(std::vector<StandardRow> rows) {
+    SampleContent content;
+    content.standards = std::move(rows);
+    useDatabase(content);
+    before = readWithDbfread(dbf());
+  }
+  std::string dbf() const { return folder + "/standard.dbf"; }
+
+  // The titles now, by dbfread; the tags checked against the records.
+  std::vector<StoredRow> after() {
+    expectTagsConsistent("standard");
+    return readWithDbfread(dbf());
+  }
+  // Every row as before except the listed titles.
+  void expectOnlyChanged(const std::vector<StoredRow>& changed) {
+    std::vector<StoredRow> expected = before;
+    for (const StoredRow& c : changed) {
+      bool found = false;
+      for (StoredRow& e : expected)
+        if (!found && e.tree == c.tree && e.node == c.node) {  // the first row, as a seek finds it
+          e.title = c.title;
+          found = true;
+        }
+      EXPECT_TRUE(found) << c;
+    }
+    EXPECT_EQ(after(), expected);
+  }
+
+  CommandReport setPrefix(std::int32_t selected, const std::u16string& box, int start, int length, bool includeParent,
+                          std::int16_t tree = 2) {
+    return SetPrefix(tree, selected, TakePrefixExample(box, start, length), includeParent);
+  }
+
+  std::vector<StoredRow> before;
+};
+
+// Tree 2: root, two units, standards below them. Tree 3 reuses the node
+// numbers at the same depths.
+std::vector<StandardRow> twoTrees() {
+  return {{2, 1, 0, 1, "Numbers"},
+          {3, 1, 1, 1, "Other state"},
+          {2, 10, 1, 1, "*1.* Whole numbers"},
+          {2, 11, 10, 1, "1.2 Adding fractions"},
+          {3, 10, 1, 1, "1. Unit"},
+          {3, 11, 10, 1, "3.4 Subtracting"},
+          {2, 12, 10, 2, "3.4 Subtracting"},
+          {2, 20, 1, 2, "*3.* Operations"},
+          {2, 21, 20, 1, "9.1 Dividing: remainders"},
+          {3, 21, 10, 2, "7.7 Other tree"},
+          {2, 30, 21, 1, "A. Deeper"}};
+}
+
+TEST(TakePrefixExampleTest, SelectionGrowsAfterALetterOrDigit) {
+  int length = 3;
+  PrefixExample e = TakePrefixExample(u"1.2 Adding fractions", 0, length);
+  EXPECT_EQ(length, 4);
+  EXPECT_EQ(e.identifier, u"1.2 ");
+  EXPECT_EQ(e.separator, u" ");
+  EXPECT_EQ(e.separatorCount, 0);
+  EXPECT_EQ(e.before, u"");
+
+  length = 4;
+  e = TakePrefixExample(u"1.2. Topic", 0, length);
+  EXPECT_EQ(length, 4);  // ends with a point: no growth
+  EXPECT_EQ(e.separator, u".");
+  EXPECT_EQ(e.separatorCount, 1);
+
+  length = 3;
+  e = TakePrefixExample(u"Unit II. Poetry", 5, length);
+  EXPECT_EQ(e.before, u"Unit ");
+  EXPECT_EQ(e.identifier, u"II.");
+  EXPECT_EQ(e.separatorCount, 0);
+}
+
+TEST(TakePrefixExampleTest, SelectionsAtTheEdgesOfTheText) {
+  int length = 0;
+  PrefixExample e = TakePrefixExample(u"Topic", 2, length);
+  EXPECT_EQ(e.identifier, u"");
+  EXPECT_EQ(e.separator, u"");
+  EXPECT_EQ(e.separatorCount, -1);
+  EXPECT_EQ(e.before, u"To");
+
+  length = 3;  // "1.2" at the very end: nothing to grow into
+  e = TakePrefixExample(u"Unit 1.2", 5, length);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(e.identifier, u"1.2");
+  EXPECT_EQ(e.separator, u"2");
+
+  length = 50;  // a selection past the end is the rest of the text
+  e = TakePrefixExample(u"1.2 x", 40, length);
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(e.before, u"1.2 x");
+  length = 50;
+  e = TakePrefixExample(u"1.2 x", -3, length);
+  EXPECT_EQ(length, 5);
+  EXPECT_EQ(e.identifier, u"1.2 x");
+}
+
+TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
+  useRows(twoTrees());
+  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
+  EXPECT_EQ(r.written, 3);
+  EXPECT_EQ(r.leftEnciphered + r.failed, 0);
+  EXPECT_EQ(CommandReportMessage(r), u"");
+  // Tree 3's rows with the same node numbers and depths stay as they were.
+  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+  EXPECT_EQ(DbHelper().depth(), 0);
+
+  // The same example again changes nothing.
+  r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
+  EXPECT_EQ(r.written, 0);
+  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChanges) {
+  useDatabase(sample::makeSampleContent(0, 20261207));
+  before = readWithDbfread(dbf());
+  // Tree 5 repeats tree 2's node numbers and titles. Node 7 is "1.2. ...",
+  // a standard below unit 1 ("1. Fractions"); unit 4 (node 59) is
+  // stored enciphered, unit 2 (node 21) marked "*2.* Decimals".
+  Text box = StandardDisplayText(5, 7, DisplayPlain);
+  ASSERT_EQ(box.substr(0, 5), u"1.2. ");
+  int length = 4;
+  CommandReport r = SetPrefix(5, 7, TakePrefixExample(box, 0, length), true);
+  EXPECT_EQ(r.written, 24);  // 5 units x (4 standards + 2 notes), less unit 4's
+  EXPECT_EQ(r.leftEnciphered, 6);
+  EXPECT_EQ(r.failed, 0);
+  std::vector<StoredRow> now = after();
+  ASSERT_EQ(now.size(), before.size());
+  int changed = 0;
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (now[i] == before[i]) continue;
+    ++changed;
+    EXPECT_EQ(now[i].tree, 5) << now[i];
+    EXPECT_EQ(GetPathLength(5, now[i].node), 2) << now[i];
+  }
+  EXPECT_EQ(changed, 24);
+  auto title = [&](int node) {
+    for (const StoredRow& row : now)
+      if (row.tree == 5 && row.node == node) return row.title;
+    return std::string("missing");
+  };
+  EXPECT_EQ(title(7), "*1. Fractions1.2.* Ratios and proportions: core skills");  // an unmarked title is its own short title
+  EXPECT_EQ(title(22), "*2.2.1.* Ratios and proportions: core skills");
+  EXPECT_EQ(title(20), "*1. Fractions*Teacher notes");
+}
+
+TEST_F(PrefixCommandsTest, IncludeParentPutsTheParentIdentifierInFrontOnEachRun) {
+  useRows(twoTrees());
+  CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
+  EXPECT_EQ(r.written, 3);
+  // Parent 10's short title is "1.", parent 20's "3.".
+  expectOnlyChanged({{2, 11, "*1.1.2 *Adding fractions"}, {2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*3.9.1 *Dividing: remainders"}});
+  r = setPrefix(12, u"1.3.4 Subtracting", 0, 5, true);
+  EXPECT_EQ(r.written, 3);
+  expectOnlyChanged(
+      {{2, 11, "*1.1.1.2 *Adding fractions"}, {2, 12, "*1.1.3.4 *Subtracting"}, {2, 21, "*3.3.9.1 *Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, ExamplesWithPointsAndWithTextBefore) {
+  useRows({{2, 1, 0, 1, "Points"},
+           {2, 10, 1, 1, "1.2. Topic"},
+           {2, 11, 1, 2, "3.10. Other"},
+           {3, 1, 0, 1, "Units"},
+           {3, 12, 1, 1, "Unit II. Poetry"},
+           {3, 13, 1, 2, "Unit IV. Drama"},
+           {3, 14, 1, 3, "unit V. Lower case"},
+           {3, 15, 1, 4, "Nothing here"}});
+  EXPECT_EQ(setPrefix(10, u"1.2. Topic", 0, 4, false).written, 2);
+  // "II." after "Unit ": Before is "Unit ", found without regard to case; a
+  // title without it keeps its first four characters (the length of Before,
+  // less one) as the head.
+  EXPECT_EQ(setPrefix(12, u"Unit II. Poetry", 5, 3, false, 3).written, 4);
+  expectOnlyChanged({{2, 10, "*1.2.* Topic"},
+                     {2, 11, "*3.10.* Other"},
+                     {3, 12, "Unit *II.* Poetry"},
+                     {3, 13, "Unit *IV.* Drama"},
+                     {3, 14, "unit *V.* Lower case"},
+                     {3, 15, "Noth**ing here"}});
+  // MarkIdentifier works on the current record's title, old markers dropped.
+  ASSERT_EQ(StandardDisplayText(2, 11, DisplayStored), u"*3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"", u".", 1, u"9."), u"*9.3.10.* Other");
+  EXPECT_EQ(MarkIdentifier(u"3.", u" ", 0, u""), u"3.*10. *Other");
+}
+
+TEST_F(PrefixCommandsTest, EmptySelectionInsertsTwoMarkersAfterTheHead) {
+  useRows(twoTrees());
+  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 0, false);
+  EXPECT_EQ(r.written, 3);
+  expectOnlyChanged({{2, 11, "**1.2 Adding fractions"}, {2, 12, "**3.4 Subtracting"}, {2, 21, "**9.1 Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, NothingChangesWhenTheSelectedStandardIsNotInTheTree) {
+  useRows(twoTrees());
+  EXPECT_EQ(setPrefix(99, u"1.2 Adding fractions", 0, 3, false).written, 0);
+  EXPECT_EQ(setPrefix(11, u"1.2 Adding fractions", 0, 3, false, 4).written, 0);  // no tree 4
+  EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);  // nothing clicked yet
+  EXPECT_EQ(after(), before);
+  EXPECT_EQ(GetPathLength(2, 99), -1);
+}
+
+TEST_F(PrefixCommandsTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree) {
+  std::vector<StandardRow> rows = twoTrees();
+  rows.push_back({2, 40, 1, 3, "1.2: Fractions: parts"});
+  rows.push_back({3, 40, 1, 3, "1.2: Other tree"});
+  useRows(rows);
+  CommandReport r = ReplaceColons(2);
+  EXPECT_EQ(r.written, 2);
+  EXPECT_EQ(CommandReportMessage(r), u"");
+  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}});
+  EXPECT_EQ(ReplaceColons(2).written, 0);  // a second run changes nothing
+  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}});
+}
+
+TEST_F(PrefixCommandsTest, AStandardWhoseNodeNumberRepeatsIsVisitedOnce) {
+  // Node 12 also in trees 3 to 5 and twice in tree 2: the table's node list
+  // holds it five times, yet the parent identifier goes in front once, on
+  // the row a seek finds.
+  std::vector<StandardRow> rows = twoTrees();
+  rows.push_back({4, 12, 1, 1, "x"});
+  rows.push_back({5, 12, 1, 1, "y"});
+  rows.push_back({2, 12, 10, 3, "3.4 Second row"});
+  useRows(rows);
+  CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
+  EXPECT_EQ(r.written, 3);
+  expectOnlyChanged(
+      {{2, 11, "*1.1.2 *Adding fractions"}, {2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*3.9.1 *Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
+  // Tree 2's root is its own parent (common in real databases); 40 -> 41 ->
+  // 42 -> 40 is a damaged chain with 43 hanging below it.
+  useRows({{2, 1, 1, 1, "Root"},
+           {2, 10, 1, 1, "1. Unit"},
+           {2, 11, 10, 1, "1.1 Standard"},
+           {2, 40, 42, 1, "4.0 Loop"},
+           {2, 41, 40, 1, "4.1 Loop"},
+           {2, 42, 41, 1, "4.2 Loop"},
+           {2, 43, 42, 1, "4.3 Below"}});
+  EXPECT_EQ(GetPathLength(2, 1), 0);
+  EXPECT_EQ(GetPathLength(2, 10), 1);
+  EXPECT_EQ(GetPathLength(2, 11), 2);
+  for (std::int32_t node : {40, 41, 42}) EXPECT_EQ(GetPathLength(2, node), 2) << node;
+  EXPECT_EQ(GetPathLength(2, 43), 3);
+  TreeDepths depths = TreeDepths::read(2);
+  for (std::int32_t node : {1, 10, 11, 40, 41, 42, 43}) EXPECT_EQ(depths.depthOf(node), GetPathLength(2, node)) << node;
+
+  CommandReport r = setPrefix(11, u"1.1 Standard", 0, 3, false);
+  EXPECT_EQ(r.written, 4);
+  expectOnlyChanged({{2, 11, "*1.1 *Standard"}, {2, 40, "*4.0 *Loop"}, {2, 41, "*4.1 *Loop"}, {2, 42, "*4.2 *Loop"}});
+}
+
+TEST_F(PrefixCommandsTest, EncipheredTitlesAreLeftAsStored) {
+  std::vector<StandardRow> rows = twoTrees();
+  rows[3].title = foreignEnciphered("1.2 Adding fractions");    // 2/11, at the selected depth
+  rows[7].title = foreignEnciphered("3. Operations");           // 2/20, parent of 2/21
+  rows.push_back({2, 22, 20, 2, foreignEnciphered("9.2 Odd: even")});
+  useRows(rows);
+  CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, false);
+  EXPECT_EQ(r.written, 2);
+  EXPECT_EQ(r.leftEnciphered, 2);
+  expectOnlyChanged({{2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+  EXPECT_EQ(CommandReportMessage(r), u"2 titles were left unchanged: enciphered titles cannot be deciphered here.");
+
+  // With the parent identifier: 2/21's parent title is enciphered too.
+  r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
+  EXPECT_EQ(r.written, 1);
+  EXPECT_EQ(r.leftEnciphered, 3);
+  expectOnlyChanged({{2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, ReplaceLeavesEncipheredTitles) {
+  std::vector<StandardRow> rows = twoTrees();
+  // Enciphered forms holding ": ": each byte pair deciphers to a different pair.
+  std::string colon = "\xFA" + std::string("ab: cd");
+  std::string plainLooking = foreignEnciphered("Dividing: remainders");
+  rows.push_back({2, 50, 1, 4, colon});
+  rows.push_back({2, 51, 1, 5, plainLooking});
+  useRows(rows);
+  CommandReport r = ReplaceColons(2);
+  EXPECT_EQ(r.written, 1);
+  EXPECT_EQ(r.leftEnciphered, plainLooking.find(": ") == std::string::npos ? 1 : 2);
+  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}});
+}
+
+// Fails every write of the standards table that would store the given text,
+// and every lock of the given record. The table stays open in the registry
+// after the test, so its files share the settings rather than point back here.
+class RefusingFileSystem : public test::ForwardingFileSystem {
+public:
+  struct Refusals {
+    std::string text;
+    std::uint32_t record = 0;
+  };
+  std::shared_ptr<Refusals> refuse = std::make_shared<Refusals>();
+
+  Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
+    Status s = m_real.openFile(path, writable, file);
+    std::string lower(path);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (s && lower.ends_with("standard.dbf")) *file = std::make_unique<RefusingFile>(std::move(*file), refuse);
+    return s;
+  }
+
+private:
+  class RefusingFile : public test::ForwardingFile {
+  public:
+    RefusingFile(std::unique_ptr<File> inner, std::shared_ptr<Refusals> refuse)
+        : ForwardingFile(std::move(inner)), m_refuse(std::move(refuse)) {}
+    Status writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+      std::string_view bytes(static_cast<const char*>(data), n);
+      if (!m_refuse->text.empty() && bytes.find(m_refuse->text) != std::string_view::npos)
+        return Status::ioError("refused write");
+      return ForwardingFile::writeAt(offset, data, n);
+    }
+    Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+      if (m_refuse->record != 0 && offset == table::LockLayout{}.recordOffset(m_refuse->record))  // a table with index tags
+        return Status::ioError("refused lock");
+      return ForwardingFile::lock(offset, length, exclusive);
+    }
+
+  private:
+    std::shared_ptr<Refusals> m_refuse;
+  };
+};
+
+TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
+  RefusingFileSystem fs;
+  useRows(twoTrees());
+  fs.refuse->text = "*3.4 *Subtracting";  // 2/12
+  fs.refuse->record = 9;                   // 2/21
+  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
+  EXPECT_EQ(r.written, 1);
+  EXPECT_EQ(r.failed, 2);
+  EXPECT_EQ(CommandReportMessage(r),
+            u"2 titles could not be written: the record was locked by another program, or the new title was too long.");
+  *fs.refuse = {};
+  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}});
+}
+
+TEST_F(PrefixCommandsTest, ALockedRecordIsWaitedForAndWritten) {
+  useRows(twoTrees());
+  std::unique_ptr<table::Table> other;
+  ASSERT_TRUE(table::Table::open(dbf(), true, &other).isOk());
+  ASSERT_TRUE(other->lockRecord(7).isOk());  // 2/12
+  int waits = 0;
+  setEventHook([&] {
+    if (++waits == 3) (void)other->unlockAll();
+  });
+  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
+  EXPECT_EQ(waits, 3);
+  EXPECT_EQ(r.written, 3);
+  // The last lock is given back: the other program can lock every row again.
+  for (std::uint32_t recno = 1; recno <= before.size(); ++recno) EXPECT_TRUE(other->lockRecord(recno).isOk()) << recno;
+  other.reset();
+  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+}
+
+TEST_F(PrefixCommandsTest, ATitleThatWouldNotFitIsNotCut) {
+  std::vector<StandardRow> rows = twoTrees();
+  rows[6].title = "3.4 " + std::string(250, 'x');  // 254 characters: the field is full
+  useRows(rows);
+  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
+  EXPECT_EQ(r.written, 2);
+  EXPECT_EQ(r.failed, 1);
+  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 21, "*9.1 *Dividing: remainders"}});
+}
+
+TEST(CommandReportMessageTest, SaysWhatWasLeftAndWhatFailed) {
+  EXPECT_EQ(CommandReportMessage({5, 0, 0}), u"");
+  EXPECT_EQ(CommandReportMessage({0, 1, 1}),
+            u"1 title was left unchanged: enciphered titles cannot be deciphered here.\n"
+            u"1 title could not be written: the record was locked by another program, or the new title was too long.");
+}
+
+} // namespace
+} // namespace pu

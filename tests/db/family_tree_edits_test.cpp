@@ -1,0 +1,354 @@
+#include "db/family_tree_edits.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "db/codebase_wrappers.h"
+#include "db/course_tables.h"
+#include "db/database_helper.h"
+#include "db/message_hook.h"
+#include "platform/table/table.h"
+#include "tests/db/course_db_fixture.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/other_program.h"
+
+namespace pu {
+namespace {
+
+using test::treeOf;
+
+// Levels 0 to 4 numbered in the five styles.
+void writeStyles(const std::string& folder) {
+  test::writeWholeFile(folder + "/options.ini",
+                       "[Strings]\r\nStandardOrdinal1=1\r\nStandardOrdinal2=I\r\nStandardOrdinal3=i\r\n"
+                       "StandardOrdinal4=A\r\nStandardOrdinal5=a\r\n");
+}
+
+class SplitNumberedTitleTest : public test::CourseDbTest {
+protected:
+  void SetUp() override {
+    useDatabase(treeOf({}));
+    writeStyles(folder);
+  }
+};
+
+TEST_F(SplitNumberedTitleTest, NumbersInEveryStyleAreSplitOff) {
+  struct Case {
+    const char16_t* text;
+    std::int16_t level, order;
+    const char16_t* title;
+  } cases[] = {{u"3. Fractions", 0, 3, u"Fractions"},  {u"12:  Ratios ", 0, 12, u"Ratios"},
+               {u"IV) Geometry", 1, 4, u"Geometry"},   {u"ix. Angles", 2, 9, u"Angles"},
+               {u"C. Circles", 3, 3, u"Circles"},      {u"b) Lines", 4, 2, u"Lines"},
+               {u"Fractions", 0, 0, u"Fractions"},     {u"Grade 3 work", 0, 0, u"Grade 3 work"},
+               {u"850. Notes", 0, 0, u"850. Notes"},   {u"AB. Two letters", 3, 0, u"AB. Two letters"},
+               {u". Dot first", 0, 0, u". Dot first"}, {u"7 Seven", 0, 7, u"Seven"}};
+  for (const Case& c : cases) {
+    NumberedTitle got = SplitNumberedTitle(c.text, c.level);
+    EXPECT_EQ(got.order, c.order) << toUtf8(c.text);
+    EXPECT_EQ(got.title, Text(c.title)) << toUtf8(c.text);
+  }
+}
+
+TEST(CleanEditedTitleTest, ControlCharactersBecomeBlanksAndEndsAreTrimmed) {
+  EXPECT_EQ(CleanEditedTitle(u"\t 7. Geo\r\nmetry  "), u"7. Geo  metry");
+  EXPECT_EQ(CleanEditedTitle(u" \r\n\t "), u"");
+}
+
+// Tree 2: root 1; under it 10, 11, 12 numbered and 13, 14, 15 unnumbered;
+// under 10: 20, 21 numbered and 22 unnumbered; under 20: 30.
+class FamilyTreeEditsTest : public test::CourseDbTest {
+protected:
+  void SetUp() override {
+    useDatabase(treeOf({{2, 10, 1, 1, "One"},
+                        {2, 11, 1, 2, "Two"},
+                        {2, 12, 1, 3, "Three"},
+                        {2, 13, 1, 800, "Note A"},
+                        {2, 14, 1, 801, "Note B"},
+                        {2, 15, 1, 802, "Note C"},
+                        {2, 20, 10, 1, "One.one"},
+                        {2, 21, 10, 2, "One.two"},
+                        {2, 22, 10, 800, "One note"},
+                        {2, 30, 20, 1, "Deep"}}));
+    writeStyles(folder);
+    standard = OpenTable(u"standard");
+  }
+  void TearDown() override {
+    setEventHook({});
+    CourseDbTest::TearDown();
+  }
+
+  // (node, "Order") of the live children, in "treeprntid" order.
+  std::vector<std::pair<std::int32_t, std::int32_t>> children(std::int32_t parent) {
+    std::vector<std::pair<std::int32_t, std::int32_t>> rows;
+    while (DbHelper().SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, parent)))
+      rows.emplace_back(DbHelper().FieldValLng(u"node_id"), DbHelper().FieldValLng(u"Order"));
+    return rows;
+  }
+
+  // The table as python dbfread reads it: one line per record, in file
+  // order, "node parent order deleted title".
+  std::string dbfreadRows() {
+    static const char* script = R"(
+import sys, dbfread
+t = dbfread.DBF(sys.argv[1], load=True)
+rows = [(r, 0) for r in t.records] + [(r, 1) for r in t.deleted]
+for r, d in rows: print(r['NODE_ID'], r['PARENT_ID'], r['ORDER'], d, r['DESCRIPT'])
+)";
+    int status = 0;
+    std::string out = test::runPython(script, "'" + folder + "/standard.dbf'", &status);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+  }
+  std::string fileBytes() { return test::readWholeFile(folder + "/standard.dbf"); }
+
+  TableRec standard;
+};
+
+using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+// Another program holds a record; the edit waits for it (LockRecord lets
+// window events run meanwhile) instead of writing under the other's lock.
+class HeldRecord {
+public:
+  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
+    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
+    const table::FieldDef* f = m_table->schema().find("node_id");
+    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
+      EXPECT_TRUE(m_table->go(r));
+      if (m_table->value(*f).number == node) m_recno = r;
+    }
+    EXPECT_TRUE(m_table->lockRecord(m_recno));
+    setEventHook([this] {
+      if (++waits == m_releaseAfter) {
+        EXPECT_TRUE(m_table->unlockAll());
+      }
+    });
+  }
+  int waits = 0;
+
+private:
+  std::unique_ptr<table::Table> m_table;
+  std::uint32_t m_recno = 0;
+  int m_releaseAfter;
+};
+
+TEST_F(FamilyTreeEditsTest, RenameWithANumberTakesThePlace) {
+  ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 5));
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_EQ(GetNodeRow(2, 11).title, u"Shapes");
+  expectTagsConsistent("standard");
+  EXPECT_NE(dbfreadRows().find("11 1 5 0 Shapes\n"), std::string::npos);
+}
+
+// Typed titles split by the style of each level (1, I, i), then stored.
+TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
+  struct Case {
+    std::int32_t node;
+    std::int16_t level;
+    const char16_t* typed;
+  } cases[] = {{11, 0, u"5. Five"}, {21, 1, u"IV) Four"}, {30, 2, u"iii: Three"}};
+  for (const Case& c : cases) {
+    NumberedTitle split = SplitNumberedTitle(c.typed, c.level);
+    ASSERT_TRUE(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order));
+  }
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_EQ(children(10), (Rows{{20, 1}, {21, 4}, {22, 800}}));
+  EXPECT_EQ(children(20), (Rows{{30, 3}}));
+  std::string rows = dbfreadRows();
+  for (const char* want : {"11 1 5 0 Five\n", "21 10 4 0 Four\n", "30 20 3 0 Three\n"})
+    EXPECT_NE(rows.find(want), std::string::npos) << want << rows;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, RenameWithoutANumberMovesToTheEndOfTheUnnumbered) {
+  ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 0));
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {13, 800}, {14, 801}, {15, 802}, {11, 803}}));
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, NumberingAnUnnumberedCategoryClosesTheGap) {
+  ASSERT_TRUE(RenameCategory({2, 14}, u"Now numbered", 4));
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {14, 4}, {13, 800}, {15, 801}}));
+  ASSERT_TRUE(RenameCategory({2, 13}, u"Still a note", 0));  // stays where it is
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {14, 4}, {13, 800}, {15, 801}}));
+  EXPECT_EQ(GetNodeRow(2, 13).title, u"Still a note");
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, RenameInAStateTreeStoresTheTextAndOrder999) {
+  ASSERT_TRUE(RenameCategory({2, 21}, u"1.2. As typed", 999));
+  EXPECT_EQ(GetNodeRow(2, 21).title, u"1.2. As typed");
+  EXPECT_EQ(children(10), (Rows{{20, 1}, {22, 800}, {21, 999}}));
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeOrToAnEmptyTitleWritesNothing) {
+  std::string before = fileBytes();
+  EXPECT_FALSE(RenameCategory({2, 77}, u"Nobody", 1));
+  EXPECT_FALSE(RenameCategory({3, 11}, u"Other tree", 1));
+  EXPECT_FALSE(RenameCategory({2, 11}, u"", 1));
+  EXPECT_EQ(CreateCategory(2, 1, u"", 1), 0);
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(FamilyTreeEditsTest, AnUnchangedRenameNeitherLocksNorWrites) {
+  std::string before = fileBytes();
+  HeldRecord held(folder + "/standard.dbf", 11, 1);
+  EXPECT_TRUE(RenameCategory({2, 11}, u"Two", 2));
+  EXPECT_EQ(held.waits, 0);
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(FamilyTreeEditsTest, CreateAtSeveralLevelsAndInTheUnnumberedBand) {
+  EXPECT_EQ(CreateCategory(2, 1, u"Geometry", 7), 20000);
+  EXPECT_EQ(CreateCategory(2, 20, u"Deeper", 0), 20001);
+  EXPECT_EQ(CreateCategory(2, 1, u"Last note", 0), 20002);
+  EXPECT_EQ(CreateCategory(2, 30, u"Deepest", 1), 20003);
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {20000, 7}, {13, 800}, {14, 801}, {15, 802}, {20002, 803}}));
+  EXPECT_EQ(children(20), (Rows{{30, 1}, {20001, 800}}));
+  EXPECT_EQ(children(30), (Rows{{20003, 1}}));
+  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1), 0);
+  expectTagsConsistent("standard");
+  std::string rows = dbfreadRows();
+  EXPECT_NE(rows.find("20000 1 7 0 Geometry\n"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("20001 20 800 0 Deeper\n"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("20003 30 1 0 Deepest\n"), std::string::npos) << rows;
+}
+
+TEST_F(FamilyTreeEditsTest, DeleteWithPromotionKeepsTheChildrensPlacesAndPacks) {
+  ASSERT_TRUE(DeleteClassification(2, 10, 2, true));
+  EXPECT_EQ(children(1), (Rows{{20, 1}, {11, 2}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));
+  EXPECT_EQ(children(20), (Rows{{30, 1}}));
+  EXPECT_EQ(GetNodeRow(2, 10).ref, NodeRef{});
+  expectTagsConsistent("standard");
+  std::string rows = dbfreadRows();
+  EXPECT_EQ(rows.find("10 1 1 "), std::string::npos) << rows;  // packed away
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 10);
+}
+
+TEST_F(FamilyTreeEditsTest, DeletingAnUnnumberedCategoryRenumbersItsSiblings) {
+  ASSERT_TRUE(DeleteClassification(2, 14, 2, true));
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {13, 800}, {15, 801}}));
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, DeleteWithoutPromotionTakesTheSubtree) {
+  ASSERT_TRUE(DeleteClassification(2, 10, 2, false));
+  EXPECT_EQ(children(1), (Rows{{11, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}));
+  std::string rows = dbfreadRows();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 6) << rows;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, RootsAndMissingNodesAreNotDeleted) {
+  std::string before = fileBytes();
+  EXPECT_FALSE(DeleteClassification(2, 1, 1, true));
+  EXPECT_FALSE(DeleteClassification(2, 77, 2, true));
+  EXPECT_EQ(fileBytes(), before);
+}
+
+// A pack that cannot run (another program has the table open) leaves the
+// rows marked; no walk of the model shows or counts them.
+class PackRefused : public test::ForwardingFileSystem {
+public:
+  Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
+    if (p.size() > 4 && p.substr(p.size() - 4) == ".pk~") return Status::locked("in use");
+    return m_real.createFile(p, f);
+  }
+};
+
+TEST_F(FamilyTreeEditsTest, ARefusedPackLeavesTheRowsMarkedAndOutOfEveryWalk) {
+  std::size_t size = fileBytes().size();
+  {
+    PackRefused refused;
+    ASSERT_TRUE(DeleteClassification(2, 12, 2, true));   // the last numbered child of 1
+    ASSERT_TRUE(DeleteClassification(2, 15, 2, false));  // the last unnumbered one
+  }
+  EXPECT_EQ(fileBytes().size(), size);
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}}));
+  EXPECT_EQ(NextChildOrder({2, 1}), 3);
+  EXPECT_EQ(GetNodeRow(2, 12).ref, NodeRef{});
+  RenumberUnnumbered({2, 1});
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}}));
+  ASSERT_TRUE(MoveCategory({2, 11}, 1));  // past the marked 12 to 13
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {13, 2}, {11, 800}, {14, 801}}));
+  EXPECT_EQ(CreateCategory(2, 1, u"After", 0), 20000);
+  EXPECT_EQ(children(1).back(), (std::pair<std::int32_t, std::int32_t>{20000, 802}));
+  expectTagsConsistent("standard");
+  std::string rows = dbfreadRows();
+  EXPECT_NE(rows.find("12 1 3 1 Three\n"), std::string::npos) << rows;
+  // The next delete that can pack removes every marked row.
+  ASSERT_TRUE(DeleteClassification(2, 20000, 2, true));
+  rows = dbfreadRows();
+  EXPECT_EQ(rows.find(" 1 Three"), std::string::npos) << rows;
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAndThePackWaits) {
+  std::unique_ptr<table::Table> held;  // in the other program
+  std::string dbf = folder + "/standard.dbf";
+  test::OtherProgram other([&] { return table::Table::open(dbf, true, &held).isOk(); });
+  ASSERT_TRUE(other.ready());
+  std::size_t size = fileBytes().size();
+  ASSERT_TRUE(DeleteClassification(2, 12, 2, true));
+  EXPECT_EQ(fileBytes().size(), size);
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}, {15, 802}}));
+  EXPECT_NE(dbfreadRows().find("12 1 3 1 Three\n"), std::string::npos);
+  expectTagsConsistent("standard");
+  other.release();
+  ASSERT_TRUE(DeleteClassification(2, 13, 2, true));
+  std::string rows = dbfreadRows();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
+  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {14, 800}, {15, 801}}));
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, MoveSwapsPlacesWithTheNeighbour) {
+  ASSERT_TRUE(MoveCategory({2, 11}, -1));
+  EXPECT_EQ(children(1), (Rows{{11, 1}, {10, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}));
+  ASSERT_TRUE(MoveCategory({2, 12}, 1));  // across the border of the unnumbered places
+  EXPECT_EQ(children(1), (Rows{{11, 1}, {10, 2}, {13, 3}, {12, 800}, {14, 801}, {15, 802}}));
+  expectTagsConsistent("standard");
+}
+
+TEST_F(FamilyTreeEditsTest, MoveAtEitherEndOrBetweenEqualPlacesChangesNothing) {
+  std::string before = fileBytes();
+  EXPECT_FALSE(MoveCategory({2, 10}, -1));
+  EXPECT_FALSE(MoveCategory({2, 15}, 1));
+  EXPECT_FALSE(MoveCategory({2, 30}, 1));   // an only child
+  EXPECT_FALSE(MoveCategory({2, 77}, 1));
+  EXPECT_FALSE(MoveCategory({2, 11}, 0));
+  EXPECT_EQ(fileBytes(), before);
+  ASSERT_TRUE(DeleteClassification(2, 10, 2, true));  // 11 and 21 now share place 2
+  before = fileBytes();
+  EXPECT_FALSE(MoveCategory({2, 11}, 1));
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirst) {
+  {
+    HeldRecord held(folder + "/standard.dbf", 10, 3);
+    ASSERT_TRUE(MoveCategory({2, 11}, -1));  // writes 10 first
+    EXPECT_EQ(held.waits, 3);
+  }
+  {
+    HeldRecord held(folder + "/standard.dbf", 21, 2);
+    ASSERT_TRUE(DeleteClassification(2, 10, 2, true));  // promotes 21
+    EXPECT_EQ(held.waits, 2);
+  }
+  {
+    HeldRecord held(folder + "/standard.dbf", 12, 2);
+    ASSERT_TRUE(RenameCategory({2, 12}, u"Renamed", 3));
+    EXPECT_EQ(held.waits, 2);
+  }
+  EXPECT_EQ(children(1), (Rows{{11, 1}, {20, 1}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));
+  expectTagsConsistent("standard");
+}
+
+} // namespace
+} // namespace pu

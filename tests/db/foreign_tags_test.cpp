@@ -1,0 +1,57 @@
+// A course database made elsewhere, which indexes node_id as a number
+// (INDEX ON node_id TAG node_id) and names its tree tag treeid: the model's
+// seeks and the roots' walk work on it as on our own.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "db/codebase_wrappers.h"
+#include "db/course_tables.h"
+#include "db/standards_model.h"
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
+#include "tests/db/course_db_fixture.h"
+
+namespace pu {
+namespace {
+
+class ForeignTagsTest : public test::CourseDbTest {
+protected:
+  void SetUp() override {
+    sample::SampleContent content = test::treeOf({{2, 10, 1, 1, "1. Numbers"},
+                                                  {2, 11, 1, 2, "2. Shapes"},
+                                                  {2, 20, 10, 800, "Counting"},
+                                                  {2, 21, 10, 805, "Adding"},
+                                                  {3, 1, 0, 1, "Second tree"}});
+    useDatabase(content);
+    std::unique_ptr<table::Table> t;
+    ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &t));
+    std::unique_ptr<table::CompoundIndex> index;
+    ASSERT_TRUE(table::CompoundIndex::create(folder + "/standard.cdx", *t,
+                                             {{"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false},
+                                              {"treeprntid", "STR(tree_id,3)+STR(parent_id,7)+STR(Order,3)", "", false, false, false, false},
+                                              {"node_id", "node_id", "", false, false, false, false},
+                                              {"treeid", "STR(tree_id,3)", "", false, false, false, false}},
+                                             &index));
+  }
+};
+
+TEST_F(ForeignTagsTest, RootsAreFoundOnANumericNodeIdTag) {
+  std::vector<std::int32_t> trees;
+  while (RefSeekNext(standard::node_id, u"1")) trees.push_back(RefValLng(standard::tree_id));
+  EXPECT_EQ(trees, (std::vector<std::int32_t>{2, 3}));
+}
+
+TEST_F(ForeignTagsTest, TheModelWorksOnTheTable) {
+  EXPECT_EQ(GetNodeRow(2, 21).title, u"Adding");
+  EXPECT_EQ(NextChildOrder({2, 1}), 3);
+  RenumberUnnumbered({2, 10});
+  ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 21)));
+  EXPECT_EQ(RefValLng(standard::Order), 801);
+  EXPECT_EQ(ReparentNode(21, 11, 2), 10);
+  EXPECT_EQ(GetNodeRow(2, 21).parent, 11);
+  expectTagsConsistent("standard");
+}
+
+} // namespace
+} // namespace pu

@@ -1,0 +1,70 @@
+// Drags with the real pointer: the X server of a virtual display moves the
+// mouse and holds Shift or Ctrl (xdotool), so the drag runs through the
+// window system's own drag and drop as a user's does. ctest runs this under
+// xvfb-run; without a display it skips.
+#include <QApplication>
+#include <QTest>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <future>
+#include <gtest/gtest.h>
+
+#include "tests/platform/table/independent_reader.h"
+#include "tests/tree/tree_fixture.h"
+
+namespace pu {
+namespace {
+
+class DragOnDisplayTest : public test::TreeTest {
+protected:
+  void SetUp() override {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X display";
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+    test::TreeTest::SetUp();
+  }
+  QPoint onScreen(int row) const {
+    TreeList* list = tree->TList();
+    return list->viewport()->mapToGlobal(list->textRect(row).center());
+  }
+  // Presses on row from, moves to row to with the modifier held, releases;
+  // the events come from the X server while this thread serves the drag.
+  void drag(int from, int to, const char* modifier) {
+    QPoint a = onScreen(from), b = onScreen(to);
+    auto at = [](int x, int y) { return " mousemove " + std::to_string(x) + " " + std::to_string(y); };
+    std::string hold = *modifier ? std::string(" keydown ") + modifier : "";
+    std::string release = *modifier ? std::string(" keyup ") + modifier : "";
+    std::string script = "xdotool" + at(a.x(), a.y()) + hold + " mousedown 1 sleep 0.2" + at(a.x() + 8, a.y() + 8) +
+                         " sleep 0.3" + at(b.x(), b.y()) + " sleep 0.3" + at(b.x() + 1, b.y()) + " sleep 0.3 mouseup 1" +
+                         release;
+    auto done = std::async(std::launch::async, [script] { return std::system(script.c_str()); });
+    while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(20);
+    ASSERT_EQ(done.get(), 0);
+    QTest::qWait(200);
+  }
+  std::string parentOf(int node) const {
+    std::string dump = test::dbfreadDump(folder + "/standard.dbf");
+    std::size_t at = dump.find("TREE_ID=2\tNODE_ID=" + std::to_string(node) + "\tPARENT_ID=");
+    if (at == std::string::npos) return "missing";
+    at = dump.find("PARENT_ID=", at) + 10;
+    return dump.substr(at, dump.find('\t', at) - at);
+  }
+};
+
+TEST_F(DragOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
+  familyTree& t = showTree(true);
+  window->move(100, 100);
+  window->activateWindow();
+  QTest::qWait(300);
+  drag(rowOf(20), rowOf(10), "shift");
+  EXPECT_EQ(parentOf(20), "10");
+  ASSERT_GE(t.TList()->selectedRow(), 0);
+  EXPECT_EQ(t.TList()->itemData(t.TList()->selectedRow()), 20);  // shown, selected and open under its new parent
+  t.FindStandard(MakeNodeKey(2, 13));
+  drag(rowOf(13), rowOf(30), "ctrl");
+  EXPECT_EQ(parentOf(13), "1");  // 30's sibling: a top category
+  drag(rowOf(10), rowOf(30), "");  // no modifier: no drag at all
+  EXPECT_EQ(parentOf(10), "1");
+}
+
+} // namespace
+} // namespace pu

@@ -1,0 +1,190 @@
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "db/course_tables.h"
+#include "msgbox/msg_box.h"
+#include "msgbox/msg_box_state.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/temp_dir.h"
+#include "tests/tree/tree_fixture.h"
+
+namespace pu {
+namespace {
+
+class TreeEditingTest : public test::TreeTest {
+protected:
+  // "Order" and parent of every standard of tree 2, as dbfread reads them.
+  std::string rowsOfTree2() const {
+    std::string out;
+    std::istringstream dump(test::dbfreadDump(folder + "/standard.dbf"));
+    for (std::string line; std::getline(dump, line);) {
+      if (line.find("TREE_ID=2\t") == std::string::npos) continue;
+      auto field = [&](const std::string& name) {
+        std::size_t at = line.find(name + "=") + name.size() + 1;
+        return line.substr(at, line.find('\t', at) - at);
+      };
+      out += field("NODE_ID") + ":" + field("PARENT_ID") + ":" + field("ORDER") + ":" + field("DESCRIPT") + "\n";
+    }
+    return out;
+  }
+  QLineEdit* editor() const { return tree->editBox(); }
+  void typeInEditor(const QString& text) {
+    editor()->selectAll();
+    QTest::keyClicks(editor(), text);
+  }
+  QPushButton* button(const char* name) const { return tree->findChild<QPushButton*>(QString::fromLatin1(name)); }
+};
+
+TEST_F(TreeEditingTest, F2RenamesInPlaceAndEnterWritesTheTitle) {
+  familyTree& t = showTree(true);
+  std::vector<bool> okStates;
+  QObject::connect(&t, &familyTree::UpdateOK, [&](bool& ok, bool&, bool&) { okStates.push_back(ok); });
+  clickRow(rowOf(20));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  ASSERT_TRUE(editor()->isVisible());
+  EXPECT_EQ(editor()->text(), "2. Geometry");
+  EXPECT_EQ(editor()->selectedText(), "Geometry");  // the number stays outside the selection
+  EXPECT_EQ(editor()->maxLength(), 254);
+  QTest::keyClicks(editor(), "Shapes and solids");
+  QTest::keyClick(editor(), Qt::Key_Return);
+  EXPECT_FALSE(editor()->isVisible());
+  // A state tree keeps the text as typed; a numbered place becomes 999.
+  EXPECT_NE(rowsOfTree2().find("20:1:999:2. Shapes and solids\n"), std::string::npos) << rowsOfTree2();
+  EXPECT_EQ(t.TList()->text(t.TList()->selectedRow()), "2. Shapes and solids");
+  ASSERT_GE(okStates.size(), 2u);  // off while the editor is open, on again after
+  EXPECT_FALSE(okStates.front());
+  EXPECT_TRUE(okStates.back());
+  expectTagsConsistent("standard");
+}
+
+TEST_F(TreeEditingTest, EscapeLeavesTheTableAsItWas) {
+  familyTree& t = showTree(true);
+  std::string before = test::readWholeFile(folder + "/standard.dbf");
+  clickRow(rowOf(10));
+  QTest::keyClick(t.TList(), Qt::Key_Space);
+  QTest::keyClicks(editor(), "changed");
+  bool okEnabled = false;
+  QObject::connect(&t, &familyTree::UpdateOK, [&](bool& ok, bool&, bool&) { okEnabled = ok; });
+  QTest::keyClick(editor(), Qt::Key_Escape);
+  EXPECT_FALSE(editor()->isVisible());
+  EXPECT_TRUE(okEnabled);
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+}
+
+TEST_F(TreeEditingTest, CreateNewRowsMakeNumberedCategoriesInANumberedTree) {
+  familyTree& t = showTree(true);
+  t.CurrentTreeType = 0;  // numbered editing
+  t.TList()->setRowExpanded(rowOf(10), true);
+  int createRow = rowOf(10) + 3;
+  ASSERT_EQ(t.TList()->text(createRow), "[Create New Level 2 Category...]");
+  clickRow(createRow);  // one click opens the editor with the next number
+  ASSERT_TRUE(editor()->isVisible());
+  EXPECT_FALSE(button("cmdDelete")->isEnabled());
+  EXPECT_EQ(editor()->text(), "3. ");
+  QTest::keyClicks(editor(), "Decimals");
+  QTest::keyClick(editor(), Qt::Key_Return);
+  std::string rows = rowsOfTree2();
+  EXPECT_NE(rows.find(":10:3:Decimals\n"), std::string::npos) << rows;
+  // Without a number it goes to the end of the unnumbered places.
+  clickRow(t.TList()->count() - 1);
+  typeInEditor("Puzzles");
+  QTest::keyClick(editor(), Qt::Key_Return);
+  rows = rowsOfTree2();
+  EXPECT_NE(rows.find(":1:801:Puzzles\n"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("30:1:800:Notes\n"), std::string::npos) << rows;
+  expectTagsConsistent("standard");
+}
+
+TEST_F(TreeEditingTest, DeleteAsksThenPromotesTheChildren) {
+  familyTree& t = showTree(true);
+  clickRow(rowOf(10));
+  setMsgBoxNextAnswer(MsgResult::No);
+  QTest::keyClick(t.TList(), Qt::Key_Delete);
+  EXPECT_EQ(MsgText, u"Are you sure you wish to delete the category '*1.* Numbers'?  Any subcategories under it will be "
+                     u"promoted to be subcategories of its parent category.");
+  EXPECT_EQ(MsgIcon, MsgIcons::Exclamation);
+  EXPECT_EQ(DefaultButton, 2);
+  EXPECT_NE(rowsOfTree2().find("10:1:1:"), std::string::npos);
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  QTest::mouseClick(button("cmdDelete"), Qt::LeftButton);
+  std::string rows = rowsOfTree2();
+  EXPECT_EQ(rows.find("10:1:"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("11:1:1:1.1 Counting\n"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("12:1:2:1.2 Fractions\n"), std::string::npos) << rows;
+  EXPECT_EQ(t.TList()->findItemData(10, 0, t.TList()->count() - 1), -1);
+  EXPECT_GE(rowOf(11), 0);
+  expectTagsConsistent("standard");
+}
+
+TEST_F(TreeEditingTest, MoveSwapsPlacesAndStopsAtTheEnds) {
+  familyTree& t = showTree(true);
+  clickRow(rowOf(10));
+  std::string before = rowsOfTree2();
+  QTest::mouseClick(button("cmdMoveUp"), Qt::LeftButton);  // first child: nothing
+  EXPECT_EQ(rowsOfTree2(), before);
+  QTest::mouseClick(button("cmdMoveDown"), Qt::LeftButton);
+  std::string rows = rowsOfTree2();
+  EXPECT_NE(rows.find("10:1:2:"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("20:1:1:"), std::string::npos) << rows;
+  EXPECT_EQ(t.TList()->itemData(t.TList()->selectedRow()), 10);
+  EXPECT_EQ(t.TList()->itemData(0), 20);
+}
+
+TEST_F(TreeEditingTest, DownArrowInTheEditorSavesAndMovesOn) {
+  familyTree& t = showTree(true);
+  clickRow(rowOf(20));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  typeInEditor("2. Space");
+  QTest::keyClick(editor(), Qt::Key_Down);
+  EXPECT_NE(rowsOfTree2().find("20:1:999:2. Space\n"), std::string::npos);
+  // 999 put it last among its siblings; the row below it is selected.
+  EXPECT_EQ(t.TList()->selectedRow(), rowOf(20) + 1);
+  // On the last row (a create-new row) it saves; the new category opens and
+  // the row below it, its own create-new row, is selected.
+  clickRow(t.TList()->count() - 1);
+  typeInEditor("Shapes");
+  QTest::keyClick(editor(), Qt::Key_Down);
+  EXPECT_NE(rowsOfTree2().find(":1:802:Shapes\n"), std::string::npos) << rowsOfTree2();
+  int created = t.TList()->selectedRow() - 1;
+  EXPECT_EQ(t.TList()->text(created), "Shapes");
+  EXPECT_EQ(t.TList()->parentRow(t.TList()->selectedRow()), created);
+}
+
+// The drop as the list receives it; the drag itself is driven with real
+// mouse events by the program test under a display.
+void drop(TreeList* list, const QString& text, int row, Qt::KeyboardModifiers modifiers) {
+  QMimeData data;
+  data.setText(text);
+  QPoint at = list->textRect(row).center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+  QCoreApplication::sendEvent(list->viewport(), &enter);
+  QDropEvent event(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+  QCoreApplication::sendEvent(list->viewport(), &event);
+}
+
+TEST_F(TreeEditingTest, DropsReparentByModifierAndRefuseLoops) {
+  familyTree& t = showTree(true);
+  TreeList* list = t.TList();
+  clickRow(rowOf(20));
+  drop(list, "20", rowOf(10), Qt::ShiftModifier);  // child of 10
+  EXPECT_NE(rowsOfTree2().find("20:10:2:"), std::string::npos);
+  EXPECT_EQ(list->itemData(list->selectedRow()), 20);
+  EXPECT_EQ(list->itemData(list->parentRow(list->selectedRow())), 10);
+  t.FindStandard(MakeNodeKey(2, 13));
+  clickRow(rowOf(13));
+  drop(list, "13", rowOf(20), Qt::ControlModifier);  // sibling of 20, under 10
+  EXPECT_NE(rowsOfTree2().find("13:10:1:"), std::string::npos);
+  std::string before = rowsOfTree2();
+  clickRow(rowOf(10));
+  drop(list, "10", rowOf(13), Qt::ShiftModifier);  // under its own child
+  drop(list, "77", rowOf(30), Qt::ShiftModifier);  // text that is not the dragged row
+  EXPECT_EQ(rowsOfTree2(), before);
+  expectTagsConsistent("standard");
+}
+
+} // namespace
+} // namespace pu

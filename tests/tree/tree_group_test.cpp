@@ -1,0 +1,191 @@
+#include <QComboBox>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "msgbox/msg_box.h"
+#include "msgbox/msg_box_state.h"
+#include "tests/tree/tree_fixture.h"
+#include "tree/family_tree_group.h"
+#include "tree/family_tree_selector.h"
+
+namespace pu {
+namespace {
+
+using sample::StandardRow;
+
+class TreeGroupTest : public test::TreeTest {
+protected:
+  void SetUp() override {
+    TreeTest::SetUp();
+    LastStateTreeID = 0;
+  }
+  // Roots of the given trees (tree 1 titled "Corvane Classification").
+  void useTrees(std::initializer_list<std::int16_t> trees) {
+    sample::SampleContent content;
+    for (std::int16_t t : trees) {
+      std::string title = t == 1 ? "Corvane Classification" : "State " + std::to_string(t);
+      content.standards.push_back({t, 1, 0, 1, title, false});
+      content.standards.push_back({t, 10, 1, 1, "Child of " + std::to_string(t), false});
+    }
+    useDatabase(content);
+  }
+  void record(FamilyTreeSelector& s) {
+    QObject::connect(&s, &FamilyTreeSelector::StandardTreeOptionButtonClick, [this] { events.push_back("option"); });
+    QObject::connect(&s, &FamilyTreeSelector::StandardTreeComboClick, [this] { events.push_back("combo"); });
+    QObject::connect(&s, &FamilyTreeSelector::TreeIDChanged, [this] { events.push_back("changed"); });
+  }
+  // Picks a list entry as the user does: opens the list, moves, presses Enter.
+  static void pickEntry(QComboBox* combo, int index) {
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Space);
+    combo->view()->setCurrentIndex(combo->model()->index(index, 0));
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+  }
+
+  // On the button's circle: a radio button answers clicks on its circle and caption only.
+  static void clickOption(FamilyTreeSelector& s, int index) {
+    QTest::mouseClick(s.option(index), Qt::LeftButton, Qt::NoModifier, QPoint(8, s.option(index)->height() / 2));
+  }
+
+  std::vector<std::string> events;
+};
+
+TEST_F(TreeGroupTest, ListHoldsStateTreesOnlyAndPreferredTreeDecidesTheOption) {
+  useTrees({1, 2, 450, 10});
+  FamilyTreeSelector s;
+  s.init();
+  QComboBox* list = s.stateTreeList();
+  ASSERT_EQ(list->count(), 3);  // tree 1 is never listed; node 10 is no root
+  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+  EXPECT_EQ(s.CurrentStateTreeID(), 2);  // no preference: the first entry
+  EXPECT_EQ(s.CurrentTreeType(), 0);     // below 400: Corvane
+  LastStateTreeID = 450;
+  FamilyTreeSelector above;
+  above.init();
+  EXPECT_EQ(above.CurrentTreeType(), 1);
+  EXPECT_EQ(above.CurrentTreeID(), 450);
+  LastStateTreeID = 77;  // not in the list: the first entry
+  FamilyTreeSelector missing;
+  missing.init();
+  EXPECT_EQ(missing.CurrentStateTreeID(), 2);
+}
+
+TEST_F(TreeGroupTest, PickingAStateTreeRaisesEventsInOrder) {
+  useTrees({1, 2, 3});
+  FamilyTreeSelector s;
+  s.show();
+  s.init();
+  ASSERT_EQ(s.CurrentTreeType(), 0);
+  record(s);
+  pickEntry(s.stateTreeList(), 1);
+  EXPECT_EQ(events, std::vector<std::string>({"option", "changed", "combo", "changed"}));
+  EXPECT_EQ(s.CurrentTreeID(), 3);
+  events.clear();
+  pickEntry(s.stateTreeList(), 0);
+  EXPECT_EQ(events, std::vector<std::string>({"combo", "changed"}));
+  events.clear();
+  clickOption(s, 1);  // already selected: nothing
+  EXPECT_TRUE(events.empty());
+  clickOption(s, 0);
+  EXPECT_EQ(events, std::vector<std::string>({"option", "changed"}));
+  EXPECT_EQ(s.CurrentTreeID(), 1);
+}
+
+TEST_F(TreeGroupTest, WithoutCorvaneTreeOnlyTheStateOptionWorks) {
+  useTrees({2});
+  FamilyTreeSelector s;
+  s.init();
+  EXPECT_FALSE(s.IsCorvaneTreeValid());
+  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+  EXPECT_EQ(s.CurrentTreeType(), 1);
+  s.setCurrentTreeType(0);  // disabled: nothing
+  EXPECT_EQ(s.CurrentTreeType(), 1);
+}
+
+TEST_F(TreeGroupTest, WithoutStateTreesTheListSaysSoAndStateOnlyRefuses) {
+  useTrees({1});
+  FamilyTreeSelector s;
+  s.init();
+  EXPECT_FALSE(s.IsStateTreeValid());
+  EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]");
+  EXPECT_EQ(s.CurrentTreeType(), 0);
+  setMsgBoxNextAnswer(MsgResult::Ok);
+  s.StateOnly();
+  EXPECT_EQ(MsgText, u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
+  EXPECT_EQ(s.CurrentTreeType(), 0);
+}
+
+TEST_F(TreeGroupTest, NoTreeAtAllSaysSoOnce) {
+  useDatabase(sample::SampleContent{});
+  setMsgBoxNextAnswer(MsgResult::Ok);
+  FamilyTreeSelector s;
+  s.init();
+  EXPECT_EQ(MsgIcon, MsgIcons::Critical);
+  EXPECT_FALSE(s.IsCorvaneTreeValid());
+  EXPECT_FALSE(s.IsStateTreeValid());
+  EXPECT_EQ(s.CurrentTreeType(), 1);
+  EXPECT_EQ(s.CurrentTreeID(), 0);
+}
+
+TEST_F(TreeGroupTest, DamagedRootsAreListedOnceAndUntitledOnesByNumber) {
+  sample::SampleContent content;
+  content.standards = {{2, 1, 0, 1, "Two", false}, {2, 1, 0, 2, "Two again", false}, {3, 1, 0, 1, "", false},
+                       {4, 1, 1, 1, "Enciphered four", true}};
+  useDatabase(content);
+  FamilyTreeSelector s;
+  s.init();
+  QComboBox* list = s.stateTreeList();
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(list->itemText(0), "Two");
+  EXPECT_EQ(list->itemText(1), "[State tree 3]");
+  EXPECT_EQ(list->itemText(2), "Enciphered four");
+}
+
+TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
+  useTrees({1, 2, 3});
+  FamilyTreeGroup g;
+  g.resize(500, 600);
+  g.show();
+  std::vector<std::string> order;
+  QObject::connect(&g, &FamilyTreeGroup::StandardTreeOptionButtonClick,
+                   [&](familyTree* now, familyTree* before) {
+                     order.push_back("option");
+                     EXPECT_NE(now, before);
+                   });
+  QObject::connect(&g, &FamilyTreeGroup::StandardTreeComboClick, [&] { order.push_back("combo"); });
+  g.init(true, false, false, false, 1);
+  EXPECT_EQ(g.CurrentFamilyTree(), g.ftTree(0));  // Corvane shown after init
+  EXPECT_EQ(g.CurrentTreeID(), 1);
+  EXPECT_TRUE(g.ftTree(0)->isVisible());
+  EXPECT_FALSE(g.ftTree(1)->isVisible());
+  order.clear();
+  g.StateOnly();
+  EXPECT_EQ(g.CurrentFamilyTree(), g.ftTree(1));
+  EXPECT_EQ(g.CurrentTreeID(), 2);
+  EXPECT_EQ(g.ftTree(1)->TList()->text(0), "Child of 2");
+  pickEntry(g.ftsSelector()->stateTreeList(), 1);
+  EXPECT_EQ(order, std::vector<std::string>({"option", "combo"}));
+  EXPECT_EQ(g.CurrentTreeID(), 3);
+  EXPECT_EQ(LastStateTreeID, 3);
+
+  // Tree events come through with the control that raised them and with its own variables.
+  familyTree* seen = nullptr;
+  QObject::connect(&g, &FamilyTreeGroup::FamilyTreeClick, [&](familyTree* t) { seen = t; });
+  QObject::connect(&g, &FamilyTreeGroup::FamilyTreeKeyDown, [](familyTree*, std::int16_t& key, std::int16_t&) { key = 0; });
+  TreeList* list = g.ftTree(1)->TList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->textRect(0).center());
+  EXPECT_EQ(seen, g.ftTree(1));
+  QTest::keyClick(list, Qt::Key_Down);  // swallowed by the host
+  EXPECT_EQ(list->selectedRow(), 0);
+  EXPECT_EQ(g.MergedStandardTags(), BoundedArray<Text>(0, {Text()}));
+
+  // A second group prefers the tree the first one chose.
+  FamilyTreeGroup second;
+  second.init(false, false, false, false);
+  second.StateOnly();
+  EXPECT_EQ(second.CurrentTreeID(), 3);
+}
+
+} // namespace
+} // namespace pu
