@@ -3,11 +3,9 @@
 // production index attached by the layer above. Not thread-safe; one owner.
 //
 // Write order. A process killed at any moment leaves a table that opens:
-//  1. A changed record is written with one write at its own place (one copy
-//     of the bytes that differ into the shared view, or one writeAt where
-//     the file is not mapped); no other byte of the .dbf moves. A kill in
-//     the middle of that copy, a window of nanoseconds, may leave the
-//     changed bytes part old, part new; the table still opens.
+//  1. A changed record is written with one write at its own place (one
+//     writeAt of the bytes that differ, never a copy into the shared view,
+//     which a kill could leave half done); no other byte of the .dbf moves.
 //  2. A changed memo goes into new blocks at the end of the .fpt; the blocks
 //     are written before the .fpt header's next-free pointer, and the
 //     record's pointer (rule 1) after both. A kill leaves the record naming

@@ -2,9 +2,6 @@
 // writeRecord or writeAppended, which keep the order rules of table.h.
 #include "platform/table/table.h"
 
-#include <atomic>
-#include <cstring>
-
 #include "platform/table/bytes.h"
 #include "platform/table/lock_offsets.h"
 
@@ -153,17 +150,16 @@ Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
   return change.end();
 }
 
-// The bytes that differ are copied into the view in one go, where the file
-// is mapped: a write into the page cache as writeAt makes it, without the
-// system call, whose cost on a random page dwarfs the rest of a change.
+// One write of the bytes that differ. A system call rather than a copy into
+// the shared view: a process killed inside a copy could leave a field part
+// old, part new, where the kernel finishes a write it has begun. The view
+// sees the write at once, as the other programs do.
 Status Table::putRecord(std::uint32_t recno, const std::string& bytes, const std::string& old) {
-  if (!mapped(recno)) return m_file->writeAt(recordOffset(recno), bytes.data(), bytes.size());
   std::size_t first = 0, last = bytes.size();
   while (first < last && bytes[first] == old[first]) ++first;
   while (last > first && bytes[last - 1] == old[last - 1]) --last;
-  std::memcpy(m_view + recordOffset(recno) + first, bytes.data() + first, last - first);
-  std::atomic_thread_fence(std::memory_order_release);  // before the index hears of it
-  return Status::ok();
+  if (first == last) return Status::ok();
+  return m_file->writeAt(recordOffset(recno) + first, bytes.data() + first, last - first);
 }
 
 Status Table::appendStart() {
