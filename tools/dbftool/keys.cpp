@@ -17,17 +17,17 @@ using pu::Status;
 using pu::table::CompoundIndex;
 
 std::string flagsOf(const CompoundIndex& index, int tag) {
-  pu::table::TagSpec spec = index.tagSpec(tag);
+  pu::table::TagSpec definition = index.tagSpec(tag);
   std::string flags;
   auto add = [&flags](bool on, const char* name) {
     if (!on) return;
     if (!flags.empty()) flags += ',';
     flags += name;
   };
-  add(spec.unique, "unique");
-  add(spec.candidate, "candidate");
-  add(spec.descending, "descending");
-  add(spec.nullable, "nullable");
+  add(definition.unique, "unique");
+  add(definition.candidate, "candidate");
+  add(definition.descending, "descending");
+  add(definition.nullable, "nullable");
   return flags.empty() ? "-" : flags;
 }
 
@@ -38,8 +38,8 @@ std::string keyText(const std::string& key) {
 }
 
 Status listTag(CompoundIndex& index, int tag, std::ostream& out) {
-  pu::table::TagSpec spec = index.tagSpec(tag);
-  out << "TAG " << spec.name << " KEY \"" << spec.keyExpr << "\" FOR \"" << spec.forExpr << "\" FLAGS "
+  pu::table::TagSpec definition = index.tagSpec(tag);
+  out << "TAG " << definition.name << " KEY \"" << definition.keyExpr << "\" FOR \"" << definition.forExpr << "\" FLAGS "
       << flagsOf(index, tag) << "\n";
   pu::table::TagCursor cursor;
   Status s = index.first(tag, &cursor);
