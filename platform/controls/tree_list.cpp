@@ -195,7 +195,10 @@ void TreeList::setFirstVisibleRow(int row) {
   if (isRow(row)) scrollTo(indexOfRow(row), QAbstractItemView::PositionAtTop);
 }
 
-void TreeList::setRepaint(bool on) { setUpdatesEnabled(on); }
+void TreeList::setRepaint(bool on) {
+  m_repaintOff = std::max(0, m_repaintOff + (on ? -1 : 1));
+  setUpdatesEnabled(m_repaintOff == 0);
+}
 
 void TreeList::setBackColor(const QColor& color) {
   QPalette p = palette();

@@ -70,6 +70,7 @@ public:
   int lastVisibleRow() const;
   void setFirstVisibleRow(int row);
 
+  // Nests: painting resumes when every switch-off has been switched on again.
   void setRepaint(bool on);
   void setBackColor(const QColor& color);
   // Starts a drag carrying text that offers the copy effect only.
@@ -110,6 +111,7 @@ private:
   bool onExpander(const QPoint& point, int row) const;
 
   TreeListModel* m_model;
+  int m_repaintOff = 0;
 };
 
 // Shift state of the classic mouse and key events: 1 Shift, 2 Ctrl, 4 Alt.
