@@ -102,6 +102,8 @@ void collectQuestions(const StandardsTables& t, const NodeRef& ref, bool withSub
 
 Text MakeNodeKey(std::int16_t tree, std::int32_t node) { return rightAligned(tree, 3) + rightAligned(node, 7); }
 
+Text NodeNumberKey(std::int32_t node) { return rightAligned(node, 7); }
+
 Text NodeRefKey(const NodeRef& ref) { return MakeNodeKey(ref.tree, ref.node); }
 
 NodeRef ParseNodeKey(const Text& key) {

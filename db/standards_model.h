@@ -23,6 +23,8 @@ struct NodeRow {
 
 Text MakeNodeKey(std::int16_t tree, std::int32_t node);
 Text NodeRefKey(const NodeRef& ref);
+// The node part of a node key: the number right-aligned in 7 characters.
+Text NodeNumberKey(std::int32_t node);
 NodeRef ParseNodeKey(const Text& key);
 NodeRef MakeNodeRef(std::int16_t tree, std::int32_t node);
 NodeRef CurrentNodeRef();

@@ -11,11 +11,6 @@ Text CategoryLevelName(std::int16_t level) {
   return GetOptionString(u"Standard" + number + u"Name", u"Level " + number + u" Category");
 }
 
-Text NodeNumberKey(std::int32_t node) {
-  Text digits = fromUtf8(std::to_string(node));
-  return digits.size() >= 7 ? digits : Text(7 - digits.size(), u' ') + digits;
-}
-
 int BookPictureIndex(std::int32_t node, bool picked, bool expanded, int level) {
   int base = node == 0 ? 300 : 100 + (picked ? 100 : 0) + (expanded ? 20 : 10);
   return base + level % 4 + 1;

@@ -15,8 +15,6 @@ inline Text textOf(const QString& text) { return text.toStdU16String(); }
 
 // "Level 2 Category" unless options.ini names the level.
 Text CategoryLevelName(std::int16_t level);
-// A node number right-aligned in 7 characters, the key of SpecialNodes.
-Text NodeNumberKey(std::int32_t node);
 // 111..124 (closed/open), +100 picked, 301..304 for a create-new row (node 0);
 // the last digit is (level mod 4) + 1.
 int BookPictureIndex(std::int32_t node, bool picked, bool expanded, int level);
