@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "db/codebase_wrappers.h"
 #include "db/course_tables.h"
 #include "db/database_helper.h"
 #include "db/state_prefix.h"
@@ -277,7 +276,12 @@ void familyTree::RemoveStandardID(const Text& StandardID) {
 }
 
 void familyTree::RemoveAncestorStandardIDs(const Text& StandardID) {
-  for (const NodeRef& ancestor : AncestorsOf(ParseNodeKey(StandardID))) RemoveStandardID(NodeRefKey(ancestor));
+  // The path runs from the root down to the node itself, and ends where a
+  // damaged chain closes on itself.
+  NodeRef ref = ParseNodeKey(StandardID);
+  BoundedArray<std::int32_t> path;
+  AncestorPath(ref.tree, ref.node, path);
+  for (std::int32_t i = path.lower(); i < path.upper(); ++i) RemoveStandardID(MakeNodeKey(ref.tree, path[i]));
 }
 
 void familyTree::RemoveDescendantStandardIDs(const Text& StandardID) {

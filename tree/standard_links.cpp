@@ -28,18 +28,6 @@ void collectDescendants(const NodeRef& node, std::set<std::int32_t>& seen, std::
 
 } // namespace
 
-std::vector<NodeRef> AncestorsOf(const NodeRef& node) {
-  std::vector<NodeRef> ancestors;
-  if (!findNode(node.tree, node.node)) return ancestors;
-  std::set<std::int32_t> seen{node.node};
-  while (RefValLng(standard::node_id) != RefValLng(standard::parent_id)) {
-    std::int32_t parent = RefValLng(standard::parent_id);
-    if (!seen.insert(parent).second || !findNode(node.tree, parent)) break;
-    ancestors.push_back(MakeNodeRef(node.tree, parent));
-  }
-  return ancestors;
-}
-
 std::vector<NodeRef> DescendantsOf(const NodeRef& node) {
   std::vector<NodeRef> out;
   std::set<std::int32_t> seen{node.node};

@@ -9,8 +9,6 @@
 
 namespace pu {
 
-// Existing ancestors of a node, nearest first; empty when it is missing.
-std::vector<NodeRef> AncestorsOf(const NodeRef& node);
 // Every node below a node, depth first.
 std::vector<NodeRef> DescendantsOf(const NodeRef& node);
 // The node and its ancestors up to the category just under the root (parents
