@@ -278,7 +278,8 @@ public:
 
   Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
     std::string real = resolve(path);
-    int fd = ::open(real.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // As any data file: the user's umask decides who else may write it.
+    int fd = ::open(real.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return statusFromErrno("cannot create", real);
     *file = std::make_unique<PosixFile>(fd, real, true);
     return Status::ok();
@@ -312,6 +313,14 @@ public:
 
   Status rename(std::string_view from, std::string_view to) override {
     std::string realFrom = resolve(from), realTo = resolve(to);
+    // A file put in place of another (a packed table, a rewritten INI file)
+    // keeps the old one's mode and group: a course folder shared by a group
+    // must stay writable to the group. The group is kept where we may.
+    struct stat old {};
+    if (::stat(realTo.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      if (::chmod(realFrom.c_str(), old.st_mode & 07777) != 0) return statusFromErrno("cannot change mode of", realFrom);
+      (void)::chown(realFrom.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    }
     if (::rename(realFrom.c_str(), realTo.c_str()) != 0) return statusFromErrno("cannot rename", realFrom);
     // Make the new name durable too.
     std::string folder = realTo.substr(0, realTo.find_last_of('/') + 1);

@@ -48,6 +48,14 @@ TEST_F(FileSystemTest, ReplaceAtomicallyLeavesNoTemporaryFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST_F(FileSystemTest, AFileReplacedByRenameKeepsItsMode) {
+  test::writeWholeFile(dir.file("t.dbf"), "old");
+  std::filesystem::permissions(dir.file("t.dbf"), std::filesystem::perms(0660));
+  ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "new").isOk());
+  EXPECT_EQ(std::filesystem::status(dir.file("t.dbf")).permissions(), std::filesystem::perms(0660));
+  EXPECT_EQ(test::readWholeFile(dir.file("t.dbf")), "new");
+}
+
 TEST_F(FileSystemTest, CreateDirectoryTellsAMissingParentFromAnExistingFolder) {
   EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);
   EXPECT_TRUE(fs.createDirectory(dir.file("a")).isOk());
