@@ -50,14 +50,6 @@ public:
     *view = nullptr;
     return Status::unsupported("'" + path() + "' cannot be mapped");
   }
-  // Writes bytes inside the file as writeAt does (a process killed meanwhile
-  // leaves the bytes of a page all written or not at all, and others see
-  // them at once), but through the view where one covers them: a small
-  // write into a page already written through the view then costs no file
-  // system work. The modification time is set when the file is closed.
-  virtual Status writeInPlace(std::uint64_t offset, const void* data, std::size_t n) {
-    return writeAt(offset, data, n);
-  }
 };
 
 class FileSystem {

@@ -3,7 +3,6 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -38,10 +37,6 @@ class PosixFile final : public File {
 public:
   PosixFile(int fd, std::string path, bool writable) : m_fd(fd), m_path(std::move(path)), m_writable(writable) {}
   ~PosixFile() override {
-    if (m_writtenInPlace) {
-      const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-      (void)::futimens(m_fd, times);  // a backup that compares times must see the change
-    }
     if (m_map) ::munmap(m_map, m_mapLength);
     ::close(m_fd);
   }
@@ -74,27 +69,6 @@ public:
       done += static_cast<std::size_t>(w);
     }
     return Status::ok();
-  }
-
-  // The copy into the view is made by the kernel (process_vm_writev to
-  // ourselves), not by memcpy: a kill inside a memcpy could leave a field
-  // part old, part new. A small pwrite costs work in proportion to the page
-  // cache folio it lands in (on ext4 with large folios several microseconds
-  // per record); this copy pays that once per page and writeback. Where the
-  // view does not cover the bytes, or the call is refused, pwrite.
-  Status writeInPlace(std::uint64_t offset, const void* data, std::size_t n) override {
-    std::size_t done = 0;
-    if (m_map && m_writable && offset + n <= m_mapLength) {
-      iovec local{const_cast<void*>(data), n};
-      iovec remote{static_cast<char*>(m_map) + offset, n};
-      ssize_t w = ::process_vm_writev(::getpid(), &local, 1, &remote, 1, 0);
-      if (w > 0) {
-        done = static_cast<std::size_t>(w);
-        m_writtenInPlace = true;  // the view moves the modification time only at a page's first write
-      }
-    }
-    if (done == n) return Status::ok();
-    return writeAt(offset + done, static_cast<const char*>(data) + done, n - done);
   }
 
   Status size(std::uint64_t* bytes) override {
@@ -189,7 +163,6 @@ private:
   void* m_map = nullptr;
   std::size_t m_mapLength = 0;
   Share m_share = Share::None;
-  bool m_writtenInPlace = false;
 };
 
 bool entryExists(const std::string& path) {

@@ -150,15 +150,16 @@ Status Table::writeRecord(std::uint32_t recno, const std::string& bytes) {
   return change.end();
 }
 
-// One write of the bytes that differ, made in place by the system (never a
-// memcpy into the view, which a kill could leave part old, part new). The
-// view and the other programs see it at once.
+// One write of the bytes that differ. A system call rather than a copy into
+// the shared view: a process killed inside a copy could leave a field part
+// old, part new, where the kernel finishes a write it has begun. The view
+// sees the write at once, as the other programs do.
 Status Table::putRecord(std::uint32_t recno, const std::string& bytes, const std::string& old) {
   std::size_t first = 0, last = bytes.size();
   while (first < last && bytes[first] == old[first]) ++first;
   while (last > first && bytes[last - 1] == old[last - 1]) --last;
   if (first == last) return Status::ok();
-  return m_file->writeInPlace(recordOffset(recno) + first, bytes.data() + first, last - first);
+  return m_file->writeAt(recordOffset(recno) + first, bytes.data() + first, last - first);
 }
 
 Status Table::appendStart() {

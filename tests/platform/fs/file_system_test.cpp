@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
@@ -96,44 +95,6 @@ TEST_F(FileSystemTest, ReadsPastTheEndAreShort) {
   EXPECT_EQ(std::string(buffer, n), "bc");
   ASSERT_TRUE(file->readAt(50, buffer, sizeof buffer, &n).isOk());
   EXPECT_EQ(n, 0u);
-}
-
-// The view covers the bytes: others see them at once, and the file's time
-// moves when it is closed, though a second write to a page through the view
-// does not move it.
-TEST_F(FileSystemTest, WritesInPlaceAreSeenAtOnceAndMoveTheTimeAtClose) {
-  test::writeWholeFile(dir.file("t.dbf"), std::string(3 * 4096, 'x'));
-  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365);
-  std::filesystem::last_write_time(dir.file("t.dbf"), old);
-  std::unique_ptr<File> writer, reader;
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &writer).isOk());
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), false, &reader).isOk());
-  char* view = nullptr;
-  ASSERT_TRUE(writer->map(3 * 4096, &view).isOk());
-  ASSERT_TRUE(writer->writeInPlace(4094, "ab", 2).isOk());
-  std::filesystem::last_write_time(dir.file("t.dbf"), old);
-  ASSERT_TRUE(writer->writeInPlace(4094, "abcd", 4).isOk());  // across a page boundary
-  EXPECT_EQ(std::string(view + 4093, 6), "xabcdx");
-  char got[6];
-  std::size_t n = 0;
-  ASSERT_TRUE(reader->readAt(4093, got, sizeof got, &n).isOk());
-  EXPECT_EQ(std::string(got, n), "xabcdx");
-  writer.reset();
-  EXPECT_GT(std::filesystem::last_write_time(dir.file("t.dbf")), old + std::chrono::hours(1));
-}
-
-// Another program shrank the file under the view: the write extends the file
-// as writeAt does, and nothing faults.
-TEST_F(FileSystemTest, WritesInPlacePastAShrunkenFileExtendIt) {
-  test::writeWholeFile(dir.file("t.dbf"), std::string(3 * 4096, 'x'));
-  std::unique_ptr<File> writer, other;
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &writer).isOk());
-  char* view = nullptr;
-  ASSERT_TRUE(writer->map(4 * 4096, &view).isOk());
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &other).isOk());
-  ASSERT_TRUE(other->truncate(4096).isOk());
-  ASSERT_TRUE(writer->writeInPlace(2 * 4096 + 10, "end", 3).isOk());
-  EXPECT_EQ(test::readWholeFile(dir.file("t.dbf")).substr(2 * 4096 + 8), std::string(2, '\0') + "end");
 }
 
 } // namespace
