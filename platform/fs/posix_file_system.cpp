@@ -291,8 +291,8 @@ public:
     // must stay writable to the group. The group is kept where we may.
     struct stat old {};
     if (::stat(realTo.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      (void)::chown(realFrom.c_str(), static_cast<uid_t>(-1), old.st_gid);  // before chmod: a chown may clear mode bits
       if (::chmod(realFrom.c_str(), old.st_mode & 07777) != 0) return statusFromErrno("cannot change mode of", realFrom);
-      (void)::chown(realFrom.c_str(), static_cast<uid_t>(-1), old.st_gid);
     }
     if (::rename(realFrom.c_str(), realTo.c_str()) != 0) return statusFromErrno("cannot rename", realFrom);
     // Make the new name durable too.
