@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
-#include "app/layout/window_layout.h"
+#include "platform/controls/window_layout.h"
 #include "msgbox/msg_box.h"
 #include "platform/controls/directory_list.h"
 #include "platform/controls/drive_list.h"

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -11,17 +12,16 @@
 #include <string>
 
 #include "app/highlight_box.h"
-#include "app/layout/window_layout.h"
-#include "app/prefix_commands.h"
-#include "db/course_tables.h"
 #include "db/standards_model.h"
 #include "db/state_prefix.h"
 #include "msgbox/msg_box.h"
 #include "platform/controls/screen_metrics.h"
+#include "platform/controls/window_layout.h"
 #include "tree/family_tree_group.h"
 #include "tree/tree_text.h"
 #include "util/ini_file.h"
 #include "util/path_globals.h"
+#include "util/stored_text.h"
 
 namespace pu {
 namespace {
@@ -71,6 +71,13 @@ void frmPrefixUtil::buildControls() {
   m_chkShowShortTitle = named(new QCheckBox(QStringLiteral("Show Short Titles"), this), QStringLiteral("chkShowShortTitle"),
                               QStringLiteral("Show Short Titles"));
   m_closeBut = named(new QPushButton(QStringLiteral("Back"), this), QStringLiteral("closeBut"), QStringLiteral("Back"));
+  // Commands run by a click only: not default buttons, and a click leaves
+  // the focus where it was, so no key repeats a command by accident.
+  for (QPushButton* b : {m_setPrefixBut, m_cmdVossa, m_closeBut}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    b->setFocusPolicy(Qt::TabFocus);
+  }
   m_prefixTable = named(new QTableWidget(kGridRows, 3, this), QStringLiteral("prefixTable"), QStringLiteral("Level rules"));
   m_prefixTable->horizontalHeader()->hide();
   m_prefixTable->verticalHeader()->hide();
@@ -84,6 +91,8 @@ void frmPrefixUtil::buildControls() {
   connect(m_cmdVossa, &QPushButton::clicked, this, &frmPrefixUtil::cmdVossa_Click);
   connect(m_chkShowShortTitle, &QCheckBox::clicked, this, &frmPrefixUtil::chkShowShortTitle_Click);
   connect(m_closeBut, &QPushButton::clicked, this, &frmPrefixUtil::closeBut_Click);
+  connect(m_familyTreeList, &FamilyTreeGroup::StandardTreeComboClick, this, &frmPrefixUtil::onTreePicked);
+  connect(m_familyTreeList, &FamilyTreeGroup::StandardTreeOptionButtonClick, this, &frmPrefixUtil::onTreePicked);
 
   setMinimumSize(pixelsFromTwipsX(kDesignWidth), pixelsFromTwipsY(kDesignHeight));
   resize(minimumSize());
@@ -107,11 +116,28 @@ void frmPrefixUtil::resizeEvent(QResizeEvent* event) {
 }
 
 // Activation counts when the window is first shown and when it comes back
-// from another window of the program, not when the desktop switches programs.
+// from another window of the program, not when the desktop switches
+// programs, and not when a message the program showed is closed: the trees
+// and the grid stay as the user left them.
 void frmPrefixUtil::onFocusWindowChanged(QWindow* window) {
   if (!window || window == windowHandle()) return;
   Qt::WindowType type = window->type();
-  if (type == Qt::Window || type == Qt::Dialog) m_otherWindowWasActive = true;
+  if (type != Qt::Window && type != Qt::Dialog) return;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowHandle() == window && w->objectName() == QStringLiteral("frmMsgBox")) return;
+  m_otherWindowWasActive = true;
+}
+
+void frmPrefixUtil::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Escape:
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    event->accept();
+    return;
+  default:
+    QDialog::keyPressEvent(event);
+  }
 }
 
 bool frmPrefixUtil::event(QEvent* event) {
@@ -131,16 +157,30 @@ void frmPrefixUtil::Form_Activate() {
   // box closed would undo where the user put it.
   if (!m_centred) CenterForm(this);
   m_centred = true;
-  RefreshTreeDisplay();
+  RefreshTreeDisplay(false);
   clearGrid(kGridRows);
 }
 
-void frmPrefixUtil::RefreshTreeDisplay() {
+void frmPrefixUtil::RefreshTreeDisplay(bool keepView) {
   std::int32_t mode = m_chkShowShortTitle->isChecked() ? DisplayShort : DisplayStored;
+  familyTree* shown = m_familyTreeList->CurrentFamilyTree();
+  const std::int16_t shownTree = shown->CurrentTreeID;
+  const familyTree::View view = shown->currentView();
   BeginBusy();
+  m_refreshing = true;
   m_familyTreeList->init(true, false, false, false, mode);
   m_familyTreeList->StateOnly();
+  m_refreshing = false;
+  familyTree* now = m_familyTreeList->CurrentFamilyTree();
+  if (keepView && now->CurrentTreeID == shownTree) now->restoreView(view);
   EndBusy();
+}
+
+void frmPrefixUtil::onTreePicked() {
+  if (m_refreshing) return;
+  CurrentNodeID = 0;
+  CurrentNodeTree = 0;
+  m_selectBox->clear();
 }
 
 void frmPrefixUtil::clearGrid(int rows) {
@@ -152,12 +192,18 @@ void frmPrefixUtil::clearGrid(int rows) {
     m_prefixTable->setItem(0, column, new QTableWidgetItem(qtext(titles[column])));
 }
 
-void frmPrefixUtil::familyTreeList_FamilyTreeClick(familyTree* /*tree*/) {
+void frmPrefixUtil::familyTreeList_FamilyTreeClick(familyTree* tree) {
+  // A row selected again after the trees were read anew is no new click.
+  if (tree->SkipClick) return;
   StateTreeKey = decimal(m_familyTreeList->CurrentStateTreeID());
   CurrentNodeID = m_familyTreeList->CurrentFamilyTree()->SelectedNodeID;
-  std::int16_t tree = m_familyTreeList->CurrentTreeID();
-  if (RefFindFirst(standard::StandardID, MakeNodeKey(tree, CurrentNodeID)))
-    m_selectBox->setText(qtext(StandardDisplayText(tree, CurrentNodeID, DisplayPlain)));
+  CurrentNodeTree = m_familyTreeList->CurrentTreeID();
+  NodeRow row = GetNodeRow(CurrentNodeTree, CurrentNodeID);
+  if (row.ref.node != 0) {
+    m_selectBox->setText(qtext(DisplayTextOfTitle(DecodeStoredText(row.title), DisplayPlain)));
+    // The identifier is at the start of the title: the box shows it there.
+    m_selectBox->setCursorPosition(0);
+  }
   std::vector<LevelRule> rules = ReadLevelRules(StateTreeKey);
   // A section with more levels than the grid has rows shows them all.
   clearGrid(std::max(kGridRows, static_cast<int>(rules.size()) + 1));
@@ -166,37 +212,39 @@ void frmPrefixUtil::familyTreeList_FamilyTreeClick(familyTree* /*tree*/) {
     m_prefixTable->setItem(rule.level, 1, new QTableWidgetItem(qtext(rule.start + u" ... " + rule.end)));
     m_prefixTable->setItem(rule.level, 2, new QTableWidgetItem(qtext(rule.includeParent)));
   }
-  SelectedDepth = GetPathLength(tree, CurrentNodeID);
 }
 
 void frmPrefixUtil::setPrefixBut_Click() {
+  // Not while another command or edit waits for a record (window events run then).
+  if (BusyCount > 0) return;
+  std::int16_t tree = m_familyTreeList->CurrentTreeID();
+  // A standard clicked in another tree is no example for this one.
+  if (CurrentNodeID == 0 || CurrentNodeTree != tree) return;
   auto* box = static_cast<HighlightBox*>(m_selectBox);
-  SelectedText = textOf(box->text());
   int start = box->selStart();
   int length = box->selLength();
-  PrefixExample example = TakePrefixExample(SelectedText, start, length);
+  PrefixExample example = TakePrefixExample(textOf(box->text()), start, length);
   box->setSelection(start, length);
-  IdentifierText = example.identifier;
   StateTreeKey = decimal(m_familyTreeList->CurrentStateTreeID());
-  std::int16_t tree = m_familyTreeList->CurrentTreeID();
-  SelectedDepth = GetPathLength(tree, CurrentNodeID);
   BeginBusy();
   CommandReport report = SetPrefix(tree, CurrentNodeID, example, m_includeParentCheck->isChecked());
   RefreshTreeDisplay();
   EndBusy();
-  reportCommand(CommandReportMessage(report));
+  reportCommand(report);
 }
 
 void frmPrefixUtil::cmdVossa_Click() {
+  if (BusyCount > 0) return;
   BeginBusy();
   CommandReport report = ReplaceColons(m_familyTreeList->CurrentTreeID());
   RefreshTreeDisplay();
   EndBusy();
-  reportCommand(CommandReportMessage(report));
+  reportCommand(report);
 }
 
-void frmPrefixUtil::reportCommand(const Text& message) {
-  if (!message.empty()) MsgBoxEx(message, MsgIcons::Information);
+void frmPrefixUtil::reportCommand(const CommandReport& report) {
+  Text message = CommandReportMessage(report);
+  if (!message.empty()) MsgBoxEx(message, report.anyFailed() ? MsgIcons::Exclamation : MsgIcons::Information);
 }
 
 void frmPrefixUtil::chkShowShortTitle_Click() { RefreshTreeDisplay(); }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "app/prefix_commands.h"
 #include "platform/text/ansi.h"
 
 class QCheckBox;
@@ -25,12 +26,11 @@ class frmPrefixUtil : public QDialog {
 public:
   explicit frmPrefixUtil(QWidget* parent = nullptr);
 
-  // The window's state between events.
+  // The window's state between events: the standard last clicked, in the
+  // tree it was clicked in (0: none picked in the tree shown).
   std::int32_t CurrentNodeID = 0;
+  std::int16_t CurrentNodeTree = 0;
   Text StateTreeKey;
-  std::int16_t SelectedDepth = -1;
-  Text SelectedText;
-  Text IdentifierText;
 
   FamilyTreeGroup* familyTreeList() const { return m_familyTreeList; }
   QLineEdit* selectBox() const { return m_selectBox; }
@@ -45,14 +45,20 @@ public:
 
 protected:
   bool event(QEvent* event) override;
+  // Enter and Escape never reach the dialog: no button is a default one, and
+  // only "Back" and the close box end the program.
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
 private:
   void buildControls();
-  void RefreshTreeDisplay();
+  // keepView: the tree shown keeps its open branches and its selected row.
+  void RefreshTreeDisplay(bool keepView = true);
   void clearGrid(int rows);
-  void reportCommand(const Text& message);
+  void reportCommand(const CommandReport& report);
   void onFocusWindowChanged(QWindow* window);
+  // Another tree was picked: nothing of the old tree stays picked.
+  void onTreePicked();
 
   FamilyTreeGroup* m_familyTreeList = nullptr;
   QCheckBox* m_includeParentCheck = nullptr;
@@ -63,6 +69,7 @@ private:
   QCheckBox* m_chkShowShortTitle = nullptr;
   QPushButton* m_closeBut = nullptr;
   QTableWidget* m_prefixTable = nullptr;
+  bool m_refreshing = false;
   bool m_activatedOnce = false;
   bool m_centred = false;
   bool m_otherWindowWasActive = false;

@@ -1,8 +1,6 @@
 #include "db/codebase_wrappers.h"
 
 #include "db/codebase.h"
-#include "db/course_tables.h"
-#include "db/message_hook.h"
 #include "db/result_code.h"
 #include "platform/fs/file_system.h"
 
@@ -13,9 +11,13 @@ std::int32_t CodeBaseHandle = 0;
 
 namespace {
 
-MissingTableHook& missingTableHook() {
-  static MissingTableHook hook;
-  return hook;
+LibraryHooks& hooks() {
+  static LibraryHooks set;
+  return set;
+}
+
+std::int32_t ask(const Text& message, std::int32_t options, const std::optional<Text>& title = std::nullopt) {
+  return hooks().ask ? hooks().ask(message, options, title) : 0;
 }
 
 // Copies n bytes the library points at into a text; a null pointer gives "".
@@ -33,7 +35,7 @@ bool fileExists(const Text& path) {
 
 } // namespace
 
-void setMissingTableHook(MissingTableHook hook) { missingTableHook() = std::move(hook); }
+void setLibraryHooks(LibraryHooks set) { hooks() = std::move(set); }
 
 Text CPtrToStr(const char* pointer) {
   if (!pointer) return Text();
@@ -69,7 +71,7 @@ void InitCodeBase() {
 
 std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated) {
   // 1. A missing table is first made from its blank copy.
-  if (!fileExists(path) && missingTableHook()) missingTableHook()(path, emptyIfCreated);
+  if (!fileExists(path) && hooks().createMissingTable) hooks().createMissingTable(path, emptyIfCreated);
   // 2. Clear a pending library error, trying at most three times.
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (code4errorCode(CodeBaseHandle, 0) == 0) break;
@@ -82,8 +84,8 @@ std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated) {
   // 4. A table that cannot be opened ends the program; the reason (in
   // exclusive use elsewhere, no right to change it) goes with the message.
   if (table == 0) {
-    showMessage(u"Table: " + path + u" could not be opened.\r\n\r\n" + fromUtf8(code4errorText(CodeBaseHandle)), 16);
-    endProgram();
+    (void)ask(u"Table: " + path + u" could not be opened.\r\n\r\n" + fromUtf8(code4errorText(CodeBaseHandle)), 16);
+    if (hooks().endProgram) hooks().endProgram();
   }
   // 5. Messages back on.
   LastResult = code4errOff(CodeBaseHandle, 0);
@@ -125,28 +127,28 @@ bool retryLockedRecord(std::int32_t table, std::int32_t recno) {
                  u"\" is being changed by another user.\r\n\r\nRetry to wait for it, or Cancel to leave it unchanged.";
   constexpr std::int32_t kRetryCancelExclamation = 5 | 48;
   constexpr std::int32_t kRetry = 4;
-  return showMessage(message, kRetryCancelExclamation, Text(u"Record in Use")) == kRetry;
+  return ask(message, kRetryCancelExclamation, Text(u"Record in Use")) == kRetry;
 }
 
 } // namespace
 
-bool LockRecord(std::int32_t table) {
-  std::int32_t recno = d4recNo(table);
-  if (recno == 0) return false;
-  LastResult = d4lock(table, recno);
-  for (int attempt = 1; LastResult == kResultLocked; ++attempt) {
-    if (attempt % kLockWaitAttempts == 0 && !retryLockedRecord(table, recno)) return false;
+// The record is the one current at entry, whatever the events that run
+// while it waits do to the table (a click in the tree seeks it elsewhere).
+std::int16_t LockRecord(std::int32_t table) {
+  const std::int32_t recno = d4recNo(table);
+  if (recno == 0) return kResultBadArgument;
+  std::int16_t result = d4lock(table, recno);
+  bool waited = false;
+  for (int attempt = 1; result == kResultLocked; ++attempt) {
+    if (attempt % kLockWaitAttempts == 0 && !retryLockedRecord(table, recno)) break;
     FileSystem::instance().sleepMilliseconds(10);
-    processPendingEvents();
-    recno = d4recNo(table);
-    LastResult = d4lock(table, recno);
+    if (hooks().runPendingEvents) hooks().runPendingEvents();
+    waited = true;
+    result = d4lock(table, recno);
   }
-  return LastResult == kResultSuccess;
-}
-
-bool DeleteRecord(const TableRec& table) {
-  d4delete(table.table);
-  return d4deleted(table.table) != 0;
+  if (result == kResultSuccess && waited && (result = d4go(table, recno)) != kResultSuccess) (void)d4unlock(table);
+  LastResult = result;
+  return result;
 }
 
 } // namespace pu

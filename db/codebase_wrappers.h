@@ -5,14 +5,13 @@
 // library calls too, as the one module that declares both.
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "db/codebase.h"
 #include "db/result_code.h"
 #include "platform/text/ansi.h"
 
 namespace pu {
-
-struct TableRec;
 
 extern std::int32_t LastResult;
 extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
@@ -34,21 +33,28 @@ void CloseDbf(std::int32_t& table);
 void EmptyDbf(std::int32_t table);
 bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
 void AppendBlank(std::int32_t table);
-// Locks the current record. While another program holds it, waits with
-// window events running; after kLockWaitAttempts tries of 10 ms the user is
-// asked to retry or to give up. False when no record is locked (none is
-// current, the user gave up, or the lock failed otherwise): the caller must
-// then write nothing.
-bool LockRecord(std::int32_t table);
+// Locks the record current at the call. While another program holds it,
+// waits with window events running; after kLockWaitAttempts tries of 10 ms
+// the user is asked to retry or to give up. The events may move the table:
+// it is put back on that record before the call returns. kResultSuccess
+// when locked; kResultLocked when the user gave up waiting; another code
+// when there is no record (LastResult then keeps its value) or the lock
+// failed. Unless locked, the caller must write nothing.
+[[nodiscard]] std::int16_t LockRecord(std::int32_t table);
 constexpr int kLockWaitAttempts = 200;
-// Marks the current record of a registry table deleted; it stays in the file
-// until the table is packed. True when the record is marked.
-bool DeleteRecord(const TableRec& table);
 
-// OpenDbf's first step for a file that does not exist: the course-table
-// registry copies the blank table into place (given the .dbf path and the
-// flag). Without a hook the open simply fails.
-using MissingTableHook = std::function<void(const Text& path, std::int16_t emptyIfCreated)>;
-void setMissingTableHook(MissingTableHook hook);
+// How the library calls reach the user and the rest of the program: the
+// course-table registry sets them when it first opens a table. Unset, a
+// question is answered 0 (closed), no window events run, the program is not
+// ended (the failed call returns its failure) and a missing table stays
+// missing.
+struct LibraryHooks {
+  std::function<std::int32_t(const Text& message, std::int32_t options, const std::optional<Text>& title)> ask = {};
+  std::function<void()> endProgram = {};
+  std::function<void()> runPendingEvents = {};
+  // OpenDbf's first step for a file that does not exist (the .dbf path and the flag).
+  std::function<void(const Text& path, std::int16_t emptyIfCreated)> createMissingTable = {};
+};
+void setLibraryHooks(LibraryHooks hooks);
 
 } // namespace pu

@@ -89,7 +89,7 @@ void initialiseOnce() {
   if (initialised) return;
   initialised = true;
   if (CodeBaseHandle == 0) InitCodeBase();
-  setMissingTableHook(createMissingTable);
+  setLibraryHooks({showMessage, endProgram, processPendingEvents, createMissingTable});
 }
 
 std::int32_t findCached(const Text& key) {
@@ -146,6 +146,11 @@ Text RefValStr(const FieldRef& ref) { return DbHelper().FieldValStr(ref.field, r
 Text RefValMemo(const FieldRef& ref) { return DbHelper().FieldValMemoStr(ref.field, ref.table); }
 void RefSetLng(const FieldRef& ref, std::int32_t value) { DbHelper().SetFieldLng(ref.field, ref.table, value); }
 void RefSetStr(const FieldRef& ref, const Text& value) { DbHelper().SetFieldStr(ref.field, ref.table, value); }
+
+bool DeleteRecord(const TableRec& table) {
+  d4delete(table.table);
+  return d4deleted(table.table) != 0;
+}
 
 bool RefFindFirst(const FieldRef& ref, const Text& key) {
   return DbHelper().FindFirst(OpenTable(ref.table), ref.field, key);

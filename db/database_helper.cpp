@@ -64,7 +64,7 @@ bool DatabaseHelper::FieldValB(const Text& field, const Text& table) { return f4
 // when there is none or the lock was not had.
 std::int32_t DatabaseHelper::writableField(const Text& field, const Text& table) {
   std::int32_t handle = tableFor(table);
-  if (handle <= 0 || !LockRecord(handle)) return 0;
+  if (handle <= 0 || LockRecord(handle) != kResultSuccess) return 0;
   return d4field(handle, toAnsi(field).c_str());
 }
 

@@ -1,9 +1,9 @@
 #include "db/state_prefix.h"
 
+#include <algorithm>
 #include <limits>
 
-#include "db/course_tables.h"
-#include "db/standards_model.h"
+#include "db/standards_table.h"
 #include "util/general.h"
 #include "util/ini_file.h"
 #include "util/path_globals.h"
@@ -25,6 +25,15 @@ Text shortTitle(const Text& title) {
 
 Text decimal(std::int32_t n) { return fromUtf8(std::to_string(n)); }
 
+// 1-based position of part in text, 0 when absent; an empty part is at 1.
+std::size_t position(const Text& text, const Text& part) {
+  std::size_t at = text.find(part);
+  return at == Text::npos ? 0 : at + 1;
+}
+
+// The text from 1-based position on; empty past its end.
+Text from(const Text& text, std::size_t position) { return position > text.size() ? Text() : text.substr(position - 1); }
+
 } // namespace
 
 Text DisplayTextOfTitle(const Text& title, std::int32_t mode) {
@@ -37,9 +46,45 @@ Text DisplayTextOfTitle(const Text& title, std::int32_t mode) {
 }
 
 Text StandardDisplayText(std::int16_t tree, std::int32_t node, std::int32_t mode) {
-  // A failed seek leaves some other record current; its title is not this one's.
-  if (!RefFindFirst(standard::StandardID, MakeNodeKey(tree, node))) return {};
-  return DisplayTextOfTitle(DecodeStoredText(RefValStr(standard::descript)), mode);
+  std::optional<StandardRow> row = StandardsTable().find({tree, node});
+  return row ? DisplayTextOfTitle(DecodeStoredText(row->title), mode) : Text();
+}
+
+PrefixExample TakePrefixExample(const Text& text, int selectionStart, int& selectionLength) {
+  const int length = static_cast<int>(text.size());
+  const int start = std::clamp(selectionStart, 0, length);
+  selectionLength = std::clamp(selectionLength, 0, length - start);
+  Text selected = text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(selectionLength));
+  // The character after an identifier such as 1.2 becomes its separator.
+  if (!selected.empty() && IsAlphanumericChar(selected.substr(selected.size() - 1)) && start + selectionLength < length) {
+    ++selectionLength;
+    selected = text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(selectionLength));
+  }
+  PrefixExample example;
+  example.before = text.substr(0, static_cast<std::size_t>(start));
+  example.identifier = selected;
+  if (!selected.empty()) example.separator = selected.substr(selected.size() - 1);
+  example.separatorCount = static_cast<std::int16_t>(
+      example.separator.empty() ? -1 : std::count(selected.begin(), selected.end(), example.separator[0]) - 1);
+  return example;
+}
+
+Text MarkIdentifier(const Text& title, const PrefixExample& example, const Text& parentIdentifier) {
+  Text plain = RemoveAll(title, u"*");
+  std::size_t p = example.before.empty() ? 0 : position(UpperAscii(plain), UpperAscii(example.before));
+  std::size_t l = example.before.empty() ? 1 : example.before.size();
+  Text head = plain.substr(0, std::min(plain.size(), p + l - 1));
+  Text rest = from(plain, p + l);
+  // The identifier is separatorCount + 1 runs, each ending with the separator.
+  std::size_t length = 0;
+  Text scan = UpperAscii(rest);
+  Text wanted = UpperAscii(example.separator);
+  for (std::int32_t pass = 0; pass <= example.separatorCount; ++pass) {
+    std::size_t q = wanted.empty() ? scan.size() : position(scan, wanted);
+    length += q;
+    scan = from(scan, q + 1);
+  }
+  return TrimSpaces(head + u"*" + parentIdentifier + rest.substr(0, length) + u"*" + from(rest, length + 1));
 }
 
 std::vector<LevelRule> ReadLevelRules(const Text& stateTree) {

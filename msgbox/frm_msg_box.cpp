@@ -9,7 +9,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/layout/window_layout.h"
+#include "platform/controls/window_layout.h"
 #include "msgbox/msg_box_state.h"
 #include "platform/controls/elastic_panel.h"
 #include "platform/controls/push_button.h"

@@ -8,12 +8,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "db/course_tables.h"
-#include "db/database_helper.h"
 #include "db/state_prefix.h"
 #include "platform/controls/elastic_panel.h"
 #include "tree/book_pictures.h"
-#include "tree/standard_links.h"
 #include "tree/tree_text.h"
 #include "util/stored_text.h"
 
@@ -119,6 +116,7 @@ void familyTree::init(std::int32_t TreeType, bool editAllowed, bool selectAllowe
 }
 
 void familyTree::SetDisplayedTree(std::int16_t TreeID) {
+  finishPendingEdit();
   CurrentTreeID = TreeID;
   m_previousRow = -1;
   ViewNodeID = 0;
@@ -143,35 +141,25 @@ void familyTree::addCreateNewRow(std::int16_t parentRow, std::int16_t level) {
   UpdateBookIcon(static_cast<std::int16_t>(row));
 }
 
-bool familyTree::nodeHasChildren(std::int16_t tree, std::int32_t node) const {
-  return RefFindFirst(standard::treeprntid, MakeNodeKey(tree, node));
-}
-
 std::int16_t familyTree::AddStandardTreeChildren(std::int16_t TreeID, std::int32_t parentID, std::int16_t ParentIndex) {
   m_list->setRepaint(false);
-  Text key = MakeNodeKey(TreeID, parentID);
+  StandardsTable standards;
   std::int16_t count = 0;
-  while (RefSeekNext(standard::treeprntid, key)) {
-    std::int32_t n = RefValLng(standard::node_id);
-    // A root that is its own parent is no child of itself.
-    if (n == parentID) continue;
-    bool inFilter = IsInStandardFilter(n);
-    DbHelper().RecordPosition();
-    if (inFilter && n != kHiddenNode) {
-      ++count;
-      std::int32_t mode = StandardDisplayMode;
-      int row = m_list->addRow(ParentIndex, qtext(StandardDisplayText(TreeID, n, mode)));
-      m_list->setItemData(row, n);
-      ApplySpecialNodeStyle(static_cast<std::int16_t>(row));
-      bool expandable = EditAllowed || nodeHasChildren(TreeID, n);
-      m_list->setExpanderState(row, expandable ? ExpanderState::Unloaded : ExpanderState::Leaf);
-    }
-    DbHelper().RestorePosition();
+  for (const StandardRow& child : standards.children({TreeID, parentID})) {
+    std::int32_t n = child.ref.node;
+    if (!IsInStandardFilter(n) || n == kHiddenNode) continue;
+    ++count;
+    int row = m_list->addRow(ParentIndex, qtext(DisplayTextOfTitle(DecodeStoredText(child.title), StandardDisplayMode)));
+    m_list->setItemData(row, n);
+    ApplySpecialNodeStyle(static_cast<std::int16_t>(row));
+    bool expandable = EditAllowed || standards.hasChildren(child.ref);
+    m_list->setExpanderState(row, expandable ? ExpanderState::Unloaded : ExpanderState::Leaf);
   }
-  if (ShowMisc && m_list->count() > 0 && parentID != 1 && count > 0 && RefFindFirst(standard::StandardID, key)) {
-    Text title = DecodeStoredText(RefValMemo(standard::descript));
-    int row = m_list->addRow(ParentIndex, qtext(u"** Miscellaneous '" + title + u"' questions **"));
-    m_list->setItemData(row, parentID);
+  if (ShowMisc && m_list->count() > 0 && parentID != 1 && count > 0) {
+    if (std::optional<StandardRow> parent = standards.find({TreeID, parentID})) {
+      int row = m_list->addRow(ParentIndex, qtext(u"** Miscellaneous '" + DecodeStoredText(parent->title) + u"' questions **"));
+      m_list->setItemData(row, parentID);
+    }
   }
   m_list->setRepaint(true);
   return count;
@@ -285,7 +273,12 @@ void familyTree::RemoveAncestorStandardIDs(const Text& StandardID) {
 }
 
 void familyTree::RemoveDescendantStandardIDs(const Text& StandardID) {
-  for (const NodeRef& descendant : DescendantsOf(ParseNodeKey(StandardID))) RemoveStandardID(NodeRefKey(descendant));
+  NodeRef ref = ParseNodeKey(StandardID);
+  const std::vector<Text> picked = m_selected.items();
+  for (std::size_t i = 1; i < picked.size(); ++i) {
+    NodeRef p = ParseNodeKey(picked[i]);
+    if (!(p == ref) && IsDescendantOf(p, ref)) RemoveStandardID(picked[i]);
+  }
 }
 
 void familyTree::LoadStandards(const BoundedArray<Text>& StandardIDs) {
@@ -325,6 +318,33 @@ void familyTree::RecallView() {
 }
 
 std::int32_t familyTree::GetNodeIDByIndex(std::int16_t Index) const { return m_list->itemData(Index); }
+
+familyTree::View familyTree::currentView() const {
+  View view;
+  for (int row = 0; row < m_list->count(); ++row)
+    if (m_list->isRowExpanded(row) && m_list->itemData(row) > 0 && !IsMiscTreeNode(static_cast<std::int16_t>(row)))
+      view.open.push_back(m_list->itemData(row));
+  view.selected = m_list->itemData(m_list->selectedRow());
+  view.top = m_list->itemData(m_list->firstVisibleRow());
+  return view;
+}
+
+void familyTree::restoreView(const View& view) {
+  m_list->setRepaint(false);
+  for (std::int32_t node : view.open) {
+    int row = m_list->findItemData(node, 0, m_list->count() - 1);
+    if (row >= 0 && !m_list->isRowExpanded(row)) m_list->setRowExpanded(row, true);
+  }
+  m_list->setRepaint(true);
+  auto rowOf = [this](std::int32_t node) { return node > 0 ? m_list->findItemData(node, 0, m_list->count() - 1) : -1; };
+  if (int top = rowOf(view.top); top >= 0) m_list->setFirstVisibleRow(top);
+  if (int selected = rowOf(view.selected); selected >= 0) {
+    SkipClick = true;
+    m_list->selectRow(selected);
+    SkipClick = false;
+    m_previousRow = static_cast<std::int16_t>(selected);
+  }
+}
 
 void familyTree::RaiseUpdateOK(bool okEnabled, bool okDefault, bool cancelCancel) {
   emit UpdateOK(okEnabled, okDefault, cancelCancel);

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "db/standards_model.h"
 #include "platform/controls/tree_list.h"
@@ -104,6 +105,18 @@ public:
 
   QLineEdit* editBox() const { return m_txtEdit; }
 
+  // Which branches are open, which row is selected and which row is at the
+  // top, by node: what a host keeps when it has the tree read again.
+  struct View {
+    std::vector<std::int32_t> open;  // parents before their children
+    std::int32_t selected = 0;
+    std::int32_t top = 0;
+  };
+  View currentView() const;
+  // Opens the branches that still exist and selects the row without a Click
+  // (SkipClick is set meanwhile).
+  void restoreView(const View& view);
+
 signals:
   void Click();
   void Collapse(std::int32_t ItemIndex);
@@ -141,7 +154,6 @@ private:
   bool isPicked(std::int32_t node) const;
   // Row of node n among the rows under row p (-1: the top rows).
   std::int16_t rowUnder(std::int16_t p, std::int32_t n) const;
-  bool nodeHasChildren(std::int16_t tree, std::int32_t node) const;
 
   // List notifications.
   void onClick();
@@ -159,12 +171,25 @@ private:
   void onCollapse(int row);
   void onDrop(const QString& text, int shift, QPoint point);
 
-  // The in-place editor.
+  // The in-place editor belongs to a node (or, on a create-new row, to the
+  // parent the new category goes under), never to a row position: rows
+  // move when branches are read again.
+  struct PendingEdit {
+    std::int16_t tree = 0;
+    std::int32_t node = 0;  // 0: a new category
+    ParentInfo parent;
+    Text filledWith;  // what the editor was given: left as it is, nothing is written
+  };
   void placeEditor();
   void onEditKey(QKeyEvent* event, bool& handled);
-  void onEditFocusOut();
-  void closeEditor();
-  std::int32_t defaultDescriptWidth() const;
+  // Saves an open editor's text on its own node before anything else
+  // changes or reloads the rows.
+  void finishPendingEdit();
+  void abandonPendingEdit();
+  // Tells the user that an edit (named by what) was not, or not wholly, written.
+  static void reportUnwritten(const char16_t* what, WriteResult r);
+  // Reads the branch under parent again and selects the node's row.
+  void reloadBranchOf(const ParentInfo& parent, std::int32_t node);
 
   TreeList* m_list = nullptr;
   QLineEdit* m_txtEdit = nullptr;
@@ -185,7 +210,7 @@ private:
   QPoint m_pressPoint;
   bool m_dragging = false;
   bool m_undoingExpand = false;
-  int m_deleteDepth = 0;
+  std::optional<PendingEdit> m_edit;
 };
 
 } // namespace pu

@@ -2,8 +2,8 @@
 // row dropped on) or Ctrl (becomes its sibling).
 #include <cstdlib>
 
-#include "db/course_tables.h"
 #include "platform/controls/screen_metrics.h"
+#include "platform/controls/window_layout.h"
 #include "tree/family_tree.h"
 
 namespace pu {
@@ -45,6 +45,8 @@ void familyTree::onMouseMove(int button, int shift, QPoint point) {
 }
 
 void familyTree::onDrop(const QString& text, int shift, QPoint point) {
+  if (BusyCount > 0) return;
+  finishPendingEdit();
   int selected = m_list->selectedRow();
   if (text.isEmpty() || selected < 0) return;
   std::int32_t source = m_list->itemData(selected);
@@ -62,7 +64,12 @@ void familyTree::onDrop(const QString& text, int shift, QPoint point) {
   if (newParent == 0 || newParent == source ||
       IsDescendantOf(MakeNodeRef(CurrentTreeID, newParent), MakeNodeRef(CurrentTreeID, source)))
     return;
-  std::int32_t oldParent = ReparentNode(source, newParent, CurrentTreeID);
+  Reparented moved = ReparentNode(source, newParent, CurrentTreeID);
+  if (moved.result != WriteResult::Written) {
+    reportUnwritten(u"The new parent", moved.result);
+    return;
+  }
+  std::int32_t oldParent = moved.formerParent;
   for (int r = 0; r < m_list->count(); ++r) {
     int p = m_list->parentRow(r);
     if (p >= 0 && m_list->isRowExpanded(p) && (m_list->itemData(p) == newParent || m_list->itemData(p) == oldParent))

@@ -3,9 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "db/course_tables.h"
 #include "tree/family_tree.h"
-#include "tree/standard_links.h"
 #include "tree/tree_text.h"
 
 namespace pu {
@@ -131,7 +129,7 @@ void familyTree::onExpanderClick(int row) {
 }
 
 void familyTree::onVScroll(int& cancelDefault, int scrollCode, int position) {
-  if (EditAllowed) m_txtEdit->hide();
+  if (EditAllowed) abandonPendingEdit();
   RaiseUpdateOK(true, true, true);
   std::int16_t cancel = static_cast<std::int16_t>(cancelDefault);
   emit VScroll(cancel, static_cast<std::int16_t>(scrollCode), position);
@@ -140,6 +138,7 @@ void familyTree::onVScroll(int& cancelDefault, int scrollCode, int position) {
 
 void familyTree::onExpand(int row) {
   if (m_undoingExpand) return;
+  finishPendingEdit();
   if (m_list->expanderState(row) != ExpanderState::Unloaded) {
     // Leaves and loaded rows never load twice: the opening is undone quietly.
     m_undoingExpand = true;
@@ -169,6 +168,7 @@ void familyTree::onExpand(int row) {
 
 void familyTree::onCollapse(int row) {
   if (m_undoingExpand || m_list->expanderState(row) == ExpanderState::Unloaded) return;
+  finishPendingEdit();
   m_list->removeChildren(row);
   UpdateBookIcon(static_cast<std::int16_t>(row));
   m_list->setExpanderState(row, ExpanderState::Unloaded);
@@ -206,15 +206,19 @@ std::int32_t familyTree::ExpandToNode(std::int32_t NodeID, bool SearchFromRoot) 
 
 std::int16_t familyTree::FindStandard(const Text& StandardDataTag) {
   NodeRef ref = ParseNodeKey(StandardDataTag);
-  std::vector<std::int32_t> path = PathBelowRoot(ref);
-  if (path.empty()) return -1;
+  BoundedArray<std::int32_t> path;
+  if (!AncestorPath(ref.tree, ref.node, path)) return -1;
+  // The rows below the root: the root's node and its repeat (a root that is
+  // its own parent) are not searched.
+  std::vector<std::int32_t> below = path.items();
+  while (below.size() > 1 && below.front() == 1) below.erase(below.begin());
   std::int16_t index = -1;
-  for (std::size_t k = path.size() - 1; k >= 1; --k) {
-    index = rowUnder(index, path[k]);
+  for (std::size_t k = 0; k + 1 < below.size(); ++k) {
+    index = rowUnder(index, below[k]);
     if (index < 0) return -1;
     if (!m_list->isRowExpanded(index)) m_list->setRowExpanded(index, true);
   }
-  return rowUnder(index, path.front());
+  return rowUnder(index, below.back());
 }
 
 void familyTree::FindStandards() {

@@ -7,8 +7,7 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "db/course_tables.h"
-#include "db/standards_model.h"
+#include "db/standards_table.h"
 #include "msgbox/msg_box.h"
 #include "platform/controls/elastic_panel.h"
 #include "platform/controls/screen_metrics.h"
@@ -29,7 +28,6 @@ const QColor kListBack(224, 255, 224);
 const QColor kStateOnlyBack(192, 255, 192);
 // The "node_id" tag holds the number left-aligned in 7 characters; the bare
 // "1" would also match 10, 100, 1234 and so on.
-const Text kRootNodeKey = u"1      ";
 
 QFont selectorFont() {
   QFont font(QStringLiteral("Arial"));
@@ -48,9 +46,9 @@ void setBack(QWidget* widget, const QColor& color) {
 
 // A title to show for a state tree: its root's title, or its number when the
 // title is blank, so that the entry can still be told apart and chosen.
-Text stateTreeTitle(std::int16_t tree) {
-  Text title = TrimSpaces(DecodeStoredText(RefValStr(standard::descript)));
-  return title.empty() ? u"[State tree " + fromUtf8(std::to_string(tree)) + u"]" : title;
+Text stateTreeTitle(const StandardRow& root) {
+  Text title = TrimSpaces(DecodeStoredText(root.title));
+  return title.empty() ? u"[State tree " + fromUtf8(std::to_string(root.ref.tree)) + u"]" : title;
 }
 
 } // namespace
@@ -58,12 +56,10 @@ Text stateTreeTitle(std::int16_t tree) {
 void FillStateTreeCombo(QComboBox* combo, std::int16_t preferred, QRadioButton* stateOption) {
   combo->clear();
   std::set<std::int32_t> listed;
-  while (RefSeekNext(standard::node_id, kRootNodeKey)) {
-    if (RefValLng(standard::node_id) != 1) continue;
-    std::int32_t tree = RefValLng(standard::tree_id);
-    // Tree numbers are 16-bit everywhere else, and 0 is the placeholder's.
-    if (tree == kCorvaneTree || tree <= 0 || tree > 32767 || !listed.insert(tree).second) continue;
-    combo->addItem(qtext(stateTreeTitle(static_cast<std::int16_t>(tree))), tree);
+  for (const StandardRow& root : StandardsTable().roots()) {
+    std::int16_t tree = root.ref.tree;
+    if (tree == kCorvaneTree || !listed.insert(tree).second) continue;
+    combo->addItem(qtext(stateTreeTitle(root)), tree);
   }
   if (combo->count() == 0) {
     combo->setEnabled(false);
@@ -173,8 +169,8 @@ void FamilyTreeSelector::reselect(int index) {
 
 void FamilyTreeSelector::init() {
   FillStateTreeCombo(m_cboStateTree, LastStateTreeID, m_optTree[1]);
-  if (RefFindFirst(standard::StandardID, MakeNodeKey(kCorvaneTree, 1))) {
-    m_optTree[0]->setText(qtext(TrimSpaces(DecodeStoredText(RefValStr(standard::descript)))));
+  if (std::optional<StandardRow> corvane = StandardsTable().find({kCorvaneTree, 1})) {
+    m_optTree[0]->setText(qtext(TrimSpaces(DecodeStoredText(corvane->title))));
     m_optTree[0]->setAccessibleName(m_optTree[0]->text());
     if (m_optTree[1]->isEnabled())
       reselect(CurrentTreeID() >= kFirstStateOptionTree ? 1 : 0);

@@ -98,7 +98,7 @@ TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
 TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {
   d4tagSelect(handle, d4tag(handle, "name"));
   ASSERT_EQ(d4seek(handle, "fig"), kResultSuccess);
-  LockRecord(handle);
+  (void)LockRecord(handle);
   AssignFieldStr(name, u"banana");
   EXPECT_EQ(d4skip(handle, 1), kResultSuccess);
   EXPECT_EQ(current(), "kiwi");  // banana's neighbour, not fig's
@@ -137,7 +137,7 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   d4tagSelect(t, d4tag(t, "entero"));
   EXPECT_EQ(d4top(t), kResultSuccess);  // walking works
 
-  LockRecord(t);
+  (void)LockRecord(t);
   EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
   CloseDbf(t);
   EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);

@@ -29,10 +29,12 @@ class CodeBase : public ::testing::Test {
 protected:
   void SetUp() override {
     InitCodeBase();
+    setLibraryHooks({showMessage, endProgram, processPendingEvents, {}});
     path = dir.file("items.dbf");
     ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 10}, {"QTY", 'N', 5}, {"ID", 'I'}, {"NOTES", 'M'}}, TableFormat::VisualFoxPro));
   }
   void TearDown() override {
+    setLibraryHooks({});
     setMessageHook({});
     setEndHook({});
     setEventHook({});
@@ -87,7 +89,7 @@ TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
   std::int32_t t = openTable(path);
   ASSERT_EQ(d4recNo(t), 0);
   LastResult = 1234;
-  LockRecord(t);
+  EXPECT_NE(LockRecord(t), kResultSuccess);
   EXPECT_EQ(LastResult, 1234);
   EXPECT_EQ(d4lock(writer, 1), kResultSuccess);  // nothing was locked
 }
@@ -202,11 +204,10 @@ TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
 
 TEST_F(CodeBase, MissingTableHookRunsBeforeTheOpen) {
   std::string missing = dir.file("made.dbf");
-  setMissingTableHook([&](const Text& p, std::int16_t) {
+  setLibraryHooks({.createMissingTable = [&](const Text& p, std::int16_t) {
     (void)Table::create(toUtf8(p), {{"NAME", 'C', 4}}, TableFormat::VisualFoxPro);
-  });
+  }});
   std::int32_t t = openTable(missing);
-  setMissingTableHook({});
   EXPECT_NE(t, 0);
 }
 
@@ -322,15 +323,21 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunUntilTheLockIsFree) {
   std::int32_t b = openTable(path);
   ASSERT_EQ(d4go(b, 1), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
+  addRow(a, "b", 2);
+  // The events move the table (a click in a tree seeks it): the record
+  // locked, and current afterwards, is still the one asked for.
   int events = 0;
   setEventHook([&] {
+    (void)d4go(a, 2);
     if (++events == 3) d4unlock(b);
   });
   ASSERT_EQ(d4go(a, 1), 0);
-  LockRecord(a);
-  EXPECT_EQ(LastResult, kResultSuccess);
+  EXPECT_EQ(LockRecord(a), kResultSuccess);
   EXPECT_EQ(events, 3);
+  EXPECT_EQ(d4recNo(a), 1);
   EXPECT_EQ(d4lock(b, 1), kResultLocked);
+  ASSERT_EQ(d4go(b, 2), kResultSuccess);
+  EXPECT_EQ(d4lock(b, 2), kResultSuccess);
 }
 
 // The wait is bounded: the user is asked to retry or to give up.
@@ -356,7 +363,7 @@ TEST_F(CodeBase, LockRecordAsksAfterALongWaitAndCanGiveUp) {
   int events = 0;
   setEventHook([&] { ++events; });
   ASSERT_EQ(d4go(a, 1), 0);
-  EXPECT_FALSE(LockRecord(a));
+  EXPECT_EQ(LockRecord(a), kResultLocked);
   EXPECT_EQ(LastResult, kResultLocked);
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], fromUtf8("Record 1 of \"" + path +
@@ -364,7 +371,7 @@ TEST_F(CodeBase, LockRecordAsksAfterALongWaitAndCanGiveUp) {
   EXPECT_EQ(askedOptions, 5 + 48);
   EXPECT_EQ(events, 2 * kLockWaitAttempts - 1);
   ASSERT_EQ(d4unlock(b), 0);
-  EXPECT_TRUE(LockRecord(a));
+  EXPECT_EQ(LockRecord(a), kResultSuccess);
 }
 
 TEST_F(CodeBase, LockHeldByAnotherProcessGives50ThenZero) {

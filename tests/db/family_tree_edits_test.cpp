@@ -137,7 +137,7 @@ private:
 };
 
 TEST_F(FamilyTreeEditsTest, RenameWithANumberTakesThePlace) {
-  ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 5));
+  ASSERT_EQ(RenameCategory({2, 11}, u"Shapes", 5), WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
   EXPECT_EQ(GetNodeRow(2, 11).title, u"Shapes");
   expectTagsConsistent("standard");
@@ -153,7 +153,7 @@ TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
   } cases[] = {{11, 0, u"5. Five"}, {21, 1, u"IV) Four"}, {30, 2, u"iii: Three"}};
   for (const Case& c : cases) {
     NumberedTitle split = SplitNumberedTitle(c.typed, c.level);
-    ASSERT_TRUE(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order));
+    ASSERT_EQ(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order), WriteResult::Written);
   }
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
   EXPECT_EQ(children(10), (Rows{{20, 1}, {21, 4}, {22, 800}}));
@@ -165,22 +165,22 @@ TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
 }
 
 TEST_F(FamilyTreeEditsTest, RenameWithoutANumberMovesToTheEndOfTheUnnumbered) {
-  ASSERT_TRUE(RenameCategory({2, 11}, u"Shapes", 0));
+  ASSERT_EQ(RenameCategory({2, 11}, u"Shapes", 0), WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {13, 800}, {14, 801}, {15, 802}, {11, 803}}));
   expectTagsConsistent("standard");
 }
 
 TEST_F(FamilyTreeEditsTest, NumberingAnUnnumberedCategoryClosesTheGap) {
-  ASSERT_TRUE(RenameCategory({2, 14}, u"Now numbered", 4));
+  ASSERT_EQ(RenameCategory({2, 14}, u"Now numbered", 4), WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {14, 4}, {13, 800}, {15, 801}}));
-  ASSERT_TRUE(RenameCategory({2, 13}, u"Still a note", 0));  // stays where it is
+  ASSERT_EQ(RenameCategory({2, 13}, u"Still a note", 0), WriteResult::Written);  // stays where it is
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {14, 4}, {13, 800}, {15, 801}}));
   EXPECT_EQ(GetNodeRow(2, 13).title, u"Still a note");
   expectTagsConsistent("standard");
 }
 
 TEST_F(FamilyTreeEditsTest, RenameInAStateTreeStoresTheTextAndOrder999) {
-  ASSERT_TRUE(RenameCategory({2, 21}, u"1.2. As typed", 999));
+  ASSERT_EQ(RenameCategory({2, 21}, u"1.2. As typed", 999), WriteResult::Written);
   EXPECT_EQ(GetNodeRow(2, 21).title, u"1.2. As typed");
   EXPECT_EQ(children(10), (Rows{{20, 1}, {22, 800}, {21, 999}}));
   expectTagsConsistent("standard");
@@ -188,30 +188,30 @@ TEST_F(FamilyTreeEditsTest, RenameInAStateTreeStoresTheTextAndOrder999) {
 
 TEST_F(FamilyTreeEditsTest, RenameOfAMissingNodeOrToAnEmptyTitleWritesNothing) {
   std::string before = fileBytes();
-  EXPECT_FALSE(RenameCategory({2, 77}, u"Nobody", 1));
-  EXPECT_FALSE(RenameCategory({3, 11}, u"Other tree", 1));
-  EXPECT_FALSE(RenameCategory({2, 11}, u"", 1));
-  EXPECT_EQ(CreateCategory(2, 1, u"", 1), 0);
+  EXPECT_NE(RenameCategory({2, 77}, u"Nobody", 1), WriteResult::Written);
+  EXPECT_NE(RenameCategory({3, 11}, u"Other tree", 1), WriteResult::Written);
+  EXPECT_NE(RenameCategory({2, 11}, u"", 1), WriteResult::Written);
+  EXPECT_EQ(CreateCategory(2, 1, u"", 1).node, 0);
   EXPECT_EQ(fileBytes(), before);
 }
 
 TEST_F(FamilyTreeEditsTest, AnUnchangedRenameNeitherLocksNorWrites) {
   std::string before = fileBytes();
   HeldRecord held(folder + "/standard.dbf", 11, 1);
-  EXPECT_TRUE(RenameCategory({2, 11}, u"Two", 2));
+  EXPECT_EQ(RenameCategory({2, 11}, u"Two", 2), WriteResult::Unchanged);
   EXPECT_EQ(held.waits, 0);
   EXPECT_EQ(fileBytes(), before);
 }
 
 TEST_F(FamilyTreeEditsTest, CreateAtSeveralLevelsAndInTheUnnumberedBand) {
-  EXPECT_EQ(CreateCategory(2, 1, u"Geometry", 7), 20000);
-  EXPECT_EQ(CreateCategory(2, 20, u"Deeper", 0), 20001);
-  EXPECT_EQ(CreateCategory(2, 1, u"Last note", 0), 20002);
-  EXPECT_EQ(CreateCategory(2, 30, u"Deepest", 1), 20003);
+  EXPECT_EQ(CreateCategory(2, 1, u"Geometry", 7).node, 20000);
+  EXPECT_EQ(CreateCategory(2, 20, u"Deeper", 0).node, 20001);
+  EXPECT_EQ(CreateCategory(2, 1, u"Last note", 0).node, 20002);
+  EXPECT_EQ(CreateCategory(2, 30, u"Deepest", 1).node, 20003);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {20000, 7}, {13, 800}, {14, 801}, {15, 802}, {20002, 803}}));
   EXPECT_EQ(children(20), (Rows{{30, 1}, {20001, 800}}));
   EXPECT_EQ(children(30), (Rows{{20003, 1}}));
-  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1), 0);
+  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1).node, 0);
   expectTagsConsistent("standard");
   std::string rows = dbfreadRows();
   EXPECT_NE(rows.find("20000 1 7 0 Geometry\n"), std::string::npos) << rows;
@@ -220,7 +220,7 @@ TEST_F(FamilyTreeEditsTest, CreateAtSeveralLevelsAndInTheUnnumberedBand) {
 }
 
 TEST_F(FamilyTreeEditsTest, DeleteWithPromotionKeepsTheChildrensPlacesAndPacks) {
-  ASSERT_TRUE(DeleteClassification(2, 10, 2, true));
+  ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{20, 1}, {11, 2}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));
   EXPECT_EQ(children(20), (Rows{{30, 1}}));
   EXPECT_EQ(GetNodeRow(2, 10).ref, NodeRef{});
@@ -231,13 +231,13 @@ TEST_F(FamilyTreeEditsTest, DeleteWithPromotionKeepsTheChildrensPlacesAndPacks) 
 }
 
 TEST_F(FamilyTreeEditsTest, DeletingAnUnnumberedCategoryRenumbersItsSiblings) {
-  ASSERT_TRUE(DeleteClassification(2, 14, 2, true));
+  ASSERT_EQ(DeleteClassification(2, 14, 2, true).result, WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {13, 800}, {15, 801}}));
   expectTagsConsistent("standard");
 }
 
 TEST_F(FamilyTreeEditsTest, DeleteWithoutPromotionTakesTheSubtree) {
-  ASSERT_TRUE(DeleteClassification(2, 10, 2, false));
+  ASSERT_EQ(DeleteClassification(2, 10, 2, false).result, WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{11, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}));
   std::string rows = dbfreadRows();
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 6) << rows;
@@ -246,8 +246,8 @@ TEST_F(FamilyTreeEditsTest, DeleteWithoutPromotionTakesTheSubtree) {
 
 TEST_F(FamilyTreeEditsTest, RootsAndMissingNodesAreNotDeleted) {
   std::string before = fileBytes();
-  EXPECT_FALSE(DeleteClassification(2, 1, 1, true));
-  EXPECT_FALSE(DeleteClassification(2, 77, 2, true));
+  EXPECT_NE(DeleteClassification(2, 1, 1, true).result, WriteResult::Written);
+  EXPECT_NE(DeleteClassification(2, 77, 2, true).result, WriteResult::Written);
   EXPECT_EQ(fileBytes(), before);
 }
 
@@ -265,24 +265,24 @@ TEST_F(FamilyTreeEditsTest, ARefusedPackLeavesTheRowsMarkedAndOutOfEveryWalk) {
   std::size_t size = fileBytes().size();
   {
     PackRefused refused;
-    ASSERT_TRUE(DeleteClassification(2, 12, 2, true));   // the last numbered child of 1
-    ASSERT_TRUE(DeleteClassification(2, 15, 2, false));  // the last unnumbered one
+    ASSERT_EQ(DeleteClassification(2, 12, 2, true).result, WriteResult::Written);   // the last numbered child of 1
+    ASSERT_EQ(DeleteClassification(2, 15, 2, false).result, WriteResult::Written);  // the last unnumbered one
   }
   EXPECT_EQ(fileBytes().size(), size);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}}));
   EXPECT_EQ(NextChildOrder({2, 1}), 3);
   EXPECT_EQ(GetNodeRow(2, 12).ref, NodeRef{});
-  RenumberUnnumbered({2, 1});
+  (void)RenumberUnnumbered({2, 1});
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}}));
-  ASSERT_TRUE(MoveCategory({2, 11}, 1));  // past the marked 12 to 13
+  ASSERT_EQ(MoveCategory({2, 11}, 1), WriteResult::Written);  // past the marked 12 to 13
   EXPECT_EQ(children(1), (Rows{{10, 1}, {13, 2}, {11, 800}, {14, 801}}));
-  EXPECT_EQ(CreateCategory(2, 1, u"After", 0), 20000);
+  EXPECT_EQ(CreateCategory(2, 1, u"After", 0).node, 20000);
   EXPECT_EQ(children(1).back(), (std::pair<std::int32_t, std::int32_t>{20000, 802}));
   expectTagsConsistent("standard");
   std::string rows = dbfreadRows();
   EXPECT_NE(rows.find("12 1 3 1 Three\n"), std::string::npos) << rows;
   // The next delete that can pack removes every marked row.
-  ASSERT_TRUE(DeleteClassification(2, 20000, 2, true));
+  ASSERT_EQ(DeleteClassification(2, 20000, 2, true).result, WriteResult::Written);
   rows = dbfreadRows();
   EXPECT_EQ(rows.find(" 1 Three"), std::string::npos) << rows;
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
@@ -295,13 +295,13 @@ TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAnd
   test::OtherProgram other([&] { return table::Table::open(dbf, true, &held).isOk(); });
   ASSERT_TRUE(other.ready());
   std::size_t size = fileBytes().size();
-  ASSERT_TRUE(DeleteClassification(2, 12, 2, true));
+  ASSERT_EQ(DeleteClassification(2, 12, 2, true).result, WriteResult::Written);
   EXPECT_EQ(fileBytes().size(), size);
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {13, 800}, {14, 801}, {15, 802}}));
   EXPECT_NE(dbfreadRows().find("12 1 3 1 Three\n"), std::string::npos);
   expectTagsConsistent("standard");
   other.release();
-  ASSERT_TRUE(DeleteClassification(2, 13, 2, true));
+  ASSERT_EQ(DeleteClassification(2, 13, 2, true).result, WriteResult::Written);
   std::string rows = dbfreadRows();
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << rows;
   EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {14, 800}, {15, 801}}));
@@ -309,41 +309,41 @@ TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAnd
 }
 
 TEST_F(FamilyTreeEditsTest, MoveSwapsPlacesWithTheNeighbour) {
-  ASSERT_TRUE(MoveCategory({2, 11}, -1));
+  ASSERT_EQ(MoveCategory({2, 11}, -1), WriteResult::Written);
   EXPECT_EQ(children(1), (Rows{{11, 1}, {10, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}));
-  ASSERT_TRUE(MoveCategory({2, 12}, 1));  // across the border of the unnumbered places
+  ASSERT_EQ(MoveCategory({2, 12}, 1), WriteResult::Written);  // across the border of the unnumbered places
   EXPECT_EQ(children(1), (Rows{{11, 1}, {10, 2}, {13, 3}, {12, 800}, {14, 801}, {15, 802}}));
   expectTagsConsistent("standard");
 }
 
 TEST_F(FamilyTreeEditsTest, MoveAtEitherEndOrBetweenEqualPlacesChangesNothing) {
   std::string before = fileBytes();
-  EXPECT_FALSE(MoveCategory({2, 10}, -1));
-  EXPECT_FALSE(MoveCategory({2, 15}, 1));
-  EXPECT_FALSE(MoveCategory({2, 30}, 1));   // an only child
-  EXPECT_FALSE(MoveCategory({2, 77}, 1));
-  EXPECT_FALSE(MoveCategory({2, 11}, 0));
+  EXPECT_NE(MoveCategory({2, 10}, -1), WriteResult::Written);
+  EXPECT_NE(MoveCategory({2, 15}, 1), WriteResult::Written);
+  EXPECT_NE(MoveCategory({2, 30}, 1), WriteResult::Written);   // an only child
+  EXPECT_NE(MoveCategory({2, 77}, 1), WriteResult::Written);
+  EXPECT_NE(MoveCategory({2, 11}, 0), WriteResult::Written);
   EXPECT_EQ(fileBytes(), before);
-  ASSERT_TRUE(DeleteClassification(2, 10, 2, true));  // 11 and 21 now share place 2
+  ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);  // 11 and 21 now share place 2
   before = fileBytes();
-  EXPECT_FALSE(MoveCategory({2, 11}, 1));
+  EXPECT_NE(MoveCategory({2, 11}, 1), WriteResult::Written);
   EXPECT_EQ(fileBytes(), before);
 }
 
 TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirst) {
   {
     HeldRecord held(folder + "/standard.dbf", 10, 3);
-    ASSERT_TRUE(MoveCategory({2, 11}, -1));  // writes 10 first
+    ASSERT_EQ(MoveCategory({2, 11}, -1), WriteResult::Written);  // writes 10 first
     EXPECT_EQ(held.waits, 3);
   }
   {
     HeldRecord held(folder + "/standard.dbf", 21, 2);
-    ASSERT_TRUE(DeleteClassification(2, 10, 2, true));  // promotes 21
+    ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);  // promotes 21
     EXPECT_EQ(held.waits, 2);
   }
   {
     HeldRecord held(folder + "/standard.dbf", 12, 2);
-    ASSERT_TRUE(RenameCategory({2, 12}, u"Renamed", 3));
+    ASSERT_EQ(RenameCategory({2, 12}, u"Renamed", 3), WriteResult::Written);
     EXPECT_EQ(held.waits, 2);
   }
   EXPECT_EQ(children(1), (Rows{{11, 1}, {20, 1}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));

@@ -45,10 +45,10 @@ TEST_F(ForeignTagsTest, RootsAreFoundOnANumericNodeIdTag) {
 TEST_F(ForeignTagsTest, TheModelWorksOnTheTable) {
   EXPECT_EQ(GetNodeRow(2, 21).title, u"Adding");
   EXPECT_EQ(NextChildOrder({2, 1}), 3);
-  RenumberUnnumbered({2, 10});
+  (void)RenumberUnnumbered({2, 10});
   ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 21)));
   EXPECT_EQ(RefValLng(standard::Order), 801);
-  EXPECT_EQ(ReparentNode(21, 11, 2), 10);
+  EXPECT_EQ(ReparentNode(21, 11, 2).formerParent, 10);
   EXPECT_EQ(GetNodeRow(2, 21).parent, 11);
   expectTagsConsistent("standard");
 }

@@ -143,7 +143,7 @@ TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
   for (std::int32_t i = 0; i < 205; ++i)
     content.standards.push_back({2, 100 + i, 1, static_cast<std::int16_t>(805 + 2 * (i % 90)), "u" + std::to_string(i)});
   useDatabase(content);
-  RenumberUnnumbered({2, 1});
+  (void)RenumberUnnumbered({2, 1});
   TableRec standard = OpenTable(u"standard");
   std::vector<std::int32_t> orders;
   while (DbHelper().SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 1)))
@@ -157,10 +157,10 @@ TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
 
 TEST_F(StandardsModelTest, ReparentNodeMovesTheRowAndReturnsTheFormerParent) {
   useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 40000, 1, 2, "big"}}));
-  EXPECT_EQ(ReparentNode(20, 40000, 2), 10);
+  EXPECT_EQ(ReparentNode(20, 40000, 2).formerParent, 10);
   EXPECT_EQ(GetNodeRow(2, 20).parent, 40000);
   EXPECT_TRUE(IsDescendantOf({2, 20}, {2, 40000}));
-  EXPECT_EQ(ReparentNode(77, 1, 2), 0);
+  EXPECT_EQ(ReparentNode(77, 1, 2).formerParent, 0);
   expectTagsConsistent("standard");
 }
 

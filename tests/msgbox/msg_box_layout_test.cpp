@@ -2,7 +2,7 @@
 #include <QLabel>
 #include <cmath>
 
-#include "app/layout/window_layout.h"
+#include "platform/controls/window_layout.h"
 #include "msgbox/msg_box.h"
 #include "platform/controls/screen_metrics.h"
 #include "tests/msgbox/msg_box_test_support.h"

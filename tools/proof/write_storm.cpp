@@ -135,7 +135,8 @@ private:
       std::string what = "\tdelete\t0\ttree\t" + std::to_string(tree) + "\tnode\t" + std::to_string(node) +
                          "\tpromote\t" + (promote ? "1" : "0");
       if (!m_log.line("B\t" + std::to_string(step) + what)) return false;
-      if (!pu::DeleteClassification(static_cast<std::int16_t>(tree), node, 2, promote)) return failed("delete", node);
+      if (pu::DeleteClassification(static_cast<std::int16_t>(tree), node, 2, promote).result != pu::WriteResult::Written)
+        return failed("delete", node);
       return m_log.line("E\t" + std::to_string(step) + what);
     }
     return true;
@@ -190,8 +191,8 @@ private:
   }
 
   bool lock(const OpenTbl& t) {
-    pu::LockRecord(t.handle);
-    return pu::LastResult == 0 || failed("lock of " + t.name, pu::LastResult);
+    std::int16_t r = pu::LockRecord(t.handle);
+    return r == 0 || failed("lock of " + t.name, r);
   }
   bool unlock(const OpenTbl& t) {
     std::int16_t r = pu::d4unlock(t.handle);

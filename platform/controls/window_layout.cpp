@@ -1,4 +1,4 @@
-#include "app/layout/window_layout.h"
+#include "platform/controls/window_layout.h"
 
 #include <QFontMetricsF>
 #include <QRect>

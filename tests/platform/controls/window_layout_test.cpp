@@ -8,7 +8,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "app/layout/window_layout.h"
+#include "platform/controls/window_layout.h"
 #include "platform/controls/screen_metrics.h"
 #include "platform/controls/screen_pointer.h"
 
