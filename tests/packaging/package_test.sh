@@ -50,6 +50,8 @@ files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = prefixutil ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), the tree says $version"
+changed="$(dpkg-parsechangelog -l "$root/packaging/changelog" -S Version)"
+[ "$changed" = "$version" ] || fail "the latest entry of packaging/changelog is $changed, the version $version"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 for dependency in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
   field Depends | grep -q "\b$dependency (>= " || fail "Depends lacks $dependency: $(field Depends)"
