@@ -73,6 +73,10 @@ report="$(appstreamcli validate --no-net /usr/share/metainfo/prefixutil.metainfo
 echo "$report"
 ! grep -q '^E:' <<<"$report" || fail "appstreamcli validate"
 
+# Nothing installed points back into this checkout (its sample/ folder among others).
+for file in $files; do
+  ! zgrep -qF "$root" "$file" || fail "$file names $root"
+done
 [ "$(/usr/bin/dbftool --version)" = "dbftool $version" ] || fail "dbftool --version"
 [ "$(/usr/bin/prefixutil --version)" = "prefixutil $version" ] || fail "prefixutil --version"
 /usr/bin/prefixutil --help | grep -q '^Usage: prefixutil \[FOLDER\]$' || fail "prefixutil --help"
