@@ -11,7 +11,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so
 
 namespace {
 
-// The same text as the manual page, prefixutil(1).
+// What the manual page, prefixutil(1), says at more length.
 constexpr const char* kHelp =
     "Usage: prefixutil [FOLDER]\n"
     "Marks the identifiers in the titles of a course database's learning standards\n"

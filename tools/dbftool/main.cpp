@@ -14,6 +14,7 @@ struct CommandHelp {
   const char* summary;
 };
 
+// One entry per command, in the order of the manual page.
 constexpr CommandHelp kCommands[] = {
     {"info FILE", "header, fields, record count and code page"},
     {"dump [--csv] FILE", "the records as text, or as CSV"},
