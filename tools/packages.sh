@@ -1,6 +1,7 @@
-# Shared by ./run and ./test: installs the Debian packages the build needs, when missing.
+# Shared by ./run, ./test and tools/package: installs the Debian packages the build needs, when missing.
 PU_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-             clang libclang-rt-14-dev python3-dbfread libdbd-xbase-perl xvfb xauth xdotool fonts-liberation2)
+             clang libclang-rt-14-dev python3-dbfread libdbd-xbase-perl xvfb xauth xdotool fonts-liberation2
+             dpkg-dev file lintian desktop-file-utils appstream libglib2.0-bin)
 
 pu_install_missing() {
   local missing=()
