@@ -166,25 +166,45 @@ std::int32_t d4tagSelected(std::int32_t table) {
   return t ? t->selectedTag : 0;
 }
 
-std::int16_t d4seek(std::int32_t table, const char* text) {
-  OpenTable* t = codebase::table(table);
-  if (!t || !text) return kResultBadArgument;
-  int tag = selectedTag(*t);
+namespace {
+
+// The selected tag and the seek text in that tag's key form; a code other
+// than kResultSuccess when there is nothing to seek with.
+struct SeekRequest {
+  OpenTable* table = nullptr;
+  int tag = -1;
   std::string key;
-  if (tag >= 0 && t->index->seekStatus(tag))
-    if (Status s = tagKey(*t, tag, text, &key); !s) return failWith(*t, s);
-  return seekKey(*t, key);
+  std::int16_t result = kResultSuccess;
+};
+
+SeekRequest seekRequest(std::int32_t table, const char* text) {
+  SeekRequest r;
+  r.table = codebase::table(table);
+  if (!r.table || !text) {
+    r.result = kResultBadArgument;
+    return r;
+  }
+  r.tag = selectedTag(*r.table);
+  if (r.tag >= 0 && r.table->index->seekStatus(r.tag))
+    if (Status s = tagKey(*r.table, r.tag, text, &r.key); !s) r.result = failWith(*r.table, s);
+  return r;
+}
+
+} // namespace
+
+std::int16_t d4seek(std::int32_t table, const char* text) {
+  SeekRequest r = seekRequest(table, text);
+  return r.result != kResultSuccess ? r.result : seekKey(*r.table, r.key);
 }
 
 // The next record whose key begins with the given key, after the current
 // one when the current record's key begins with it; otherwise a seek.
 std::int16_t d4seekNext(std::int32_t table, const char* text) {
-  OpenTable* t = codebase::table(table);
-  if (!t || !text) return kResultBadArgument;
-  int tag = selectedTag(*t);
-  std::string key;
-  if (tag >= 0 && t->index->seekStatus(tag))
-    if (Status s = tagKey(*t, tag, text, &key); !s) return failWith(*t, s);
+  SeekRequest r = seekRequest(table, text);
+  if (r.result != kResultSuccess) return r.result;
+  OpenTable* t = r.table;
+  const int tag = r.tag;
+  const std::string& key = r.key;
   if (tag < 0 || !onRecord(*t)) return seekKey(*t, key);
   std::string current;
   bool included = false;

@@ -5,17 +5,13 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "platform/table/ascii_case.h"
 #include "platform/table/cdx_build.h"
 
 namespace pu::table {
 
 namespace {
 
-std::string upper(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return r;
-}
 
 std::string trimName(const std::string& key) {
   std::string s = key;
@@ -86,7 +82,7 @@ Status CompoundIndex::load(std::unique_ptr<File> file) {
     if (Status s = m_store.read(offset, cdx::kHeaderSize, &bytes); !s) return s;
     cdx::IndexHeader h;
     if (Status s = cdx::decodeHeader(bytes, &h, m_path + ": tag " + t->name); !s) return s;
-    std::string collation = upper(h.collation);
+    std::string collation = upperAscii(h.collation);
     t->machine = collation.empty() || collation == "MACHINE";
     std::uint8_t filler = ' ';
     if (h.signature == 5) {
@@ -122,10 +118,10 @@ Status CompoundIndex::load(std::unique_ptr<File> file) {
 }
 
 int CompoundIndex::findTag(std::string_view name) const {
-  std::string want = upper(name);
+  std::string want = upperAscii(name);
   while (!want.empty() && want.back() == ' ') want.pop_back();
   for (std::size_t i = 0; i < m_tags.size(); ++i)
-    if (upper(m_tags[i]->name) == want) return int(i);
+    if (upperAscii(m_tags[i]->name) == want) return int(i);
   return -1;
 }
 
@@ -431,7 +427,7 @@ Status CompoundIndex::writeAll(const std::vector<TagSpec>& specs) {
   std::unordered_set<std::string> names;
   for (std::size_t i = 0; i < specs.size(); ++i) {
     const TagSpec& wanted = specs[i];
-    std::string name = upper(wanted.name);
+    std::string name = upperAscii(wanted.name);
     if (name.empty() || name.size() > 10 || !names.insert(name).second ||
         !std::all_of(name.begin(), name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }))
       return Status::invalidArgument(m_path + ": bad or repeated tag name \"" + wanted.name + "\"");

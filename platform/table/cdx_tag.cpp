@@ -142,42 +142,54 @@ Status CdxTag::descend(std::string_view key, std::uint32_t recno, std::vector<St
   }
 }
 
+template <class Pick>
+Status CdxTag::downToLeaf(Pick pick, std::uint32_t* offset, NodeData** leaf) {
+  *leaf = nullptr;
+  std::uint32_t at = m_header.root;
+  for (std::size_t depth = 0;; ++depth) {
+    if (depth >= kMaxDepth) return Status::corruption(where(at) + ": tree deeper than possible (a loop?)");
+    NodeData* n = nullptr;
+    if (Status s = load(at, &n); !s) return s;
+    if (n->isLeaf()) {
+      if (n->count() == 0) {
+        if (depth == 0) return Status::ok();
+        return Status::corruption(where(at) + ": empty leaf below an interior node");
+      }
+      *offset = at;
+      *leaf = n;
+      return Status::ok();
+    }
+    if (n->count() == 0) return Status::corruption(where(at) + ": interior node without keys");
+    std::uint32_t i = pick(*n);
+    if (i >= n->count()) return Status::ok();
+    at = n->children[i];
+  }
+}
+
 Status CdxTag::seek(std::string_view key, TagCursor* cursor, SeekResult* result) {
   const std::size_t len = keyLength();
   std::size_t prefix = std::min(key.size(), len);
   cursor->valid = false;
   cursor->hops = 0;
   *result = SeekResult::End;
-  std::uint32_t offset = m_header.root;
-  for (std::size_t depth = 0;; ++depth) {
-    if (depth >= kMaxDepth) return Status::corruption(where(offset) + ": tree deeper than possible (a loop?)");
-    NodeData* n = nullptr;
-    if (Status s = load(offset, &n); !s) return s;
-    std::uint32_t i = prefixLowerBound(*n, bytes(key), prefix, len);
-    if (!n->isLeaf()) {
-      if (n->count() == 0) return Status::corruption(where(offset) + ": interior node without keys");
-      if (i == n->count()) return Status::ok();  // every key is smaller
-      offset = n->children[i];
-      continue;
-    }
-    if (n->count() == 0) {
-      if (depth == 0) return Status::ok();
-      return Status::corruption(where(offset) + ": empty leaf below an interior node");
-    }
-    cursor->leaf = offset;
-    cursor->valid = true;
-    cursor->index = i;
-    if (i == n->count()) {
-      // Only a tree whose separators lag behind gets here; step on.
-      cursor->index = i - 1;
-      if (Status s = next(cursor); !s) return s;
-      if (!cursor->valid) return Status::ok();
-      if (Status s = load(cursor->leaf, &n); !s) return s;
-    }
-    const std::uint8_t* k = &n->keys[std::size_t(cursor->index) * len];
-    *result = compareKeys(k, bytes(key), prefix) == 0 ? SeekResult::Found : SeekResult::After;
-    return Status::ok();
+  auto lowerBound = [&](const NodeData& n) { return prefixLowerBound(n, bytes(key), prefix, len); };
+  NodeData* n = nullptr;
+  std::uint32_t offset = 0;
+  // Past the last key of an interior node every key is smaller.
+  if (Status s = downToLeaf(lowerBound, &offset, &n); !s || !n) return s;
+  cursor->leaf = offset;
+  cursor->valid = true;
+  cursor->index = lowerBound(*n);
+  if (cursor->index == n->count()) {
+    // Only a tree whose separators lag behind gets here; step on.
+    cursor->index = cursor->index - 1;
+    if (Status s = next(cursor); !s) return s;
+    if (!cursor->valid) return Status::ok();
+    if (Status s = load(cursor->leaf, &n); !s) return s;
   }
+  const std::uint8_t* k = &n->keys[std::size_t(cursor->index) * len];
+  *result = compareKeys(k, bytes(key), prefix) == 0 ? SeekResult::Found : SeekResult::After;
+  return Status::ok();
 }
 
 Status CdxTag::locate(std::string_view key, std::uint32_t recno, TagCursor* cursor) {
@@ -199,24 +211,14 @@ Status CdxTag::locate(std::string_view key, std::uint32_t recno, TagCursor* curs
 Status CdxTag::edge(bool toLast, TagCursor* cursor) {
   cursor->valid = false;
   cursor->hops = 0;
-  std::uint32_t offset = m_header.root;
-  for (std::size_t depth = 0;; ++depth) {
-    if (depth >= kMaxDepth) return Status::corruption(where(offset) + ": tree deeper than possible (a loop?)");
-    NodeData* n = nullptr;
-    if (Status s = load(offset, &n); !s) return s;
-    if (n->isLeaf()) {
-      if (n->count() == 0) {
-        if (depth == 0) return Status::ok();
-        return Status::corruption(where(offset) + ": empty leaf below an interior node");
-      }
-      cursor->leaf = offset;
-      cursor->index = toLast ? std::uint32_t(n->count() - 1) : 0;
-      cursor->valid = true;
-      return Status::ok();
-    }
-    if (n->count() == 0) return Status::corruption(where(offset) + ": interior node without keys");
-    offset = n->children[toLast ? n->count() - 1 : 0];
-  }
+  NodeData* n = nullptr;
+  std::uint32_t offset = 0;
+  auto outer = [toLast](const NodeData& node) { return toLast ? std::uint32_t(node.count() - 1) : 0u; };
+  if (Status s = downToLeaf(outer, &offset, &n); !s || !n) return s;
+  cursor->leaf = offset;
+  cursor->index = outer(*n);
+  cursor->valid = true;
+  return Status::ok();
 }
 
 Status CdxTag::first(TagCursor* cursor) { return edge(false, cursor); }

@@ -82,6 +82,11 @@ private:
   std::string where(std::uint32_t offset) const;
   Status descend(std::string_view key, std::uint32_t recno, std::vector<Step>* path);
   Status edge(bool toLast, TagCursor* cursor);
+  // From the root down to a leaf through the child `pick` chooses at each
+  // interior node; a choice past the last key ends the walk without a leaf,
+  // as does an empty tree (*leaf null).
+  template <class Pick>
+  Status downToLeaf(Pick pick, std::uint32_t* offset, cdx::NodeData** leaf);
   Status step(TagCursor* cursor, bool forward);
   bool overfull(const cdx::NodeData& n) const;
   void countInsert(cdx::NodeData* n, std::uint32_t index);

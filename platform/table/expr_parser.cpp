@@ -4,14 +4,10 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/table/ascii_case.h"
+
 namespace pu::table::expr {
 namespace {
-
-std::string upper(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return r;
-}
 
 struct FunctionInfo {
   const char* name;
@@ -75,7 +71,7 @@ private:
   bool dotWord(std::string_view word) {
     std::size_t n = word.size();
     if (m_pos + 1 + n >= m_text.size()) return false;
-    if (upper(m_text.substr(m_pos + 1, n)) != word || m_text[m_pos + 1 + n] != '.') return false;
+    if (upperAscii(m_text.substr(m_pos + 1, n)) != word || m_text[m_pos + 1 + n] != '.') return false;
     m_pos += n + 2;
     return true;
   }
@@ -297,13 +293,13 @@ private:
         break;
       }
       case Tok::Ident: {
-        std::string name = upper(m_word);
+        std::string name = upperAscii(m_word);
         next();
         if (m_tok == Tok::LParen) return parseCall(name, out);
         if (m_tok == Tok::Dot || m_tok == Tok::Arrow) {  // alias: the table's own name, ignored
           next();
           if (m_tok != Tok::Ident) return error("field name expected after alias");
-          name = upper(m_word);
+          name = upperAscii(m_word);
           next();
         }
         return resolveField(name, out);
@@ -319,14 +315,14 @@ private:
     std::string stored = name;
     if (m_options.longNames) {
       auto it = m_options.longNames->find(name);
-      if (it != m_options.longNames->end()) stored = upper(it->second);
+      if (it != m_options.longNames->end()) stored = upperAscii(it->second);
     }
     int index = -1;
     for (std::size_t i = 0; i < m_schema.fields.size(); ++i)
-      if (upper(m_schema.fields[i].name) == stored) index = int(i);
+      if (upperAscii(m_schema.fields[i].name) == stored) index = int(i);
     if (index < 0 && m_options.guessTruncatedNames && stored.size() > 10)
       for (std::size_t i = 0; i < m_schema.fields.size(); ++i)
-        if (upper(m_schema.fields[i].name) == stored.substr(0, 10)) index = int(i);
+        if (upperAscii(m_schema.fields[i].name) == stored.substr(0, 10)) index = int(i);
     if (index < 0) return unsupported("field " + name + " is not in the table");
     const FieldDef& f = m_schema.fields[std::size_t(index)];
     auto n = std::make_unique<Node>();

@@ -50,57 +50,21 @@ protected:
   frmFolderSelecter m_dlg;
 };
 
-TEST_F(FolderSelecterTest, DesignTexts) {
-  EXPECT_EQ(m_dlg.windowTitle(), QStringLiteral("Select Folder"));
-  EXPECT_EQ(m_dlg.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("Selected Path:"));
-  EXPECT_EQ(pathBox()->text(), QStringLiteral("C:\\MyPath"));
-  EXPECT_TRUE(m_dlg.SelectedPath.empty());
-  Text result = choose([this] {
-    EXPECT_EQ(m_dlg.findChild<QLabel*>(QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("Select the location of the database to change:"));
-    clickCancel();
-  });
-  EXPECT_TRUE(result.empty());
-}
-
-TEST_F(FolderSelecterTest, ResizingKeepsTheControlsLaidOut) {
-  m_dlg.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_dlg));
-  QWidget* ok = m_dlg.findChild<QPushButton*>(QStringLiteral("btnFolderNext"));
-  QSize listBefore = dirList()->size();
-  int okRightGap = m_dlg.width() - ok->geometry().right();
-  m_dlg.resize(m_dlg.width() + 200, m_dlg.height() + 150);
-  QTest::qWait(20);
-  // The list takes the new room; the buttons stay in the bottom right corner.
-  EXPECT_EQ(dirList()->size(), listBefore + QSize(200, 150));
-  EXPECT_EQ(m_dlg.width() - ok->geometry().right(), okRightGap);
-  EXPECT_GT(ok->geometry().top(), pathBox()->geometry().bottom());
-  EXPECT_EQ(pathBox()->geometry().right(), dirList()->geometry().right());
-  m_dlg.hide();
-}
-
-TEST_F(FolderSelecterTest, OkBeforeAnythingIsClickedGivesTheDesignText) {
+// OK gives the box's text (the design text before anything is chosen), as
+// Enter in the box does; Cancel and the close box give nothing.
+TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_EQ(choose([this] { clickOk(); }), u"C:\\MyPath");
-}
-
-TEST_F(FolderSelecterTest, CancelGivesEmptyWhateverWasTyped) {
-  EXPECT_TRUE(choose([this] {
-                type(m_dir.path());
-                clickCancel();
-              }).empty());
-}
-
-TEST_F(FolderSelecterTest, CloseBoxGivesEmpty) {
-  EXPECT_TRUE(choose([this] { m_dlg.close(); }).empty());
-}
-
-TEST_F(FolderSelecterTest, EnterInThePathBoxConfirms) {
   std::string typed = m_dir.file("course");
   EXPECT_EQ(choose([this, typed] {
               type(typed);
               QTest::keyClick(pathBox(), Qt::Key_Return);
             }),
             fromUtf8(typed));
+  EXPECT_TRUE(choose([this] {
+                type(m_dir.path());
+                clickCancel();
+              }).empty());
+  EXPECT_TRUE(choose([this] { m_dlg.close(); }).empty());
 }
 
 TEST_F(FolderSelecterTest, TypedPathIsReturnedUncheckedWithoutCreate) {
@@ -207,41 +171,29 @@ protected:
   }
 };
 
-TEST_F(CreateIfMissingTest, YesCreatesTheFolderWithItsParents) {
-  std::string typed = m_dir.file("new/deeper/course");
-  setMsgBoxNextAnswer(MsgResult::Yes);
-  EXPECT_EQ(chooseTyped(typed), fromUtf8(typed));
-  EXPECT_TRUE(fs::is_directory(typed));
-  EXPECT_EQ(MsgText, u"The path: \"" + fromUtf8(typed) + u"\" does not exist.\r\n\r\nWould you like to create it?");
-  EXPECT_EQ(MsgTitle, u"Create Folder");
-  EXPECT_EQ(ButtonCaptions[0], u"&Yes");
-  EXPECT_EQ(ButtonCaptions[1], u"&No");
-  EXPECT_TRUE(ButtonCaptions[2].empty());
-}
-
-TEST_F(CreateIfMissingTest, NoGivesEmptyAndCreatesNothing) {
-  std::string typed = m_dir.file("new");
-  setMsgBoxNextAnswer(MsgResult::No);
-  EXPECT_TRUE(chooseTyped(typed).empty());
-  EXPECT_FALSE(fs::exists(typed));
-}
-
-TEST_F(CreateIfMissingTest, ClosingTheQuestionKeepsThePath) {
-  std::string typed = m_dir.file("new");
-  setMsgBoxNextAnswer(MsgResult::None);
-  EXPECT_EQ(chooseTyped(typed), fromUtf8(typed));
-  EXPECT_FALSE(fs::exists(typed));
-}
-
-TEST_F(CreateIfMissingTest, FolderThatCannotBeCreatedGivesEmpty) {
+// The answer to the question decides: Yes creates the folder with its
+// parents, No gives nothing, closing the box keeps the path uncreated; a
+// folder that cannot be made gives nothing; an existing one is not asked about.
+TEST_F(CreateIfMissingTest, TheAnswerDecidesWhatIsCreatedAndGiven) {
   test::writeWholeFile(m_dir.file("plainfile"), "x");
-  setMsgBoxNextAnswer(MsgResult::Yes);
-  EXPECT_TRUE(chooseTyped(m_dir.file("plainfile") + "/sub").empty());
-}
-
-TEST_F(CreateIfMissingTest, ExistingFolderIsNotQuestioned) {
-  setMsgBoxNextAnswer(MsgResult::No);
-  EXPECT_EQ(chooseTyped(m_dir.file("course")), fromUtf8(m_dir.file("course")));
+  struct Case {
+    std::string typed;
+    std::int32_t answer;
+    bool given, created;
+  };
+  const Case cases[] = {
+      {m_dir.file("new/deeper/course"), MsgResult::Yes, true, true},
+      {m_dir.file("no"), MsgResult::No, false, false},
+      {m_dir.file("closed"), MsgResult::None, true, false},
+      {m_dir.file("plainfile") + "/sub", MsgResult::Yes, false, false},
+      {m_dir.file("course"), MsgResult::No, true, true},  // exists: no question, the answer stays queued
+  };
+  for (const Case& c : cases) {
+    clearMsgBoxAnswers();
+    setMsgBoxNextAnswer(c.answer);
+    EXPECT_EQ(chooseTyped(c.typed), c.given ? fromUtf8(c.typed) : Text()) << c.typed;
+    EXPECT_EQ(fs::is_directory(c.typed), c.created) << c.typed;
+  }
   EXPECT_EQ(pendingMsgBoxAnswers(), 1u);
 }
 
@@ -253,6 +205,10 @@ TEST_F(CreateIfMissingTest, QuestionIsAskedInTheMessageBox) {
   });
   EXPECT_EQ(chooseTyped(typed), fromUtf8(typed));
   EXPECT_TRUE(fs::is_directory(typed));
+  EXPECT_EQ(MsgText, u"The path: \"" + fromUtf8(typed) + u"\" does not exist.\r\n\r\nWould you like to create it?");
+  EXPECT_EQ(ButtonCaptions[0], u"&Yes");
+  EXPECT_EQ(ButtonCaptions[1], u"&No");
+  EXPECT_TRUE(ButtonCaptions[2].empty());
 }
 
 } // namespace

@@ -1,74 +1,19 @@
-#include "app/frm_prefix_util.h"
-
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTest>
-#include <gtest/gtest.h>
+#include <QComboBox>
 
-#include "platform/controls/window_layout.h"
-#include "msgbox/msg_box.h"
+#include "db/message_hook.h"
 #include "msgbox/msg_box_state.h"
-#include "tests/db/course_db_fixture.h"
-#include "tests/platform/table/independent_reader.h"
-#include "tree/family_tree_group.h"
-#include "tree/family_tree_selector.h"
+#include "platform/cipher/cipher.h"
+#include "platform/controls/window_layout.h"
+#include "platform/table/table.h"
+#include "tests/app/prefix_window_fixture.h"
+#include "tests/app/ui_driver.h"
 
 namespace pu {
 namespace {
 
 using sample::StandardRow;
-
-class PrefixWindowTest : public test::CourseDbTest {
-protected:
-  void SetUp() override {
-    clearMsgBoxAnswers();
-    LastStateTreeID = 0;
-  }
-  void TearDown() override {
-    window.reset();
-    clearMsgBoxAnswers();
-    test::CourseDbTest::TearDown();
-  }
-
-  // State tree 5 with two levels of numbered titles, tree 7 with one rule.
-  void open(int levelsOfTree5 = 2) {
-    sample::SampleContent content;
-    content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {5, 1, 0, 1, "Reading"},
-                         {5, 10, 1, 1, "1 Stories"},            {5, 11, 10, 1, "1.2 Adding fractions"},
-                         {5, 12, 10, 2, "3.4 Subtracting"},     {5, 20, 1, 2, "2: Poems"},
-                         {7, 1, 0, 1, "Writing"},               {7, 10, 1, 1, "3.4 Letters"}};
-    sample::StateTree rules{5, {}};
-    for (int k = 1; k <= levelsOfTree5; ++k) rules.levels.push_back({"A" + std::to_string(k), "Z", k == 2 ? "1" : "0"});
-    content.stateTrees = {rules, {7, {{"1", "9", "0"}}}};
-    useDatabase(content);
-    window = std::make_unique<frmPrefixUtil>();
-    window->show();
-    // The activation runs once the window system has made the window active.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return cell(0, 0) == "Level"; }, 5000));
-  }
-  familyTree* tree() const { return window->familyTreeList()->CurrentFamilyTree(); }
-  void clickNode(std::int32_t node) {
-    familyTree* t = tree();
-    if (t->FindStandard(MakeNodeKey(t->CurrentTreeID, node)) < 0) FAIL() << "node " << node << " not shown";
-    TreeList* list = t->TList();
-    int row = list->findItemData(node, 0, list->count() - 1);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->textRect(row).center());
-  }
-  QString cell(int row, int column) const {
-    QTableWidgetItem* item = window->prefixTable()->item(row, column);
-    return item ? item->text() : QString();
-  }
-  template <typename W>
-  W* control(const char* name) const {
-    return window->findChild<W*>(QString::fromLatin1(name));
-  }
-  void press(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
-  std::string dump() const { return test::dbfreadDump(folder + "/standard.dbf"); }
-
-  std::unique_ptr<frmPrefixUtil> window;
-};
+using test::PrefixWindowTest;
 
 TEST_F(PrefixWindowTest, OpensOnTheStateTreesWithAnEmptyRulesGrid) {
   open();
@@ -105,59 +50,118 @@ TEST_F(PrefixWindowTest, MoreLevelsThanRowsGrowTheGrid) {
   EXPECT_EQ(cell(12, 1), "A12 ... Z");
 }
 
-TEST_F(PrefixWindowTest, SetPrefixMarksTheHighlightedIdentifierAtThatDepth) {
-  open();
-  clickNode(11);
-  QLineEdit* box = window->selectBox();
-  box->setFocus();
-  QTest::keyClick(box, Qt::Key_Home);
-  for (int i = 0; i < 3; ++i) QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);  // "1.2"
-  press("setPrefixBut");
-  EXPECT_EQ(box->selectedText(), "1.2 ");  // grown by the blank after it
-  std::string rows = dump();
-  EXPECT_NE(rows.find("DESCRIPT=*1.2 *Adding fractions\t"), std::string::npos) << rows;
-  EXPECT_NE(rows.find("DESCRIPT=*3.4 *Subtracting\t"), std::string::npos) << rows;
-  EXPECT_NE(rows.find("DESCRIPT=1 Stories\t"), std::string::npos) << rows;    // other depth
-  EXPECT_NE(rows.find("DESCRIPT=3.4 Letters\t"), std::string::npos) << rows;  // other tree
-  EXPECT_EQ(BusyCount, 0);
-}
-
-TEST_F(PrefixWindowTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree) {
-  open();
-  press("cmdVossa");
-  std::string rows = dump();
-  EXPECT_NE(rows.find("DESCRIPT=2:*Poems\t"), std::string::npos) << rows;
-  EXPECT_EQ(tree()->TList()->text(1), "2:*Poems");  // the tree was read again
-}
-
-TEST_F(PrefixWindowTest, ShortTitlesReloadTheTreeAndKeepTheGrid) {
+// Replace and the short-titles switch read the tree again; the grid stays.
+TEST_F(PrefixWindowTest, ReplaceAndShortTitlesReloadTheTreeAndKeepTheGrid) {
   open();
   clickNode(20);
   press("cmdVossa");
+  EXPECT_NE(dump().find("DESCRIPT=2:*Poems\t"), std::string::npos);
+  TreeList* list = tree()->TList();
+  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:*Poems");
   QCheckBox* shortTitles = control<QCheckBox>("chkShowShortTitle");
   QTest::mouseClick(shortTitles, Qt::LeftButton, Qt::NoModifier, QPoint(8, shortTitles->height() / 2));
   ASSERT_TRUE(shortTitles->isChecked());
   EXPECT_EQ(tree()->StandardDisplayMode, 1);
-  EXPECT_EQ(tree()->TList()->text(1), "2:");
+  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:");
   EXPECT_EQ(cell(1, 1), "A1 ... Z");
 }
 
-TEST_F(PrefixWindowTest, ResizingKeepsTheCommandsBesideTheTree) {
+TEST_F(PrefixWindowTest, KeysNeverRunACommandOrEndTheProgram) {
   open();
-  QWidget* group = window->familyTreeList();
-  QWidget* setPrefix = control<QPushButton>("setPrefixBut");
-  QWidget* grid = window->prefixTable();
-  int gap = setPrefix->x() - group->geometry().right();
-  int below = window->height() - grid->geometry().bottom();
-  int gridWidth = grid->width();
-  int groupHeight = group->height();
-  window->resize(window->width() + 200, window->height() + 100);
-  EXPECT_EQ(setPrefix->x() - group->geometry().right(), gap);
-  EXPECT_EQ(window->height() - grid->geometry().bottom(), below);
-  EXPECT_EQ(grid->width(), gridWidth + 200);
-  EXPECT_EQ(group->height(), groupHeight + 100);
+  clickNode(11);
+  highlight(0, 3);
+  const std::string before = dump();
+  for (QWidget* w : {static_cast<QWidget*>(window->selectBox()), static_cast<QWidget*>(tree()->TList())})
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+      w->setFocus();
+      QTest::keyClick(w, key);
+    }
+  EXPECT_EQ(dump(), before);
+  EXPECT_TRUE(window->isVisible());
+  press("setPrefixBut");
+  const std::string after = dump();
+  EXPECT_NE(after.find("DESCRIPT=*1.2 *Adding fractions\t"), std::string::npos) << after;
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_NE(focused, control<QPushButton>("setPrefixBut"));
+  QTest::keyClick(focused, Qt::Key_Return);
+  QTest::keyClick(focused, Qt::Key_Escape);
+  EXPECT_EQ(dump(), after);
+  EXPECT_TRUE(window->isVisible());
   press("closeBut");
   EXPECT_FALSE(window->isVisible());
+}
+
+// A standard picked in one tree is no example for another tree: picking
+// a tree clears it, and Set Prefix then changes nothing.
+TEST_F(PrefixWindowTest, PickingAnotherTreeClearsThePickedStandard) {
+  open();
+  clickNode(11);
+  highlight(0, 3);
+  QComboBox* trees = window->familyTreeList()->ftsSelector()->stateTreeList();
+  trees->setFocus();
+  QTest::keyClick(trees, Qt::Key_Down);  // tree 7, whose node 11 does not exist but whose depths do
+  ASSERT_EQ(window->familyTreeList()->CurrentTreeID(), 7);
+  EXPECT_EQ(window->selectBox()->text(), "");
+  const std::string before = dump();
+  press("setPrefixBut");
+  EXPECT_EQ(dump(), before);
+}
+
+// After a command the tree keeps its open branches and selected row, the
+// grid its rows, and the box its text and highlight; the report box closing
+// is no new activation. The box shows a clicked title from its start.
+TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSees) {
+  std::string enciphered = "\xFA";
+  for (char c : XorCipher().encipher("9 Hidden", "Quorbex")) enciphered += c == '\0' ? std::string("NULL") : std::string(1, c);
+  open(2, {{5, 13, 10, 3, enciphered}});
+  window->selectBox()->setFixedWidth(40);
+  clickNode(11);
+  EXPECT_EQ(window->selectBox()->cursorPosition(), 0);
+  highlight(0, 3);
+  bool shown = false;
+  test::whenShown(QStringLiteral("frmMsgBox"), [&](QWidget* box) {
+    shown = true;
+    QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("btnButton1")), Qt::LeftButton);
+  });
+  press("setPrefixBut");
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(MsgText, u"1 title was left unchanged: it is stored enciphered and cannot be deciphered here.");
+  EXPECT_EQ(MsgIcon, MsgIcons::Information);
+  QTest::qWait(100);  // time for the activation that closing the box must not cause
+  TreeList* list = tree()->TList();
+  int row = list->findItemData(11, 0, list->count() - 1);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(list->selectedRow(), row);
+  EXPECT_EQ(list->text(row), "*1.2 *Adding fractions");
+  EXPECT_EQ(cell(1, 1), "A1 ... Z");
+  EXPECT_EQ(window->selectBox()->selectedText(), "1.2 ");  // grown by the blank after it
+  EXPECT_EQ(BusyCount, 0);
+}
+
+// A click in the tree while a write waits for another program's lock moves
+// the table; the write still goes to the row it was for.
+TEST_F(PrefixWindowTest, AClickDuringALockWaitDoesNotMoveTheWrite) {
+  open();
+  std::unique_ptr<table::Table> other;
+  ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &other).isOk());
+  ASSERT_TRUE(other->lockRecord(5).isOk());  // node 12
+  clickNode(11);
+  highlight(0, 3);
+  int events = 0;
+  setEventHook([&] {
+    if (++events == 3) clickNode(20);
+    if (events == 6) (void)other->unlockAll();
+    QCoreApplication::processEvents();
+  });
+  press("setPrefixBut");
+  setEventHook({});
+  EXPECT_GE(events, 6);
+  std::string rows = dump();
+  EXPECT_NE(rows.find("DESCRIPT=*1.2 *Adding fractions\t"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("DESCRIPT=*3.4 *Subtracting\t"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("DESCRIPT=2: Poems\t"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("DESCRIPT=3.4 Letters\t"), std::string::npos) << rows;
 }
 
 } // namespace

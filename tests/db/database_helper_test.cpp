@@ -40,11 +40,6 @@ protected:
   TableRec standard;
 };
 
-TEST_F(DatabaseHelperTest, AWalkOverAKeyWithoutRecordsEndsAtOnce) {
-  EXPECT_FALSE(helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 99)));
-  EXPECT_EQ(helper.depth(), 0);
-  EXPECT_NE(LastResult, 0);
-}
 
 TEST_F(DatabaseHelperTest, NestedWalksVisitEveryOuterRecordOnce) {
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
@@ -66,7 +61,12 @@ TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 20);
   EXPECT_EQ(helper.depth(), 1);
+  // A key without records, or a tag that is missing, finds nothing (not the
+  // first record) and leaves no walk open.
   EXPECT_FALSE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 30)));
+  EXPECT_EQ(helper.depth(), 0);
+  EXPECT_NE(LastResult, 0);
+  EXPECT_FALSE(helper.FindFirst(standard, u"no_such", MakeNodeKey(2, 10)));
   EXPECT_EQ(helper.depth(), 0);
 }
 
@@ -74,11 +74,6 @@ TEST_F(DatabaseHelperTest, PartialKeysMatchLongerTagKeys) {
   EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{20, 21}));
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  2"));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 21);
-}
-
-TEST_F(DatabaseHelperTest, AMissingTagFindsNothingInsteadOfTheFirstRecord) {
-  EXPECT_FALSE(helper.FindFirst(standard, u"no_such", MakeNodeKey(2, 10)));
-  EXPECT_EQ(helper.depth(), 0);
 }
 
 TEST_F(DatabaseHelperTest, FieldLongListInRecordOrderFromIndexOne) {
@@ -97,7 +92,7 @@ TEST_F(DatabaseHelperTest, NoMoreThan25WalksAreOpen) {
   EXPECT_EQ(helper.depth(), 24);
 }
 
-TEST_F(DatabaseHelperTest, UnchangedValuesAreNeitherLockedNorWritten) {
+TEST_F(DatabaseHelperTest, OnlyChangedValuesAreLockedWrittenAndIndexed) {
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
   std::string before = test::readWholeFile(folder + "/standard.dbf");
   auto stamp = std::filesystem::last_write_time(folder + "/standard.dbf");
@@ -109,9 +104,6 @@ TEST_F(DatabaseHelperTest, UnchangedValuesAreNeitherLockedNorWritten) {
   std::int32_t other = d4open(CodeBaseHandle, (folder + "/standard.dbf").c_str());
   EXPECT_EQ(d4lock(other, d4recNo(standard.table)), 0);
   d4close(other);
-}
-
-TEST_F(DatabaseHelperTest, ChangedValuesAreWrittenAndIndexed) {
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 21)));
   helper.SetFieldStr(u"descript", u"standard", u"*1.2.* Adding");
   helper.SetFieldLng(u"Order", u"standard", 5);
@@ -177,8 +169,6 @@ TEST_F(DatabaseHelperTest, WalksPassOverRowsMarkedDeleted) {
   EXPECT_EQ(helper.FieldLongList(standard, u"", u"", u"node_id", 1), BoundedArray<std::int32_t>(1, {1, 11, 21, 22}));
   EXPECT_EQ(helper.depth(), 0);
 }
-
-TEST_F(DatabaseHelperTest, CurrentIdIsEmptyWithoutWalk) { EXPECT_EQ(helper.CurrentID(), u""); }
 
 } // namespace
 } // namespace pu

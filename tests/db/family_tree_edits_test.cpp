@@ -244,6 +244,25 @@ TEST_F(FamilyTreeEditsTest, DeleteWithoutPromotionTakesTheSubtree) {
   expectTagsConsistent("standard");
 }
 
+// Deleting a category keeps its links to questions; a new category never
+// takes its number, so it starts without the old category's questions.
+TEST_F(SplitNumberedTitleTest, ADeletedCategorysNumberIsNotHandedOutAgain) {
+  sample::SampleContent content = treeOf({{2, 20000, 1, 1, "Linked"}});
+  content.questions = {7};
+  content.links = {{1, 2, 20000, 7}};
+  folder = dir.file("linked");
+  useDatabase(content);
+  ASSERT_EQ(CountNodeQuestions({2, 20000}, 0, -1), 1);
+  Deleted deleted = DeleteClassification(2, 20000, 2, true);
+  ASSERT_EQ(deleted.result, WriteResult::Written);
+  ASSERT_TRUE(deleted.packed);
+  for (std::int32_t expected : {20001, 20002}) {
+    Created created = CreateCategory(2, 1, u"New", 1);
+    ASSERT_EQ(created.node, expected);
+    EXPECT_EQ(CountNodeQuestions({2, created.node}, 0, -1), 0);
+  }
+}
+
 TEST_F(FamilyTreeEditsTest, RootsAndMissingNodesAreNotDeleted) {
   std::string before = fileBytes();
   EXPECT_NE(DeleteClassification(2, 1, 1, true).result, WriteResult::Written);

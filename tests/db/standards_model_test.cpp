@@ -86,25 +86,35 @@ TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
   EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 1);
 }
 
-TEST_F(StandardsModelTest, NewNodeIdStartsAt20000AndIgnoresHugeNumbers) {
-  useDatabase(treeOf({{2, 150, 1, 1, "a"}, {2, 100000, 1, 2, "huge"}}));
-  EXPECT_EQ(NewNodeId(2), u"0020000");
-  EXPECT_EQ(NewNodeId(9), u"0020000");
-}
-
-TEST_F(StandardsModelTest, NewNodeIdContinuesAboveTwentyThousand) {
-  useDatabase(treeOf({{2, 20000, 1, 1, "a"}, {2, 20417, 1, 2, "b"}, {2, 99999, 1, 3, "huge"}}));
-  EXPECT_EQ(NewNodeId(2), u"0020418");
-  EXPECT_EQ(DbHelper().depth(), 0);
-}
-
-TEST_F(StandardsModelTest, NewNodeIdRefusesOnce99998IsTaken) {
-  sample::SampleContent content = treeOf({{2, 99997, 1, 1, "a"}});
-  content.standards.push_back({3, 1, 0, 1, "Root 3"});
-  content.standards.push_back({3, 99998, 1, 1, "top"});
-  useDatabase(content);
-  EXPECT_EQ(NewNodeId(2), u"0099998");
-  EXPECT_EQ(NewNodeId(3), u"");
+// A new number lies above every number the tree uses in the standards
+// table and in the link table (a deleted category's questions stay linked
+// to its number), from 20000, never 99999 or more.
+TEST_F(StandardsModelTest, NewNodeIdIsAboveEveryNumberTheTreeUses) {
+  struct Case {
+    std::vector<std::pair<std::int16_t, std::int32_t>> nodes, linkedNodes;
+    std::int16_t tree;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {{{2, 150}, {2, 100000}}, {}, 2, u"0020000"},
+      {{{2, 150}}, {}, 9, u"0020000"},
+      {{{2, 20000}, {2, 20417}, {2, 99999}}, {}, 2, u"0020418"},
+      {{{2, 20000}}, {{2, 20005}, {3, 30000}}, 2, u"0020006"},
+      {{{2, 99997}}, {}, 2, u"0099998"},
+      {{{2, 20000}, {3, 99998}}, {}, 3, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.expected));
+    sample::SampleContent content = treeOf({});
+    content.standards.push_back({3, 1, 0, 1, "Root 3"});
+    for (auto [tree, node] : c.nodes) content.standards.push_back({tree, node, 1, 1, "n"});
+    content.questions = {1};
+    std::int32_t id = 0;
+    for (auto [tree, node] : c.linkedNodes) content.links.push_back({++id, tree, node, 1});
+    folder = dir.file("course" + std::to_string(&c - cases));
+    useDatabase(content);
+    EXPECT_EQ(NewNodeId(c.tree), c.expected);
+  }
 }
 
 // Tags keyed and named as another program may make them: node_id as a

@@ -15,25 +15,86 @@ namespace {
 using sample::StandardRow;
 using test::treeOf;
 
-TEST(DisplayTextOfTitleTest, ThreeModesOverTheMarkupLayouts) {
-  EXPECT_EQ(DisplayTextOfTitle(u"*1.2.* Fractions", DisplayShort), u"1.2.");
-  EXPECT_EQ(DisplayTextOfTitle(u"*1.2.* Fractions", DisplayPlain), u"1.2. Fractions");
-  EXPECT_EQ(DisplayTextOfTitle(u"*1.2.* Fractions", DisplayStored), u"*1.2.* Fractions");
-  EXPECT_EQ(DisplayTextOfTitle(u"1.2 *Fractions", DisplayShort), u"1.2 ");  // pieces are not trimmed
-  EXPECT_EQ(DisplayTextOfTitle(u"Unit *IV* Geometry", DisplayShort), u"IV");
-  EXPECT_EQ(DisplayTextOfTitle(u"Fractions", DisplayShort), u"Fractions");
-  EXPECT_EQ(DisplayTextOfTitle(u"a*b*c*d", DisplayShort), u"");
-  EXPECT_EQ(DisplayTextOfTitle(u"*1.2*", DisplayShort), u"*1.2*");  // one piece: the whole title
-  EXPECT_EQ(DisplayTextOfTitle(u"* *  1.2 * *", DisplayShort), u"* *  1.2 * *");
-  EXPECT_EQ(DisplayTextOfTitle(u"Fractions", 3), u"");
-  EXPECT_EQ(DisplayTextOfTitle(u"Fractions", -1), u"");
+TEST(DisplayTextOfTitleTest, EachModeOverTheMarkupLayouts) {
+  struct Case {
+    const char16_t* title;
+    std::int32_t mode;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {u"*1.2.* Fractions", DisplayShort, u"1.2."},
+      {u"*1.2.* Fractions", DisplayPlain, u"1.2. Fractions"},
+      {u"*1.2.* Fractions", DisplayStored, u"*1.2.* Fractions"},
+      {u"1.2 *Fractions", DisplayShort, u"1.2 "},  // pieces are not trimmed
+      {u"Unit *IV* Geometry", DisplayShort, u"IV"},
+      {u"Fractions", DisplayShort, u"Fractions"},
+      {u"a*b*c*d", DisplayShort, u""},
+      {u"*1.2*", DisplayShort, u"*1.2*"},  // one piece: the whole title
+      {u"* *  1.2 * *", DisplayShort, u"* *  1.2 * *"},
+      {u"*  *  *", DisplayShort, u""},  // no non-blank piece
+      {u"**", DisplayStored, u"**"},
+      {u"", DisplayShort, u""},
+      {u"Fractions", 3, u""},
+      {u"Fractions", -1, u""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DisplayTextOfTitle(c.title, c.mode), c.expected) << toUtf8(c.title) << " in mode " << c.mode;
 }
 
-TEST(DisplayTextOfTitleTest, NoNonBlankPieceGivesAnEmptyShortTitle) {
-  for (const char16_t* title : {u"", u"*", u"**", u" * ", u"*  *  *"}) {
-    EXPECT_EQ(DisplayTextOfTitle(title, DisplayShort), u"") << toUtf8(title);
-    EXPECT_EQ(DisplayTextOfTitle(title, DisplayStored), title);
+// The user's highlight in a title: what it gives, and how it grows by the
+// character after a letter or digit when there is one.
+TEST(TakePrefixExampleTest, TheSelectionGivesTheExample) {
+  struct Case {
+    const char16_t* text;
+    int start, length;
+    const char16_t *before, *identifier, *separator;
+    int separatorCount, lengthAfter;
+  };
+  const Case cases[] = {
+      {u"1.2 Adding fractions", 0, 3, u"", u"1.2 ", u" ", 0, 4},
+      {u"1.2. Topic", 0, 4, u"", u"1.2.", u".", 1, 4},  // ends with a point: no growth
+      {u"Unit II. Poetry", 5, 3, u"Unit ", u"II.", u".", 0, 3},
+      {u"Topic", 2, 0, u"To", u"", u"", -1, 0},
+      {u"Unit 1.2", 5, 3, u"Unit ", u"1.2", u"2", 0, 3},  // nothing to grow into
+      {u"1.2 x", 40, 50, u"1.2 x", u"", u"", -1, 0},       // past the end
+      {u"1.2 x", -3, 50, u"", u"1.2 x", u"x", 0, 5},
+  };
+  for (const Case& c : cases) {
+    int length = c.length;
+    PrefixExample e = TakePrefixExample(c.text, c.start, length);
+    SCOPED_TRACE(toUtf8(c.text));
+    EXPECT_EQ(e.before, c.before);
+    EXPECT_EQ(e.identifier, c.identifier);
+    EXPECT_EQ(e.separator, c.separator);
+    EXPECT_EQ(e.separatorCount, c.separatorCount);
+    EXPECT_EQ(length, c.lengthAfter);
   }
+}
+
+// The identifier is found after the text before the example (without regard
+// to case; a title without it keeps as many characters as that text, less
+// one, as its head) as separatorCount + 1 runs ending in the separator; old
+// markers go first.
+TEST(MarkIdentifierTest, MarksTheSameRunsInEveryTitle) {
+  struct Case {
+    const char16_t* title;
+    PrefixExample example;
+    const char16_t *parent, *expected;
+  };
+  const PrefixExample blank{u"", u"1.2 ", u" ", 0}, points{u"", u"1.2.", u".", 1}, unit{u"Unit ", u"II.", u".", 0};
+  const Case cases[] = {
+      {u"3.4 Subtracting", blank, u"", u"*3.4 *Subtracting"},
+      {u"3.4 Subtracting", blank, u"3.", u"*3.3.4 *Subtracting"},
+      {u"*1.3.4 *Subtracting", blank, u"1.", u"*1.1.3.4 *Subtracting"},  // the parent goes in front once more
+      {u"3.10. Other", points, u"", u"*3.10.* Other"},
+      {u"*3.10.* Other", points, u"9.", u"*9.3.10.* Other"},
+      {u"Unit IV. Drama", unit, u"", u"Unit *IV.* Drama"},
+      {u"unit V. Lower case", unit, u"", u"unit *V.* Lower case"},
+      {u"Nothing here", unit, u"", u"Noth**ing here"},
+      {u"3.4 Subtracting", {u"", u"", u"", -1}, u"", u"**3.4 Subtracting"},
+      {u"*3.10.* Other", {u"3.", u"10. ", u" ", 0}, u"", u"3.*10. *Other"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MarkIdentifier(c.title, c.example, c.parent), c.expected) << toUtf8(c.title);
 }
 
 class StatePrefixTest : public test::CourseDbTest {};

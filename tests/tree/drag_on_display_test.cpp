@@ -4,12 +4,10 @@
 // xvfb-run; without a display it skips.
 #include <QApplication>
 #include <QTest>
-#include <QVBoxLayout>
-#include <cstdlib>
-#include <future>
 #include <gtest/gtest.h>
 
 #include "tests/platform/table/independent_reader.h"
+#include "tests/support/x_input.h"
 #include "tests/tree/tree_fixture.h"
 
 namespace pu {
@@ -18,8 +16,7 @@ namespace {
 class DragOnDisplayTest : public test::TreeTest {
 protected:
   void SetUp() override {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X display";
-    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+    if (std::string why = test::withoutXInput(); !why.empty()) GTEST_SKIP() << why;
     test::TreeTest::SetUp();
   }
   QPoint onScreen(int row) const {
@@ -30,16 +27,11 @@ protected:
   // the events come from the X server while this thread serves the drag.
   void drag(int from, int to, const char* modifier) {
     QPoint a = onScreen(from), b = onScreen(to);
-    auto at = [](int x, int y) { return " mousemove " + std::to_string(x) + " " + std::to_string(y); };
     std::string hold = *modifier ? std::string(" keydown ") + modifier : "";
     std::string release = *modifier ? std::string(" keyup ") + modifier : "";
-    std::string script = "xdotool" + at(a.x(), a.y()) + hold + " mousedown 1 sleep 0.2" + at(a.x() + 8, a.y() + 8) +
-                         " sleep 0.3" + at(b.x(), b.y()) + " sleep 0.3" + at(b.x() + 1, b.y()) + " sleep 0.3 mouseup 1" +
-                         release;
-    auto done = std::async(std::launch::async, [script] { return std::system(script.c_str()); });
-    while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(20);
-    ASSERT_EQ(done.get(), 0);
-    QTest::qWait(200);
+    ASSERT_TRUE(test::xdotool(test::xdotoolAt(a) + hold + " mousedown 1 sleep 0.2 " + test::xdotoolAt(a + QPoint(8, 8)) +
+                              " sleep 0.3 " + test::xdotoolAt(b) + " sleep 0.3 " + test::xdotoolAt(b + QPoint(1, 0)) +
+                              " sleep 0.3 mouseup 1" + release));
   }
   std::string parentOf(int node) const {
     std::string dump = test::dbfreadDump(folder + "/standard.dbf");

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "db/course_tables.h"
+#include "db/state_prefix.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
+#include "platform/cipher/cipher.h"
+#include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tree/tree_fixture.h"
@@ -184,6 +187,114 @@ TEST_F(TreeEditingTest, DropsReparentByModifierAndRefuseLoops) {
   drop(list, "77", rowOf(30), Qt::ShiftModifier);  // text that is not the dragged row
   EXPECT_EQ(rowsOfTree2(), before);
   expectTagsConsistent("standard");
+}
+
+// The editor belongs to its node: whatever is pressed while it is open, the
+// typed title lands on the node it was opened on, and no other title moves.
+class EditorOpenTest : public TreeEditingTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EditorOpenTest, ACommandFinishesTheEditOnItsOwnNode) {
+  familyTree& t = showTree(true);
+  clickRow(rowOf(10));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  typeInEditor("Renamed");
+  setMsgBoxNextAnswer(MsgResult::No);  // the delete's question
+  const QString command = QString::fromLatin1(GetParam());
+  if (command == "row")
+    clickRow(rowOf(20));
+  else
+    QTest::mouseClick(button(GetParam()), Qt::LeftButton);
+  if (editor()->isVisible()) QTest::keyClick(editor(), Qt::Key_Return);
+  const std::string rows = rowsOfTree2();
+  auto titleOf = [&](const std::string& node) {
+    std::size_t at = rows.find("\n" + node + ":") + 1;
+    std::string line = rows.substr(at, rows.find('\n', at) - at);
+    return line.substr(line.find(':', line.find(':', node.size() + 1) + 1) + 1);
+  };
+  EXPECT_EQ(titleOf("10"), "Renamed") << rows;
+  EXPECT_EQ(titleOf("20"), "2. Geometry") << rows;
+  EXPECT_EQ(titleOf("30"), "Notes") << rows;
+  EXPECT_EQ(titleOf("11"), "1.1 Counting") << rows;
+  expectTagsConsistent("standard");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EditorOpenTest,
+                         ::testing::Values("cmdMoveUp", "cmdMoveDown", "cmdRename", "cmdDelete", "row"));
+
+// The editor holds the title as stored, whatever the rows show; left as it
+// was given, nothing is written, also where the title is enciphered and the
+// editor shows a stand-in decoding of it.
+TEST_F(TreeEditingTest, AnUnchangedEditorWritesNothingInEveryDisplayMode) {
+  sample::SampleContent content = test::smallTrees();
+  std::string enciphered = "\xFA";
+  for (char c : XorCipher().encipher("4. Secret", "Quorbex")) enciphered += c == '\0' ? std::string("NULL") : std::string(1, c);
+  content.standards.push_back({2, 40, 1, 4, enciphered});
+  familyTree& t = showTree(true, false, false, content);
+  const std::string before = test::readWholeFile(folder + "/standard.dbf");
+  for (std::int32_t mode : {DisplayShort, DisplayStored, DisplayPlain}) {
+    t.StandardDisplayMode = mode;
+    t.SetDisplayedTree(2);
+    for (std::int32_t node : {10, 40}) {
+      clickRow(rowOf(node));
+      QTest::keyClick(t.TList(), node == 10 ? Qt::Key_F2 : Qt::Key_Space);
+      if (node == 10) {
+        EXPECT_EQ(editor()->text(), "*1.* Numbers") << mode;
+      }
+      QTest::keyClick(editor(), Qt::Key_Return);
+    }
+  }
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+  // A change in the short display is stored as typed, markers and all.
+  clickRow(rowOf(10));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  typeInEditor("*1.* Whole numbers");
+  QTest::keyClick(editor(), Qt::Key_Return);
+  EXPECT_NE(rowsOfTree2().find("10:1:999:*1.* Whole numbers\n"), std::string::npos) << rowsOfTree2();
+}
+
+// Another window taking the focus does not end the edit; this window's
+// list taking it does.
+TEST_F(TreeEditingTest, FocusLostToAnotherWindowKeepsTheEditOpen) {
+  familyTree& t = showTree(true);
+  const std::string before = test::readWholeFile(folder + "/standard.dbf");
+  clickRow(rowOf(20));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  typeInEditor("Half typ");
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  EXPECT_TRUE(editor()->isVisible());
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  t.TList()->setFocus();
+  EXPECT_NE(rowsOfTree2().find("20:1:999:Half typ\n"), std::string::npos) << rowsOfTree2();
+}
+
+// A record another program holds, and a wait the user cancels: nothing is
+// written, the user is told, and no lock stays behind.
+TEST_F(TreeEditingTest, ACancelledWaitWritesNothingAndSaysSo) {
+  familyTree& t = showTree(true);
+  std::unique_ptr<table::Table> other;
+  ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &other).isOk());
+  ASSERT_TRUE(other->lockRecord(6).isOk());  // node 20
+  const std::string before = rowsOfTree2();
+  clickRow(rowOf(20));
+  QTest::keyClick(t.TList(), Qt::Key_F2);
+  typeInEditor("Blocked");
+  setMsgBoxNextAnswer(MsgResult::Ok);
+  QTest::keyClick(editor(), Qt::Key_Return);
+  EXPECT_EQ(MsgText, u"The new title was not written: another program is changing the category, and the wait for it was "
+                     u"cancelled.");
+  clickRow(rowOf(20));
+  setMsgBoxNextAnswer(MsgResult::Ok);
+  drop(t.TList(), "20", rowOf(10), Qt::ShiftModifier);
+  EXPECT_EQ(MsgText.substr(0, 31), u"The new parent was not written:");
+  EXPECT_EQ(rowsOfTree2(), before);
+  ASSERT_TRUE(other->unlockAll().isOk());
+  // Every lock the edits took was given back.
+  for (std::uint32_t recno = 1; recno <= 10; ++recno) EXPECT_TRUE(other->lockRecord(recno).isOk()) << recno;
 }
 
 } // namespace

@@ -27,8 +27,9 @@ void TreeTest::TearDown() {
   CourseDbTest::TearDown();
 }
 
-familyTree& TreeTest::showTree(bool editAllowed, bool selectAllowed, bool displayRoot) {
-  useDatabase(smallTrees());
+familyTree& TreeTest::showTree(bool editAllowed, bool selectAllowed, bool displayRoot,
+                               const sample::SampleContent& content) {
+  useDatabase(content);
   window = std::make_unique<QWidget>();
   auto* layout = new QVBoxLayout(window.get());
   tree = new familyTree(window.get());

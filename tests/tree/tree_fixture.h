@@ -22,8 +22,9 @@ class TreeTest : public CourseDbTest {
 protected:
   void SetUp() override;
   void TearDown() override;
-  // A control on smallTrees(), init'ed and showing tree 2.
-  familyTree& showTree(bool editAllowed, bool selectAllowed = false, bool displayRoot = false);
+  // A control on the content (smallTrees() by default), init'ed and showing tree 2.
+  familyTree& showTree(bool editAllowed, bool selectAllowed = false, bool displayRoot = false,
+                       const sample::SampleContent& content = smallTrees());
   int rowOf(std::int32_t node) const;
   // Clicks a row's text (or its picture) with the mouse.
   void clickRow(int row, bool onPicture = false);

@@ -1,0 +1,33 @@
+#pragma once
+// Real input from the X server of a virtual display (xdotool), run while
+// this thread goes on serving the window system, as it does for a user.
+#include <QGuiApplication>
+#include <QTest>
+#include <cstdlib>
+#include <future>
+#include <string>
+
+namespace pu::test {
+
+// Why real X input cannot be had here; empty when it can.
+inline std::string withoutXInput() {
+  if (QGuiApplication::platformName() != QStringLiteral("xcb")) return "needs an X display";
+  if (std::system("command -v xdotool >/dev/null") != 0) return "needs xdotool";
+  return {};
+}
+
+// Runs `xdotool ARGS` and waits for it with events running; true when it succeeded.
+inline bool xdotool(const std::string& args) {
+  std::string command = "xdotool " + args;
+  auto done = std::async(std::launch::async, [command] { return std::system(command.c_str()); });
+  while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(20);
+  bool ok = done.get() == 0;
+  QTest::qWait(150);
+  return ok;
+}
+
+inline std::string xdotoolAt(const QPoint& global) {
+  return "mousemove " + std::to_string(global.x()) + " " + std::to_string(global.y());
+}
+
+} // namespace pu::test
