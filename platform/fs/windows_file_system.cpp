@@ -144,16 +144,20 @@ private:
   std::vector<WindowsFile*> m_files;
 };
 
-OpenFiles g_open;
+// Never destroyed: a table held by a static registry may close after main().
+OpenFiles& openFiles() {
+  static OpenFiles* files = new OpenFiles;
+  return *files;
+}
 
 class WindowsFile final : public File {
 public:
   WindowsFile(HANDLE h, std::string path, bool writable)
       : m_handle(h), m_path(std::move(path)), m_writable(writable), m_id(idOf(h).value_or(FileId{})) {
-    g_open.add(this);
+    openFiles().add(this);
   }
   ~WindowsFile() override {
-    g_open.remove(this);
+    openFiles().remove(this);
     if (m_handle != INVALID_HANDLE_VALUE) ::CloseHandle(m_handle);
   }
 
@@ -417,9 +421,9 @@ public:
     std::wstring wideFrom = systemName(realFrom), wideTo = systemName(realTo);
     std::optional<FileId> source = idOf(wideFrom), target = idOf(wideTo);
     if (source == target) target.reset();  // a new letter case for the same file
-    std::lock_guard<std::mutex> hold(g_open.mutex());
+    std::lock_guard<std::mutex> hold(openFiles().mutex());
     if (Status s = flush(realFrom, wideFrom, source); !s) return s;
-    std::vector<WindowsFile*> replaced = target ? g_open.of(*target) : std::vector<WindowsFile*>{};
+    std::vector<WindowsFile*> replaced = target ? openFiles().of(*target) : std::vector<WindowsFile*>{};
     for (WindowsFile* f : replaced) f->suspend();
     if (!::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       DWORD e = ::GetLastError();
@@ -428,7 +432,7 @@ public:
       return statusFromError("cannot rename", realFrom, e);
     }
     if (source)
-      for (WindowsFile* f : g_open.of(*source)) f->renamedTo(realTo);
+      for (WindowsFile* f : openFiles().of(*source)) f->renamedTo(realTo);
     return Status::ok();
   }
 
@@ -482,7 +486,7 @@ private:
   // Through a handle of ours where we hold the file (perhaps alone), else through one opened for it.
   static Status flush(const std::string& path, const std::wstring& name, const std::optional<FileId>& id) {
     if (id) {
-      for (WindowsFile* f : g_open.of(*id)) {
+      for (WindowsFile* f : openFiles().of(*id)) {
         if (!f->writable() || f->handle() == INVALID_HANDLE_VALUE) continue;
         if (!::FlushFileBuffers(f->handle())) return statusFromError("cannot sync", path);
         return Status::ok();
@@ -498,17 +502,11 @@ private:
   }
 };
 
-WindowsFileSystem g_windows;
-FileSystem* g_current = &g_windows;
-
 } // namespace
 
-FileSystem& FileSystem::instance() { return *g_current; }
-
-FileSystem* FileSystem::setInstance(FileSystem* fs) {
-  FileSystem* previous = g_current;
-  g_current = fs ? fs : &g_windows;
-  return previous;
+FileSystem& systemFileSystem() {
+  static WindowsFileSystem system;
+  return system;
 }
 
 } // namespace pu
