@@ -35,7 +35,7 @@ both() {
   sed 's/$/\r/' "$work/linux.out" >"$work/expected.out"
   if [ $linux_exit -ne $windows_exit ] || ! cmp -s "$work/expected.out" "$work/windows.out"; then
     echo "dbftool $* in copy $folder: exit $linux_exit on Linux, $windows_exit under Wine"
-    diff "$work/expected.out" "$work/windows.out" | head -10
+    diff "$work/expected.out" "$work/windows.out" | tail -5
     failed=1
   fi
 }
