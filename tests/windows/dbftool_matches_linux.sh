@@ -32,6 +32,13 @@ both() {
   linux_exit=$?
   (cd "$work/windows/$folder" && "$wine_run" "$prefix" "$exe" "$@") >"$work/windows.out" 2>&1
   windows_exit=$?
+  # Under load a Wine start now and then fails silently (exit 1, not a word
+  # from the program); such a start is made once more, and told.
+  if [ $windows_exit -ne 0 ] && [ ! -s "$work/windows.out" ]; then
+    echo "dbftool $* in copy $folder: Wine started nothing (exit $windows_exit); once more"
+    (cd "$work/windows/$folder" && "$wine_run" "$prefix" "$exe" "$@") >"$work/windows.out" 2>&1
+    windows_exit=$?
+  fi
   sed 's/$/\r/' "$work/linux.out" >"$work/expected.out"
   if [ $linux_exit -ne $windows_exit ] || ! cmp -s "$work/expected.out" "$work/windows.out"; then
     echo "dbftool $* in copy $folder: exit $linux_exit on Linux, $windows_exit under Wine"
