@@ -2,6 +2,21 @@
 
 namespace pu {
 
+// The file system of the operating system the build is for, in its own file.
+FileSystem& systemFileSystem();
+
+namespace {
+FileSystem* g_current = nullptr;  // a test's stand-in
+} // namespace
+
+FileSystem& FileSystem::instance() { return g_current ? *g_current : systemFileSystem(); }
+
+FileSystem* FileSystem::setInstance(FileSystem* fs) {
+  FileSystem* previous = &instance();
+  g_current = fs;
+  return previous;
+}
+
 Status replaceFileAtomically(std::string_view path, std::string_view contents) {
   FileSystem& fs = FileSystem::instance();
   std::string target = fs.resolve(path);

@@ -357,17 +357,11 @@ public:
   }
 };
 
-PosixFileSystem g_posix;
-FileSystem* g_current = &g_posix;
-
 } // namespace
 
-FileSystem& FileSystem::instance() { return *g_current; }
-
-FileSystem* FileSystem::setInstance(FileSystem* fs) {
-  FileSystem* previous = g_current;
-  g_current = fs ? fs : &g_posix;
-  return previous;
+FileSystem& systemFileSystem() {
+  static PosixFileSystem system;
+  return system;
 }
 
 } // namespace pu

@@ -52,7 +52,7 @@ TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
   while (deep.size() < 250) deep += "/" + std::string(40, 'f');
   for (const std::string& where : {dir.file("\xd0\x9c\xd0\xb8\xd1\x80 \xe2\x82\xac\xc5\x93"), deep + "/course"}) {
     SCOPED_TRACE(where);
-    std::filesystem::create_directories(where);
+    std::filesystem::create_directories(std::u8string(where.begin(), where.end()));  // UTF-8 on Windows too
     folder = where;
     useDatabase(test::treeOf({{2, 10, 1, 1, "a"}}));
     TableRec first = OpenTable(u"standard");

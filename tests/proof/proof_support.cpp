@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -84,10 +85,18 @@ StormLog readLog(const std::string& path) {
   return log;
 }
 
+// PU_WINE_WRITE_STORM names the Windows build of write_storm: the first
+// writer is then that one under Wine, which shows it the host's root as Z:.
 pid_t startStorm(const StormArgs& a) {
-  std::vector<std::string> args = {WRITE_STORM_PATH, a.folder, "--log", a.log, "--seed", std::to_string(a.seed),
+  const char* windows = a.writer == 1 ? std::getenv("PU_WINE_WRITE_STORM") : nullptr;
+  const std::string drive = windows ? "Z:" : "";
+  std::vector<std::string> args = {WRITE_STORM_PATH, drive + a.folder, "--log", drive + a.log, "--seed", std::to_string(a.seed),
                                    "--count", std::to_string(a.count), "--writer", std::to_string(a.writer),
                                    "--writers", std::to_string(a.writers), "--deletes", a.deletes ? "1" : "0"};
+  if (windows) {
+    args[0] = windows;
+    args.insert(args.begin(), "/usr/bin/wine");
+  }
   pid_t pid = ::fork();
   if (pid == 0) {
     std::vector<char*> argv;

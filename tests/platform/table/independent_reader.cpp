@@ -1,10 +1,6 @@
 #include "tests/platform/table/independent_reader.h"
 
-#include <sys/wait.h>
-
-#include <cstdio>
-
-#include "tests/support/temp_dir.h"
+#include "tests/support/host_command.h"
 
 namespace pu::test {
 namespace {
@@ -18,29 +14,14 @@ std::string quote(const std::string& s) {
   return q + "'";
 }
 
-std::string run(const std::string& command, int* status) {
-  std::string out;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (!p) {
-    if (status) *status = -1;
-    return out;
-  }
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int rc = ::pclose(p);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
-}
-
 } // namespace
 
 std::string runPython(const std::string& script, const std::string& args, int* status) {
-  return run("/usr/bin/python3 -c " + quote(script) + " " + args, status);
+  return runHostCommand("/usr/bin/python3 -c " + quote(script) + " " + args, status);
 }
 
 std::string runPerl(const std::string& script, const std::string& args, int* status) {
-  return run("/usr/bin/perl -e " + quote(script) + " " + args, status);
+  return runHostCommand("/usr/bin/perl -e " + quote(script) + " " + args, status);
 }
 
 std::string dbfreadDump(const std::string& path) {

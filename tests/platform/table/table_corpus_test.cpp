@@ -120,7 +120,7 @@ TEST(TableCorpus, EveryTableReadsAsDbfreadReadsIt) {
     for (const auto& entry : std::filesystem::directory_iterator(set.path())) {
       if (entry.path().extension() != ".dbf") continue;
       std::string dbf = entry.path().string();
-      std::string expected = entry.path().parent_path() / (entry.path().stem().string() + ".records.json");
+      std::string expected = (entry.path().parent_path() / (entry.path().stem().string() + ".records.json")).string();
       if (!std::filesystem::exists(expected)) continue;
       std::string ours = dir.file("ours.json");
       Status s = writeOurs(dbf, ours);
