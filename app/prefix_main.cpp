@@ -82,10 +82,7 @@ Status BackupTableFile(const Text& sourcePath, Text* backupPath) {
 }
 
 bool PrepareDatabaseFolder(const Text& folder) {
-  DataPath = folder;
-  TemplatePath = DataPath;
-  ClassTablePath = DataPath;
-  CourseTablePath = DataPath;
+  SetDatabaseFolder(folder);
   // A folder that cannot be created shows up below as backups that could not be made.
   (void)MakeDirectory(backupFolderPath());
   for (const char16_t* file : {u"\\standard.dbf", u"\\standard.cdx"}) {

@@ -47,7 +47,7 @@ void useLargeTable() {
     pu::sample::SampleContent content;
     for (std::int16_t tree = 2; tree < 2 + kTrees; ++tree) addTree(content, tree);
     if (!pu::sample::writeCourseDatabase(g_folder.string(), content)) std::abort();
-    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(g_folder.string());
+    pu::SetDatabaseFolder(pu::fromUtf8(g_folder.string()));
     return true;
   }();
   (void)ready;
@@ -69,15 +69,18 @@ void BM_SetPrefix(benchmark::State& state) {
 }
 BENCHMARK(BM_SetPrefix)->Arg(0)->Arg(1)->Iterations(6)->Unit(benchmark::kMillisecond);
 
-// Puts ": " back into the titles between passes (not timed).
-void restoreColons() {
+// Puts ": " back into the titles between passes (not timed); false when a
+// title could not be written back.
+bool restoreColons() {
   pu::TableRec standard = pu::OpenTable(u"standard");
   pu::Text key = pu::MakeNodeKey(kTree, 0).substr(0, 3);
   pu::DatabaseHelper& helper = pu::DbHelper();
   while (helper.SeekNextByTag(standard, u"StandardID", key)) {
     pu::Text title = helper.FieldValStr(u"descript");
-    if (title.find(u":*") != pu::Text::npos) helper.SetFieldStr(u"descript", u"standard", pu::ReplaceAll(title, u":*", u": "));
+    if (title.find(u":*") != pu::Text::npos && !helper.SetFieldStr(u"descript", u"standard", pu::ReplaceAll(title, u":*", u": ")))
+      return false;
   }
+  return true;
 }
 
 void BM_ReplaceColons(benchmark::State& state) {
@@ -86,7 +89,7 @@ void BM_ReplaceColons(benchmark::State& state) {
     pu::CommandReport r = pu::ReplaceColons(kTree);
     if (r.written != kAtDepth) state.SkipWithError("not every title with \": \" was written");
     state.PauseTiming();
-    restoreColons();
+    if (!restoreColons()) state.SkipWithError("the titles could not be put back");
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kTreeNodes);

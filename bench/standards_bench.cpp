@@ -27,7 +27,7 @@ void useLargeSample() {
     pu::sample::SampleOptions options;
     options.extraNodes = kNodes;
     if (!pu::sample::makeSampleDatabase(folder.string(), options)) std::abort();
-    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(folder.string());
+    pu::SetDatabaseFolder(pu::fromUtf8(folder.string()));
     return true;
   }();
   (void)ready;

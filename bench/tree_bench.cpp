@@ -53,7 +53,7 @@ void useLargeSample() {
     addWideTree(content);
     addSmallStateTrees(content);
     if (!pu::sample::writeCourseDatabase(g_folder.string(), content)) std::abort();
-    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(g_folder.string());
+    pu::SetDatabaseFolder(pu::fromUtf8(g_folder.string()));
     return true;
   }();
   (void)ready;

@@ -88,7 +88,7 @@ void BM_DeleteCategory(benchmark::State& state) {
     state.PauseTiming();
     fs::path folder = g_base / ("copy" + std::to_string(++copy) + (promote ? "p" : "s"));
     fs::copy(g_pristine, folder, fs::copy_options::recursive);
-    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(folder.string());
+    pu::SetDatabaseFolder(pu::fromUtf8(folder.string()));
     pu::OpenTable(u"standard");
     std::uint32_t before = recordCount(folder);
     state.ResumeTiming();
@@ -111,7 +111,7 @@ void BM_CreateCategory(benchmark::State& state) {
   category();
   fs::path folder = g_base / "create";
   if (!fs::exists(folder)) fs::copy(g_pristine, folder, fs::copy_options::recursive);
-  pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(folder.string());
+  pu::SetDatabaseFolder(pu::fromUtf8(folder.string()));
   pu::OpenTable(u"standard");
   for (auto _ : state)
     if (pu::CreateCategory(2, 1, u"New category", 1).node == 0) state.SkipWithError("nothing was created");

@@ -30,10 +30,10 @@ public:
   // one. True when the field holds the value afterwards; false when nothing
   // was written (the record lock was given up, the write failed; LastResult
   // holds the code).
-  bool SetFieldLng(const Text& field, const Text& table, std::int32_t value);
-  bool SetFieldStr(const Text& field, const Text& table, const Text& value);
-  bool SetFieldMemoStr(const Text& field, const Text& table, const Text& value);
-  bool SetFieldValB(const Text& field, const Text& table, bool value);
+  [[nodiscard]] bool SetFieldLng(const Text& field, const Text& table, std::int32_t value);
+  [[nodiscard]] bool SetFieldStr(const Text& field, const Text& table, const Text& value);
+  [[nodiscard]] bool SetFieldMemoStr(const Text& field, const Text& table, const Text& value);
+  [[nodiscard]] bool SetFieldValB(const Text& field, const Text& table, bool value);
 
   // False when nothing more is found, and when a 26th walk would be opened.
   // Records marked deleted are passed over.

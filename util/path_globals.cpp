@@ -9,4 +9,6 @@ Text CourseTablePath;
 Text UserDataPath;
 Text SharedDataPath;
 
+void SetDatabaseFolder(const Text& folder) { DataPath = TemplatePath = ClassTablePath = CourseTablePath = folder; }
+
 } // namespace pu

@@ -13,4 +13,8 @@ extern Text CourseTablePath;
 extern Text UserDataPath;
 extern Text SharedDataPath;
 
+// Points the four folders above at the database folder, exactly as given
+// (empty: none); the other two stay as they are.
+void SetDatabaseFolder(const Text& folder);
+
 } // namespace pu

@@ -40,15 +40,47 @@ protected:
   test::TempDir m_dir;
 };
 
-TEST_F(BackupTest, FreshFolderGetsBackupsFolderAndFirstCopies) {
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.cdx", "standard1.dbf"}));
-  EXPECT_EQ(test::readWholeFile(backup("standard1.dbf")), test::readWholeFile(m_dir.file("standard.dbf")));
-  EXPECT_EQ(test::readWholeFile(backup("standard1.cdx")), "cdx contents");
+// Each file takes its own first free number; a memo file goes with its
+// table under one number free for both; a name in another case, or a
+// folder, counts as taken.
+TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
+  struct Case {
+    std::vector<const char*> existing;
+    bool memo;
+    std::vector<std::string> made;
+  };
+  const Case cases[] = {
+      {{}, false, {"standard1.cdx", "standard1.dbf"}},
+      {{"standard1.dbf", "standard2.dbf", "standard1.cdx"}, false, {"standard2.cdx", "standard3.dbf"}},
+      {{"standard1.dbf", "standard3.dbf"}, false, {"standard1.cdx", "standard2.dbf"}},
+      {{"standard1.dbf", "standard2.fpt"}, true, {"standard1.cdx", "standard3.dbf", "standard3.fpt"}},
+      {{"STANDARD1.DBF", "standard2.dbf/"}, false, {"standard1.cdx", "standard3.dbf"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.made.back());
+    test::TempDir dir;
+    test::writeWholeFile(dir.file("standard.dbf"), "dbf contents");
+    test::writeWholeFile(dir.file("standard.cdx"), "cdx contents");
+    if (c.memo) test::writeWholeFile(dir.file("standard.fpt"), "fpt contents");
+    fs::create_directories(dir.file("Backups"));
+    for (std::string name : c.existing) {
+      if (name.ends_with("/"))
+        fs::create_directories(dir.file("Backups/" + name));
+      else
+        test::writeWholeFile(dir.file("Backups/" + name), "old");
+    }
+    ASSERT_TRUE(PrepareDatabaseFolder(fromUtf8(dir.path())));
+    for (const std::string& name : c.made)
+      EXPECT_EQ(test::readWholeFile(dir.file("Backups/" + name)),
+                test::readWholeFile(dir.file("standard." + name.substr(name.size() - 3))))
+          << name;
+    for (std::string name : c.existing)
+      if (!name.ends_with("/")) EXPECT_EQ(test::readWholeFile(dir.file("Backups/" + name)), "old");
+  }
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
 
-TEST_F(BackupTest, PathGlobalsTakeTheFolderExactly) {
+TEST_F(BackupTest, PathGlobalsTakeTheFolderExactlyAndADoubledSeparatorIsHarmless) {
   UserDataPath.clear();
   SharedDataPath.clear();
   Text chosen = folder() + u"\\";
@@ -56,26 +88,10 @@ TEST_F(BackupTest, PathGlobalsTakeTheFolderExactly) {
   for (const Text* global : {&DataPath, &TemplatePath, &ClassTablePath, &CourseTablePath}) EXPECT_EQ(*global, chosen);
   EXPECT_TRUE(UserDataPath.empty());
   EXPECT_TRUE(SharedDataPath.empty());
-}
-
-TEST_F(BackupTest, EachFileTakesItsOwnFirstFreeNumber) {
-  makeBackups({"standard1.dbf", "standard2.dbf", "standard1.cdx"});
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_TRUE(fs::exists(backup("standard3.dbf")));
-  EXPECT_TRUE(fs::exists(backup("standard2.cdx")));
-  EXPECT_EQ(test::readWholeFile(backup("standard1.dbf")), "old");
-  EXPECT_EQ(backupFolderNames().size(), 5u);
-}
-
-TEST_F(BackupTest, MemoFileGoesWithItsTableUnderTheSameNumber) {
-  test::writeWholeFile(m_dir.file("standard.fpt"), "fpt contents");
-  makeBackups({"standard1.dbf", "standard2.fpt"});
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  // 1 is taken for the table and 2 for the memo file: both copies take 3.
-  EXPECT_EQ(test::readWholeFile(backup("standard3.fpt")), "fpt contents");
-  EXPECT_EQ(test::readWholeFile(backup("standard3.dbf")), test::readWholeFile(m_dir.file("standard.dbf")));
-  EXPECT_TRUE(fs::exists(backup("standard1.cdx")));
-  EXPECT_EQ(backupFolderNames().size(), 5u);
+  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.cdx", "standard1.dbf"}));
+  Text made;
+  ASSERT_TRUE(BackupTableFile(DataPath + u"\\standard.dbf", &made));
+  EXPECT_NE(made.find(u"\\\\Backups\\standard2.dbf"), Text::npos);
 }
 
 // The sample's standards table has memo fields: its backup must open with them.
@@ -90,41 +106,11 @@ TEST_F(BackupTest, BackupOfATableWithMemosOpensInAnotherReader) {
   EXPECT_NE(test::dbfreadDump(copy).find("NOTES=Standards tree 2"), std::string::npos);
 }
 
-TEST_F(BackupTest, FirstGapIsFilled) {
-  makeBackups({"standard1.dbf", "standard3.dbf"});
-  DataPath = folder();
-  Text made;
-  ASSERT_TRUE(BackupTableFile(folder() + u"\\standard.dbf", &made));
-  EXPECT_EQ(made, folder() + u"\\Backups\\standard2.dbf");
-  EXPECT_TRUE(fs::exists(backup("standard2.dbf")));
-  EXPECT_EQ(test::readWholeFile(backup("standard3.dbf")), "old");
-}
-
-TEST_F(BackupTest, FolderOrOtherCaseNameCountsAsTaken) {
-  fs::create_directories(m_dir.file("Backups/standard1.dbf"));
-  test::writeWholeFile(backup("STANDARD2.DBF"), "old");
-  DataPath = folder();
-  ASSERT_TRUE(BackupTableFile(folder() + u"\\standard.dbf"));
-  EXPECT_TRUE(fs::is_directory(backup("standard1.dbf")));
-  EXPECT_EQ(test::readWholeFile(backup("STANDARD2.DBF")), "old");
-  EXPECT_TRUE(fs::exists(backup("standard3.dbf")));
-}
-
 TEST_F(BackupTest, LowerCaseBackupsFolderIsTheSameFolder) {
   fs::create_directories(m_dir.file("backups"));
   ASSERT_TRUE(PrepareDatabaseFolder(folder()));
   EXPECT_TRUE(fs::exists(m_dir.file("backups/standard1.dbf")));
   EXPECT_FALSE(fs::exists(m_dir.file("Backups")));
-}
-
-TEST_F(BackupTest, TrailingBackslashDoublesTheSeparatorHarmlessly) {
-  ASSERT_TRUE(PrepareDatabaseFolder(folder() + u"\\"));
-  EXPECT_TRUE(fs::exists(backup("standard1.dbf")));
-  EXPECT_TRUE(fs::exists(backup("standard1.cdx")));
-  Text made;
-  ASSERT_TRUE(BackupTableFile(DataPath + u"\\standard.dbf", &made));
-  EXPECT_NE(made.find(u"\\\\Backups\\standard2.dbf"), Text::npos);
-  EXPECT_TRUE(fs::exists(backup("standard2.dbf")));
 }
 
 TEST_F(BackupTest, MissingTablesAreSkippedSilently) {
@@ -153,33 +139,23 @@ TEST_F(BackupTest, NoFreeNumberIsAnError) {
 // A backup that could not be made is never silently followed by changes.
 class BackupFailureTest : public BackupTest {};
 
-TEST_F(BackupFailureTest, BackupsNameTakenByAFileAsksAndStopsOnNo) {
+// The question names the file; No (the default) and closing it stop
+// before anything else happens, Yes goes on without the backups.
+TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
   test::writeWholeFile(m_dir.file("Backups"), "not a folder");
-  setMsgBoxNextAnswer(MsgResult::No);
-  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
-  // Asked once, about the table, before anything else happens.
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-  EXPECT_NE(MsgText.find(u"standard.dbf"), Text::npos);
+  for (auto [answer, goesOn] : {std::pair{MsgResult::No, false}, {MsgResult::None, false}, {MsgResult::Yes, true}}) {
+    clearMsgBoxAnswers();
+    setMsgBoxNextAnswer(answer);
+    setMsgBoxNextAnswer(answer);
+    EXPECT_EQ(PrepareDatabaseFolder(folder()), goesOn) << answer;
+    EXPECT_EQ(pendingMsgBoxAnswers(), goesOn ? 0u : 1u) << answer;  // asked once per table file
+    EXPECT_NE(MsgText.find(goesOn ? u"standard.cdx" : u"standard.dbf"), Text::npos);
+  }
   EXPECT_NE(MsgText.find(u"could not be made"), Text::npos);
   EXPECT_EQ(ButtonCaptions[0], u"&Yes");
   EXPECT_EQ(ButtonCaptions[1], u"&No");
   EXPECT_EQ(DefaultButton, 2);
   EXPECT_EQ(test::readWholeFile(m_dir.file("Backups")), "not a folder");
-}
-
-TEST_F(BackupFailureTest, YesGoesOnWithoutTheBackups) {
-  test::writeWholeFile(m_dir.file("Backups"), "not a folder");
-  setMsgBoxNextAnswer(MsgResult::Yes);
-  setMsgBoxNextAnswer(MsgResult::Yes);
-  EXPECT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-  EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
-}
-
-TEST_F(BackupFailureTest, ClosingTheQuestionStops) {
-  test::writeWholeFile(m_dir.file("Backups"), "not a folder");
-  setMsgBoxNextAnswer(MsgResult::None);
-  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
 }
 
 TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {

@@ -3,7 +3,6 @@
 
 #include "db/message_hook.h"
 #include "msgbox/msg_box_state.h"
-#include "platform/cipher/cipher.h"
 #include "platform/controls/window_layout.h"
 #include "platform/table/table.h"
 #include "tests/app/prefix_window_fixture.h"
@@ -112,9 +111,7 @@ TEST_F(PrefixWindowTest, PickingAnotherTreeClearsThePickedStandard) {
 // grid its rows, and the box its text and highlight; the report box closing
 // is no new activation. The box shows a clicked title from its start.
 TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSees) {
-  std::string enciphered = "\xFA";
-  for (char c : XorCipher().encipher("9 Hidden", "Quorbex")) enciphered += c == '\0' ? std::string("NULL") : std::string(1, c);
-  open(2, {{5, 13, 10, 3, enciphered}});
+  open(2, {{5, 13, 10, 3, test::foreignEnciphered("9 Hidden")}});
   window->selectBox()->setFixedWidth(40);
   clickNode(11);
   EXPECT_EQ(window->selectBox()->cursorPosition(), 0);

@@ -11,7 +11,6 @@
 #include "db/state_prefix.h"
 #include "db/tree_shape.h"
 #include "db/message_hook.h"
-#include "platform/cipher/cipher.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
@@ -23,6 +22,7 @@ namespace {
 
 using sample::SampleContent;
 using sample::StandardRow;
+using test::foreignEnciphered;
 
 struct StoredRow {
   int tree = 0;
@@ -57,14 +57,6 @@ for r in dbfread.DBF(sys.argv[1], raw=True):
     rows.push_back(row);
   }
   return rows;
-}
-
-// A stored form enciphered with another key than the program's: what a real
-// database's titles look like to our stand-in cipher.
-std::string foreignEnciphered(const std::string& plain) {
-  std::string stored = "\xFA";
-  for (char c : XorCipher().encipher(plain, "Quorbex")) stored += c == '\0' ? std::string("NULL") : std::string(1, c);
-  return stored;
 }
 
 class PrefixCommandsTest : public test::CourseDbTest {
@@ -344,24 +336,6 @@ TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
   EXPECT_TRUE(r.anyFailed());
   *fs.refuse = {};
   expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}});
-}
-
-TEST_F(PrefixCommandsTest, ALockedRecordIsWaitedForAndWritten) {
-  useRows(twoTrees());
-  std::unique_ptr<table::Table> other;
-  ASSERT_TRUE(table::Table::open(dbf(), true, &other).isOk());
-  ASSERT_TRUE(other->lockRecord(7).isOk());  // 2/12
-  int waits = 0;
-  setEventHook([&] {
-    if (++waits == 3) (void)other->unlockAll();
-  });
-  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
-  EXPECT_EQ(waits, 3);
-  EXPECT_EQ(r.written, 3);
-  // The last lock is given back: the other program can lock every row again.
-  for (std::uint32_t recno = 1; recno <= before.size(); ++recno) EXPECT_TRUE(other->lockRecord(recno).isOk()) << recno;
-  other.reset();
-  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
 }
 
 TEST_F(PrefixCommandsTest, ATitleThatWouldNotFitIsNotCut) {

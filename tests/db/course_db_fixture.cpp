@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/cipher/cipher.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
 #include "tools/sample/sample_database.h"
@@ -9,11 +10,11 @@
 
 namespace pu::test {
 
-void CourseDbTest::TearDown() { DataPath = TemplatePath = ClassTablePath = CourseTablePath = u""; }
+void CourseDbTest::TearDown() { SetDatabaseFolder(u""); }
 
 void CourseDbTest::useDatabase(const sample::SampleContent& content) {
   ASSERT_TRUE(sample::writeCourseDatabase(folder, content).isOk());
-  DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(folder);
+  SetDatabaseFolder(fromUtf8(folder));
 }
 
 void CourseDbTest::expectTagsConsistent(const std::string& name) {
@@ -32,6 +33,12 @@ sample::SampleContent treeOf(std::initializer_list<sample::StandardRow> rows) {
   content.standards.push_back({2, 1, 0, 1, "Root", false});
   content.standards.insert(content.standards.end(), rows);
   return content;
+}
+
+std::string foreignEnciphered(const std::string& plain) {
+  std::string stored = "\xFA";
+  for (char c : XorCipher().encipher(plain, "Quorbex")) stored += c == '\0' ? std::string("NULL") : std::string(1, c);
+  return stored;
 }
 
 } // namespace pu::test

@@ -25,4 +25,8 @@ protected:
 // A small hand-built tree: the root of tree 2 (parent 0) and the rows.
 sample::SampleContent treeOf(std::initializer_list<sample::StandardRow> rows);
 
+// A title stored enciphered with another key than the program's: what a real
+// database's titles look like to our stand-in cipher.
+std::string foreignEnciphered(const std::string& plain);
+
 } // namespace pu::test

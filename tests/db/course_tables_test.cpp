@@ -59,7 +59,7 @@ TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
     ASSERT_NE(first.table, 0);
     EXPECT_EQ(OpenTable(u"standard"), first);
     ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
-    RefSetStr(standard::descript, u"written");
+    ASSERT_TRUE(RefSetStr(standard::descript, u"written"));
     ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
     EXPECT_EQ(RefValStr(standard::descript), u"written");
     EXPECT_NE(test::dbfreadDump(where + "/standard.dbf").find("DESCRIPT=written"), std::string::npos);
@@ -106,8 +106,8 @@ TEST_F(CourseTablesTest, FieldReferencesReadAndWriteThroughTheHelper) {
   ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
   EXPECT_EQ(RefValStr(standard::descript), u"a");
   EXPECT_EQ(RefValLng(standard::parent_id), 1);
-  RefSetStr(standard::descript, u"*A.* a");
-  RefSetLng(standard::Order, 7);
+  ASSERT_TRUE(RefSetStr(standard::descript, u"*A.* a"));
+  ASSERT_TRUE(RefSetLng(standard::Order, 7));
   ASSERT_TRUE(RefFindFirst(standard::treeprntid, u"  2      1  7"));
   EXPECT_EQ(RefValStr(standard::descript), u"*A.* a");
   expectTagsConsistent("standard");

@@ -96,8 +96,8 @@ TEST_F(DatabaseHelperTest, OnlyChangedValuesAreLockedWrittenAndIndexed) {
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
   std::string before = test::readWholeFile(folder + "/standard.dbf");
   auto stamp = std::filesystem::last_write_time(folder + "/standard.dbf");
-  helper.SetFieldStr(u"descript", u"standard", u"1.1. Counting");
-  helper.SetFieldLng(u"parent_id", u"standard", 10);
+  EXPECT_TRUE(helper.SetFieldStr(u"descript", u"standard", u"1.1. Counting"));
+  EXPECT_TRUE(helper.SetFieldLng(u"parent_id", u"standard", 10));
   EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
   EXPECT_EQ(std::filesystem::last_write_time(folder + "/standard.dbf"), stamp);
   // Nothing was locked: another open of the table can lock the record.
@@ -105,8 +105,8 @@ TEST_F(DatabaseHelperTest, OnlyChangedValuesAreLockedWrittenAndIndexed) {
   EXPECT_EQ(d4lock(other, d4recNo(standard.table)), 0);
   d4close(other);
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 21)));
-  helper.SetFieldStr(u"descript", u"standard", u"*1.2.* Adding");
-  helper.SetFieldLng(u"Order", u"standard", 5);
+  EXPECT_TRUE(helper.SetFieldStr(u"descript", u"standard", u"*1.2.* Adding"));
+  EXPECT_TRUE(helper.SetFieldLng(u"Order", u"standard", 5));
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  5"));
   EXPECT_EQ(helper.FieldValStr(u"descript", u"standard"), u"*1.2.* Adding");
   expectTagsConsistent("standard");

@@ -9,7 +9,6 @@
 #include "db/state_prefix.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
-#include "platform/cipher/cipher.h"
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
@@ -226,9 +225,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, EditorOpenTest,
 // editor shows a stand-in decoding of it.
 TEST_F(TreeEditingTest, AnUnchangedEditorWritesNothingInEveryDisplayMode) {
   sample::SampleContent content = test::smallTrees();
-  std::string enciphered = "\xFA";
-  for (char c : XorCipher().encipher("4. Secret", "Quorbex")) enciphered += c == '\0' ? std::string("NULL") : std::string(1, c);
-  content.standards.push_back({2, 40, 1, 4, enciphered});
+  content.standards.push_back({2, 40, 1, 4, test::foreignEnciphered("4. Secret")});
   familyTree& t = showTree(true, false, false, content);
   const std::string before = test::readWholeFile(folder + "/standard.dbf");
   for (std::int32_t mode : {DisplayShort, DisplayStored, DisplayPlain}) {

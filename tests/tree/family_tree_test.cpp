@@ -53,7 +53,7 @@ TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
   EXPECT_EQ(t.GetCurrentRootDataTag(), MakeNodeKey(2, 1));
   // A root that is its own parent is not its own child.
   ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 1)));
-  DbHelper().SetFieldLng(u"parent_id", u"standard", 1);
+  ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 1));
   t.SetDisplayedTree(2);
   EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
 }
@@ -92,7 +92,7 @@ TEST_F(TreeTest, BranchesLoadOnExpandAndAreReadAfreshWhenReopened) {
 
   // A child added by someone else shows once the branch is opened again.
   ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 11)));
-  DbHelper().SetFieldLng(u"parent_id", u"standard", 20);
+  ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 20));
   list.setRowExpanded(0, false);
   EXPECT_EQ(collapses.size(), 1);
   EXPECT_EQ(list.count(), 3);
@@ -148,10 +148,10 @@ TEST_F(TreeTest, FindStandardOpensClosedBranchesAndEndsOnBrokenChains) {
   EXPECT_EQ(t.FindStandard(MakeNodeKey(2, 77)), -1);
   // 12 becomes its own parent: -1. Then 12 and 13 parent each other: it ends.
   ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 12)));
-  DbHelper().SetFieldLng(u"parent_id", u"standard", 12);
+  ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 12));
   EXPECT_EQ(t.FindStandard(MakeNodeKey(2, 13)), -1);
   ASSERT_TRUE(RefFindFirst(standard::StandardID, MakeNodeKey(2, 12)));
-  DbHelper().SetFieldLng(u"parent_id", u"standard", 13);
+  ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 13));
   EXPECT_EQ(t.FindStandard(MakeNodeKey(2, 13)), -1);
   t.AddStandardID(MakeNodeKey(2, 13));  // walks the same chain up and down
   EXPECT_EQ(t.StandardDataTags().size(), 2);

@@ -11,9 +11,9 @@ namespace {
 class NumberingTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(dir.path());
+    SetDatabaseFolder(fromUtf8(dir.path()));
   }
-  void TearDown() override { DataPath = TemplatePath = ClassTablePath = CourseTablePath = u""; }
+  void TearDown() override { SetDatabaseFolder(u""); }
   void writeOptions(const std::string& text) { test::writeWholeFile(dir.file("options.ini"), text); }
   test::TempDir dir;
 };
