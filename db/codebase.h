@@ -38,7 +38,10 @@ std::int16_t d4go(std::int32_t table, std::int32_t recno);
 
 std::int16_t d4appendStartVB(std::int32_t table, std::int16_t useMemo);
 void d4blank(std::int32_t table);
-std::int16_t d4append(std::int32_t table);
+// One try, as d4lock: kResultLocked at once while another program appends
+// (AppendRecord waits and asks). The record stays pending until stored or
+// the table moves elsewhere.
+[[nodiscard]] std::int16_t d4append(std::int32_t table);
 void d4delete(std::int32_t table);
 std::int32_t d4deleted(std::int32_t table);
 std::int16_t d4pack(std::int32_t table);

@@ -149,16 +149,10 @@ void d4blank(std::int32_t table) {
   if (OpenTable* t = codebase::table(table)) t->table->blank();
 }
 
-// Waits while another program appends: callers do not look at the result,
-// so a refused append would be a lost record.
 std::int16_t d4append(std::int32_t table) {
   OpenTable* t = codebase::table(table);
   if (!t) return kResultBadArgument;
   Status s = t->table->append();
-  while (s.code() == Status::Code::Locked) {
-    FileSystem::instance().sleepMilliseconds(10);
-    s = t->table->append();
-  }
   if (!s) return fail(*t, s);
   t->position = t->table->recno();
   return kResultSuccess;

@@ -122,12 +122,23 @@ void AppendBlank(std::int32_t table) {
 
 namespace {
 
-bool retryLockedRecord(std::int32_t table, std::int32_t recno) {
-  Text message = u"Record " + fromUtf8(std::to_string(recno)) + u" of \"" + DbfFileName(table) +
-                 u"\" is being changed by another user.\r\n\r\nRetry to wait for it, or Cancel to leave it unchanged.";
+// Calls attempt again every 10 ms, window events running, while another
+// program holds what it needs (kResultLocked); after every
+// kLockWaitAttempts tries the user chooses, answering `question` under
+// `title`, to wait on (Retry) or to give up (Cancel). *waited: events ran.
+template <class Attempt, class Question>
+std::int16_t retryWhileLocked(Attempt attempt, Question question, const char16_t* title, bool* waited) {
   constexpr std::int32_t kRetryCancelExclamation = 5 | 48;
   constexpr std::int32_t kRetry = 4;
-  return ask(message, kRetryCancelExclamation, Text(u"Record in Use")) == kRetry;
+  std::int16_t result = attempt();
+  for (int tries = 1; result == kResultLocked; ++tries) {
+    if (tries % kLockWaitAttempts == 0 && ask(question(), kRetryCancelExclamation, Text(title)) != kRetry) break;
+    FileSystem::instance().sleepMilliseconds(10);
+    if (hooks().runPendingEvents) hooks().runPendingEvents();
+    *waited = true;
+    result = attempt();
+  }
+  return result;
 }
 
 } // namespace
@@ -137,16 +148,28 @@ bool retryLockedRecord(std::int32_t table, std::int32_t recno) {
 std::int16_t LockRecord(std::int32_t table) {
   const std::int32_t recno = d4recNo(table);
   if (recno == 0) return kResultBadArgument;
-  std::int16_t result = d4lock(table, recno);
   bool waited = false;
-  for (int attempt = 1; result == kResultLocked; ++attempt) {
-    if (attempt % kLockWaitAttempts == 0 && !retryLockedRecord(table, recno)) break;
-    FileSystem::instance().sleepMilliseconds(10);
-    if (hooks().runPendingEvents) hooks().runPendingEvents();
-    waited = true;
-    result = d4lock(table, recno);
-  }
+  std::int16_t result = retryWhileLocked(
+      [&] { return d4lock(table, recno); },
+      [&] {
+        return u"Record " + fromUtf8(std::to_string(recno)) + u" of \"" + DbfFileName(table) +
+               u"\" is being changed by another user.\r\n\r\nRetry to wait for it, or Cancel to leave it unchanged.";
+      },
+      u"Record in Use", &waited);
   if (result == kResultSuccess && waited && (result = d4go(table, recno)) != kResultSuccess) (void)d4unlock(table);
+  LastResult = result;
+  return result;
+}
+
+std::int16_t AppendRecord(std::int32_t table) {
+  bool waited = false;
+  std::int16_t result = retryWhileLocked(
+      [&] { return d4append(table); },
+      [&] {
+        return u"A record is being added to \"" + DbfFileName(table) +
+               u"\" by another user.\r\n\r\nRetry to wait for it, or Cancel to leave your new record unsaved.";
+      },
+      u"Table in Use", &waited);
   LastResult = result;
   return result;
 }

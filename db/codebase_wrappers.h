@@ -32,7 +32,15 @@ std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated);
 void CloseDbf(std::int32_t& table);
 void EmptyDbf(std::int32_t table);
 bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
+// Starts a new record; the caller fills it and stores it with AppendRecord.
 void AppendBlank(std::int32_t table);
+// Stores the record AppendBlank started as the table's last. While another
+// program appends, waits and asks as LockRecord does ("Table in Use").
+// kResultSuccess when stored; kResultLocked when the user gave up waiting;
+// another code when the append failed (events run during the wait that
+// move the table drop the new record, which then fails too). Unless
+// stored, nothing is written, and the table's next move drops the record.
+[[nodiscard]] std::int16_t AppendRecord(std::int32_t table);
 // Locks the record current at the call. While another program holds it,
 // waits with window events running; after kLockWaitAttempts tries of 10 ms
 // the user is asked to retry or to give up. The events may move the table:

@@ -241,7 +241,7 @@ WriteResult StandardsTable::append(StandardRow& row) {
     (void)d4go(m_table, 1);  // leaves the new record unstored
     return WriteResult::Failed;
   }
-  std::int16_t appended = d4append(m_table);
+  std::int16_t appended = AppendRecord(m_table);
   if (appended == kResultLocked) return WriteResult::InUse;
   if (appended != kResultSuccess) return WriteResult::Failed;
   row.recno = d4recNo(m_table);

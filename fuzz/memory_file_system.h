@@ -105,6 +105,7 @@ public:
     return Status::ok();
   }
   Status createDirectory(std::string_view) override { return Status::ok(); }
+  Status syncDirectory(std::string_view) override { return Status::ok(); }
   Status listDirectories(std::string_view, std::vector<std::string>*) override { return Status::ok(); }
   std::vector<std::string> roots() override { return {"/"}; }
   std::string currentDirectory() override { return "/"; }

@@ -26,7 +26,7 @@ Status copyContents(File& from, File& to) {
     std::size_t n = 0;
     Status s = from.readAt(offset, buffer.data(), buffer.size(), &n);
     if (!s) return s;
-    if (n == 0) return to.sync();
+    if (n == 0) return Status::ok();
     s = to.writeAt(offset, buffer.data(), n);
     if (!s) return s;
     offset += n;
@@ -34,7 +34,7 @@ Status copyContents(File& from, File& to) {
 }
 
 bool createOneDirectory(const Text& folder, bool* parentMissing) {
-  Status s = FileSystem::instance().createDirectory(nativeName(folder));
+  Status s = createDirectoryDurably(nativeName(folder));
   *parentMissing = s.code() == Status::Code::PathNotFound;
   return s.isOk();
 }
@@ -62,15 +62,19 @@ void CopyFile(const Text& source, const Text& destination) {
   if (FileExists(destination)) DeleteFile(destination);
   FileSystem& fs = FileSystem::instance();
   std::unique_ptr<File> from, to;
-  // The copy is written under a temporary name and renamed when complete, so
-  // the destination name never holds a partial file.
+  // The copy is written under a temporary name and moved into place when
+  // complete, so the destination name never holds a partial file, nor one
+  // that a power cut could take back.
   std::string temp = fs.resolve(nativeName(destination)) + ".copy~";
   Status s = fs.openFile(nativeName(source), false, &from);
   if (s) s = fs.createFile(temp, &to);
   if (s) s = copyContents(*from, *to);
+  if (s) s = moveIntoPlace(*to, nativeName(destination));
   to.reset();
-  if (s) s = fs.rename(temp, nativeName(destination));
-  if (!s) (void)fs.removeFile(temp);  // reported by the missing destination
+  if (s) return;
+  // Reported by the missing destination, which a failed folder sync must not leave either.
+  (void)fs.removeFile(temp);
+  (void)fs.removeFile(nativeName(destination));
 }
 
 // A missing parent (the platform's error 76) makes it create the parent first,

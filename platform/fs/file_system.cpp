@@ -6,7 +6,18 @@ namespace pu {
 FileSystem& systemFileSystem();
 
 namespace {
+
 FileSystem* g_current = nullptr;  // a test's stand-in
+
+// The folder holding a resolved path ("." for a bare name).
+std::string folderOf(std::string path) {
+  const char* separators = "/\\";
+  while (path.size() > 1 && path.find_last_of(separators) == path.size() - 1) path.pop_back();
+  std::size_t slash = path.find_last_of(separators);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 } // namespace
 
 FileSystem& FileSystem::instance() { return g_current ? *g_current : systemFileSystem(); }
@@ -17,6 +28,23 @@ FileSystem* FileSystem::setInstance(FileSystem* fs) {
   return previous;
 }
 
+Status moveIntoPlace(File& file, std::string_view to) {
+  FileSystem& fs = FileSystem::instance();
+  std::string target = fs.resolve(to);
+  Status s = file.sync();
+  if (s) s = fs.rename(file.path(), target);
+  if (s) s = fs.syncDirectory(folderOf(target));
+  return s;
+}
+
+// Opened for reading: a pack another user left half done (table.h rule 5)
+// is finished by whoever opens the table next.
+Status moveIntoPlace(std::string_view from, std::string_view to) {
+  std::unique_ptr<File> file;
+  Status s = FileSystem::instance().openFile(from, false, &file);
+  return s ? moveIntoPlace(*file, to) : s;
+}
+
 Status replaceFileAtomically(std::string_view path, std::string_view contents) {
   FileSystem& fs = FileSystem::instance();
   std::string target = fs.resolve(path);
@@ -24,11 +52,17 @@ Status replaceFileAtomically(std::string_view path, std::string_view contents) {
   std::unique_ptr<File> file;
   Status s = fs.createFile(temp, &file);
   if (s) s = file->writeAt(0, contents.data(), contents.size());
-  if (s) s = file->sync();
+  if (s) s = moveIntoPlace(*file, target);
   file.reset();
-  if (s) s = fs.rename(temp, target);
   if (!s) (void)fs.removeFile(temp);  // best effort: the error worth reporting is s
   return s;
+}
+
+Status createDirectoryDurably(std::string_view path) {
+  FileSystem& fs = FileSystem::instance();
+  std::string folder = fs.resolve(path);
+  Status s = fs.createDirectory(folder);
+  return s ? fs.syncDirectory(folderOf(folder)) : s;
 }
 
 } // namespace pu

@@ -76,17 +76,37 @@ public:
   virtual bool isDirectory(std::string_view path) = 0;
   virtual Status makeNormal(std::string_view path) = 0;  // clear read-only
   virtual Status removeFile(std::string_view path) = 0;
+  // A plain rename: after a power cut either name may hold the file until
+  // the folder is synced. A file put in place of another goes through
+  // moveIntoPlace.
   virtual Status rename(std::string_view from, std::string_view to) = 0;
   // One level; PathNotFound when the parent is missing, Exists when present.
+  // Like a rename, the new folder is durable once its parent is synced.
   virtual Status createDirectory(std::string_view path) = 0;
+  // Makes the folder's entries as they stand (files created, renamed or
+  // removed in it) survive a power cut.
+  virtual Status syncDirectory(std::string_view path) = 0;
   virtual Status listDirectories(std::string_view path, std::vector<std::string>* names) = 0;
   virtual std::vector<std::string> roots() = 0;
   virtual std::string currentDirectory() = 0;
   virtual void sleepMilliseconds(int ms) = 0;
 };
 
-// Writes a file by writing a temporary file beside it, syncing it and renaming
-// it into place, so the destination is either the old or the whole new file.
+// The one way a file takes the place of another (a packed table, a rebuilt
+// index, a rewritten INI file, a backup copy): the new file's data is synced,
+// then it is renamed over `to`, then the folder is synced. After a power cut
+// `to` holds the old file or the whole new one, and once this returns, the
+// new one. Both lie in one folder. `file` is the new file, open; `from`
+// names it when it is not.
+Status moveIntoPlace(File& file, std::string_view to);
+Status moveIntoPlace(std::string_view from, std::string_view to);
+
+// Writes a file by writing a temporary file beside it and moving it into
+// place, so the destination is either the old or the whole new file.
 Status replaceFileAtomically(std::string_view path, std::string_view contents);
+
+// createDirectory, then the parent folder synced, so the folder survives a
+// power cut with what is later put into it.
+Status createDirectoryDurably(std::string_view path);
 
 } // namespace pu

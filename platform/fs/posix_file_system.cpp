@@ -295,14 +295,16 @@ public:
       if (::chmod(realFrom.c_str(), old.st_mode & 07777) != 0) return statusFromErrno("cannot change mode of", realFrom);
     }
     if (::rename(realFrom.c_str(), realTo.c_str()) != 0) return statusFromErrno("cannot rename", realFrom);
-    // Make the new name durable too.
-    std::string folder = realTo.substr(0, realTo.find_last_of('/') + 1);
-    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-      ::fsync(dfd);
-      ::close(dfd);
-    }
     return Status::ok();
+  }
+
+  Status syncDirectory(std::string_view path) override {
+    std::string real = resolve(path);
+    int fd = ::open(real.empty() ? "." : real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return statusFromErrno("cannot open folder", real);
+    Status s = ::fsync(fd) == 0 ? Status::ok() : statusFromErrno("cannot sync folder", real);
+    ::close(fd);
+    return s;
   }
 
   Status createDirectory(std::string_view path) override {

@@ -2,7 +2,8 @@
 // One open FoxPro table: its .dbf, its .fpt when it has memo fields, and the
 // production index attached by the layer above. Not thread-safe; one owner.
 //
-// Write order. A process killed at any moment leaves a table that opens:
+// Write order. A process killed at any moment leaves a table that opens
+// (rules 1 to 8); so does a power cut (rule 9):
 //  1. A changed record is written with one write at its own place (one
 //     writeAt of the bytes that differ, never a copy into the shared view,
 //     which a kill could leave half done); no other byte of the .dbf moves.
@@ -16,16 +17,17 @@
 //     next append overwrites.
 //  4. The attached index is asked before the .dbf is written (checkChange)
 //     and told after (applyChange); a refused change writes nothing.
-//  5. Pack writes a whole new table beside the old one (name + ".pk~") and
-//     syncs it; the index writes a whole new index for it beside the old
-//     index, which appears only complete; the new table is renamed over the
-//     old, then the new index over the old. A kill before the first rename
-//     leaves the old files (and the deleted records marked); a kill between
-//     the renames leaves the new table with the new index beside it, and the
-//     next open puts that index in place (finishInterruptedPack). The new
-//     table is marked exclusive before its rename, so no program that
-//     honours the marks opens it before its index is in place. The memo
-//     file is kept as it is, so memo pointers stay right.
+//  5. Pack writes a whole new table beside the old one (name + ".pk~"); the
+//     index writes a whole new index for it beside the old index, which
+//     appears only complete; the new table takes the old one's place, then
+//     the new index the old index's (each as rule 9). A kill before the
+//     first rename leaves the old files (and the deleted records marked); a
+//     kill between the renames leaves the new table with the new index
+//     beside it, and the next open puts that index in place
+//     (finishInterruptedPack). The new table is marked exclusive before its
+//     rename, so no program that honours the marks opens it before its
+//     index is in place. The memo file is kept as it is, so memo pointers
+//     stay right.
 //  6. Appends hold the header lock, so two programs never take the same
 //     record number; record locks are the caller's business (lockRecord).
 //  7. An autoincrement field's next value moves on in its descriptor before
@@ -37,6 +39,14 @@
 //     programs never change the index at once and each works on the
 //     other's last state. A kill drops the lock; the index may then miss
 //     the killed change (check finds it, reindex repairs it).
+//  9. A file takes another's place (a packed table, a new or rebuilt index,
+//     a rewritten INI file, a backup copy) only through moveIntoPlace: the
+//     new file's data is synced, it is renamed over the old, then the
+//     folder is synced. A power cut leaves the old file or the whole new
+//     one, the new one once the replacement has returned, and a pack's
+//     files as a kill would (rule 5). Record, memo and index writes in
+//     place are not synced: a power cut may take the last of them back,
+//     and leave an index that the start-up check finds wrong and rebuilds.
 #include <cstdint>
 #include <memory>
 #include <map>

@@ -1,12 +1,13 @@
-// write_storm killed with SIGKILL at random moments, again and again, on one
-// course database. After every kill the tables open and their structure is
-// sound, no record count shrinks, every write the log says finished is
-// there, and every tag is either right or made right by a reindex that loses
-// no record; start-up's index check reports every wrong tag. Then the same
-// for deletes of categories that end in a pack. PU_PROOF_KILLS sets the
-// number of kills (40 by default).
+// write_storm killed with SIGKILL at random points of its work, again and
+// again, on one course database. After every kill the tables open and their
+// structure is sound, no record count shrinks, every write the log says
+// finished is there, and every tag is either right or made right by a
+// reindex that loses no record; start-up's index check reports every wrong
+// tag. Then the same for deletes of categories that end in a pack.
+// PU_PROOF_KILLS sets the number of kills (40 by default).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,11 +42,22 @@ StormArgs stormArgs(const test::TempDir& dir, const std::string& folder, const s
   return args;
 }
 
-// Runs a storm, kills it after ms milliseconds and reads its log.
-void stormUntilKilled(const StormArgs& args, int ms, StormLog* log) {
+std::size_t completeLines(const std::string& logPath) {
+  std::string text = test::readWholeFile(logPath);
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Runs a storm, kills it once its log holds `lines` lines and reads the log.
+// Counted in the storm's own steps, not in time, the kill lands inside its
+// work however slowly the machine lets it start.
+void stormUntilKilled(const StormArgs& args, std::size_t lines, StormLog* log) {
   pid_t pid = startStorm(args);
   ASSERT_GT(pid, 0);
-  FileSystem::instance().sleepMilliseconds(ms);
+  while (completeLines(args.log) < lines) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "write_storm ended by itself (an error) before the kill";
+    FileSystem::instance().sleepMilliseconds(1);
+  }
   ::kill(pid, SIGKILL);
   ASSERT_EQ(waitStorm(pid), -SIGKILL) << "write_storm ended by itself (an error) before the kill";
   *log = readLog(args.log);
@@ -84,10 +96,9 @@ TEST(KilledWrites, EveryKillLeavesTablesThatOpenAndLoseNothing) {
   std::map<std::string, int> repairedTables;
   for (int k = 0; k < kills; ++k) {
     StormArgs args = stormArgs(dir, folder, "storm" + std::to_string(k), 1000u + static_cast<std::uint32_t>(k));
-    // Start-up (opening three tables) takes a few milliseconds; the kill
-    // lands anywhere from then on.
+    // Each step logs a line as it begins and one as it ends.
     StormLog log;
-    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(args, 5 + static_cast<int>(rng() % 60), &log)) << "kill " << k;
+    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(args, 1 + rng() % 120, &log)) << "kill " << k;
     if (!log.steps.empty() && log.steps.back().kind == 'B') ++unfinished;
     for (const Step& s : log.steps) finishedSteps += s.kind == 'E';
     expect.apply(log);
@@ -148,7 +159,8 @@ TEST(KilledWrites, DeletesWithPackLoseNoLiveRow) {
     StormArgs args = stormArgs(dir, folder, "deletes" + std::to_string(k), 5000u + static_cast<std::uint32_t>(k));
     args.deletes = true;
     StormLog log;
-    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(args, 20 + static_cast<int>(rng() % 250), &log)) << "kill " << k;
+    // An odd count of lines ends with a delete begun: the kill meets it.
+    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(args, 1 + rng() % 12, &log)) << "kill " << k;
     model.apply(log, &finished);
     inside += !log.steps.empty() && log.steps.back().kind == 'B';
 
@@ -172,7 +184,7 @@ TEST(KilledWrites, DeletesWithPackLoseNoLiveRow) {
             << ", indexes repaired by reindex: " << repaired
             << ", packs finished by the next open: " << finishedOnOpen << ", live rows: " << before << " -> "
             << model.size() << "\n";
-  // The kills must have met deletes, not only start-up (the machine may be slow).
+  // The kills must have met deletes, not only start-up.
   EXPECT_GT(inside, kills / 4);
   EXPECT_GT(finished, kills / 4);
   EXPECT_LT(model.size(), before);

@@ -4,14 +4,13 @@
 // update lock.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include "platform/fs/file_system.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
@@ -136,21 +135,31 @@ TEST_F(SharedIndex, AChangeStartsFromTheRecordAnotherOpenWrote) {
   EXPECT_TRUE(checkFresh());
 }
 
+// The other program lets the lock go while the change waits for it: the
+// first pause of the change's wait releases it, on any machine's timing.
+class ReleaseOnFirstWait : public test::ForwardingFileSystem {
+public:
+  explicit ReleaseOnFirstWait(File& holder) : m_holder(holder) {}
+  int waits = 0;
+  void sleepMilliseconds(int) override {
+    if (waits++ == 0) {
+      EXPECT_TRUE(m_holder.unlock(kIndexLockOffset, 1));
+    }
+  }
+
+private:
+  File& m_holder;
+};
+
 TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
   Opened a = open();
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
   ASSERT_TRUE(other->lock(kIndexLockOffset, 1, true));
-  std::thread release([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    (void)other->unlock(kIndexLockOffset, 1);
-  });
-  auto start = std::chrono::steady_clock::now();
+  ReleaseOnFirstWait fs(*other);
   Status s = setNum(a, 3, 4242);
-  auto waited = std::chrono::steady_clock::now() - start;
-  release.join();
   ASSERT_TRUE(s) << s.message();
-  EXPECT_GE(waited, std::chrono::milliseconds(100));
+  EXPECT_EQ(fs.waits, 1);
   // The lock went again after the change: another open takes it at once.
   EXPECT_TRUE(other->lock(kIndexLockOffset, 1, true));
   EXPECT_TRUE(checkFresh());

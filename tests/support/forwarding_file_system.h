@@ -47,6 +47,7 @@ public:
   Status removeFile(std::string_view path) override { return m_real.removeFile(path); }
   Status rename(std::string_view from, std::string_view to) override { return m_real.rename(from, to); }
   Status createDirectory(std::string_view path) override { return m_real.createDirectory(path); }
+  Status syncDirectory(std::string_view path) override { return m_real.syncDirectory(path); }
   Status listDirectories(std::string_view path, std::vector<std::string>* names) override {
     return m_real.listDirectories(path, names);
   }

@@ -178,18 +178,6 @@ private:
     return m_log.line(l);
   }
 
-  // The engine refuses an append while another program holds the header
-  // lock (for the few microseconds of its own append); like LockRecord for
-  // records, we wait and try again.
-  std::int16_t append(const OpenTbl& t) {
-    std::int16_t r = pu::d4append(t.handle);
-    for (int attempt = 0; r == pu::kResultLocked && attempt < 5000; ++attempt) {
-      pu::FileSystem::instance().sleepMilliseconds(1);
-      r = pu::d4append(t.handle);
-    }
-    return r;
-  }
-
   bool lock(const OpenTbl& t) {
     std::int16_t r = pu::LockRecord(t.handle);
     return r == 0 || failed("lock of " + t.name, r);
@@ -269,8 +257,7 @@ private:
         !setLong(m_standard, "parent_id", parent) || !setLong(m_standard, "Order", order) ||
         !setText(m_standard, "descript", t))
       return false;
-    std::int16_t r = append(m_standard);
-    if (r != 0) return failed("append of a standard", r);
+    if (std::int16_t r = pu::AppendRecord(m_standard.handle); r != pu::kResultSuccess) return failed("append of a standard", r);
     return end(step, m_standard, pu::d4recNo(m_standard.handle),
                {{"tree_id", std::to_string(tree)}, {"node_id", std::to_string(node)}, {"parent_id", std::to_string(parent)},
                 {"Order", std::to_string(order)}, {"descript", t}, {"*", "0"}});
@@ -290,8 +277,7 @@ private:
     if (!setLong(m_links, "stanquesid", id) || !setLong(m_links, "tree_id", tree) || !setLong(m_links, "node_id", node) ||
         !setLong(m_links, "quest_id", quest))
       return false;
-    std::int16_t r = append(m_links);
-    if (r != 0) return failed("append of a link", r);
+    if (std::int16_t r = pu::AppendRecord(m_links.handle); r != pu::kResultSuccess) return failed("append of a link", r);
     return end(step, m_links, pu::d4recNo(m_links.handle),
                {{"stanquesid", std::to_string(id)}, {"tree_id", std::to_string(tree)}, {"node_id", std::to_string(node)},
                 {"quest_id", std::to_string(quest)}, {"*", "0"}});

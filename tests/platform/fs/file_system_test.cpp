@@ -55,6 +55,12 @@ TEST_F(FileSystemTest, AFileReplacedByRenameKeepsItsMode) {
   EXPECT_EQ(test::readWholeFile(dir.file("t.dbf")), "new");
 }
 
+// A folder sync that fails is reported: the renames in the folder may not last.
+TEST_F(FileSystemTest, AFolderThatCannotBeSyncedIsAnError) {
+  EXPECT_TRUE(fs.syncDirectory(dir.path()).isOk());
+  EXPECT_EQ(fs.syncDirectory(dir.file("missing")).code(), Status::Code::NotFound);
+}
+
 TEST_F(FileSystemTest, CreateDirectoryTellsAMissingParentFromAnExistingFolder) {
   EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);
   EXPECT_TRUE(fs.createDirectory(dir.file("a")).isOk());

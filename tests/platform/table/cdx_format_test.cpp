@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/table/cdx_format.h"
@@ -25,11 +26,13 @@ unsigned referenceStored(const std::vector<std::uint8_t>& k, const std::uint8_t*
 // filler of every length up to the whole key occur.
 std::vector<std::uint8_t> sortedKeys(std::mt19937& rng, std::uint32_t keyLength, std::size_t count,
                                      std::uint8_t filler) {
-  std::vector<std::vector<std::uint8_t>> keys(count, std::vector<std::uint8_t>(keyLength, filler));
+  // Strings rather than byte vectors: gcc 12 at -O2 takes the sort's compare
+  // of byte vectors for a read past any object.
+  std::vector<std::string> keys(count, std::string(keyLength, char(filler)));
   for (auto& k : keys) {
     std::size_t used = rng() % (keyLength + 1);
-    for (std::size_t i = 0; i < used; ++i) k[i] = std::uint8_t("ab "[rng() % 3]);
-    if (rng() % 5 == 0 && keyLength > 1) k[keyLength - 1] = std::uint8_t(rng() % 2 ? 0 : 'z');
+    for (std::size_t i = 0; i < used; ++i) k[i] = "ab "[rng() % 3];
+    if (rng() % 5 == 0 && keyLength > 1) k[keyLength - 1] = rng() % 2 ? '\0' : 'z';
   }
   std::sort(keys.begin(), keys.end());
   std::vector<std::uint8_t> flat;

@@ -1,0 +1,304 @@
+// The power cut at every sync point of a pack, a reindex, an INI rewrite
+// and start-up's backups, the disk keeping only what was synced by then:
+// the tables open, no row committed before the cut is lost, every tag is
+// right or the start-up check offers the rebuild, and a replacement that
+// had returned before the cut is there after it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "app/prefix_main.h"
+#include "db/course_index_check.h"
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
+#include "tests/proof/proof_support.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/temp_dir.h"
+#include "tools/sample/sample_database.h"
+#include "util/ini_file.h"
+
+namespace pu::proof {
+namespace {
+
+std::string parentOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
+
+// What the disk holds after a power cut: a file's bytes as of its last sync,
+// a folder's entries (files created, renamed or removed, folders made) as of
+// the folder's last sync; every other write is forgotten. The calls go to
+// the real files under root, which powerCut() turns into what the disk
+// holds. The power goes at sync point number cutAt (file and folder syncs
+// counted): no later sync reaches the disk, though the program runs on.
+class PowerCutFileSystem : public test::ForwardingFileSystem {
+public:
+  PowerCutFileSystem(const std::string& root, int cutAt) : m_root(m_real.resolve(root)), m_cutAt(cutAt) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(m_root)) {
+      Entry& entry = m_disk[e.path().string()];
+      entry.folder = e.is_directory();
+      if (!entry.folder) m_synced[entry.file = ++m_files] = test::readWholeFile(e.path().string());
+    }
+    m_now = m_disk;
+  }
+  bool powerWentOff() const { return m_syncPoints > m_cutAt; }
+  // With every file closed: the files under root become what the disk holds.
+  // An entry whose folder did not last is lost with it; parents sort first.
+  void powerCut() {
+    for (const auto& e : std::filesystem::directory_iterator(m_root)) std::filesystem::remove_all(e.path());
+    for (const auto& [path, entry] : m_disk) {
+      if (parentOf(path) != m_root && !std::filesystem::is_directory(parentOf(path))) continue;
+      if (entry.folder) std::filesystem::create_directory(path);
+      else test::writeWholeFile(path, m_synced[entry.file]);
+    }
+  }
+
+  Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
+    Status s = m_real.openFile(path, writable, file);
+    if (s) track(under(path), file);
+    return s;
+  }
+  // A file made again under its name keeps its bytes on the disk until a sync.
+  Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
+    std::string p = under(path);
+    Status s = m_real.createFile(path, file);
+    if (s && !p.empty() && !m_now.count(p)) m_now[p].file = ++m_files;
+    if (s) track(p, file);
+    return s;
+  }
+  Status removeFile(std::string_view path) override {
+    std::string p = under(path);
+    Status s = m_real.removeFile(path);
+    if (s) m_now.erase(p);
+    return s;
+  }
+  Status rename(std::string_view from, std::string_view to) override {
+    std::string a = under(from), b = under(to);
+    Status s = m_real.rename(from, to);
+    if (s && m_now.count(a)) {
+      m_now[b] = m_now[a];
+      m_now.erase(a);
+    }
+    return s;
+  }
+  Status createDirectory(std::string_view path) override {
+    std::string p = under(path);
+    Status s = m_real.createDirectory(path);
+    if (s && !p.empty()) m_now[p].folder = true;
+    return s;
+  }
+  Status syncDirectory(std::string_view path) override {
+    std::string folder = under(path);
+    if (!syncPoint()) return Status::ok();
+    Status s = m_real.syncDirectory(path);
+    if (!s) return s;
+    std::erase_if(m_disk, [&](const auto& e) { return parentOf(e.first) == folder; });
+    for (const auto& [p, entry] : m_now)
+      if (parentOf(p) == folder) m_disk[p] = entry;
+    return s;
+  }
+
+private:
+  struct Entry {
+    bool folder = false;
+    int file = 0;  // whose bytes: a rename moves the number with the name
+  };
+  // A file whose sync, with the power on, puts its whole bytes on the disk.
+  class TrackedFile final : public test::ForwardingFile {
+  public:
+    TrackedFile(std::unique_ptr<File> inner, PowerCutFileSystem& fs, int file)
+        : ForwardingFile(std::move(inner)), m_fs(fs), m_file(file) {}
+    Status sync() override {
+      if (!m_fs.syncPoint()) return Status::ok();
+      std::uint64_t size = 0;
+      std::size_t got = 0;
+      Status s = m_inner->sync();
+      if (s) s = m_inner->size(&size);
+      std::string bytes(size, '\0');
+      if (s) s = m_inner->readAt(0, bytes.data(), bytes.size(), &got);
+      if (s) m_fs.m_synced[m_file] = bytes.substr(0, got);
+      return s;
+    }
+    Status map(std::uint64_t length, char** view) override { return m_inner->map(length, view); }
+
+  private:
+    PowerCutFileSystem& m_fs;
+    int m_file;
+  };
+
+  // The resolved path when it lies under root, else "".
+  std::string under(std::string_view path) {
+    std::string real = m_real.resolve(path);
+    while (real.size() > 1 && real.back() == '/') real.pop_back();
+    return real.rfind(m_root + "/", 0) == 0 || real == m_root ? real : std::string();
+  }
+  bool syncPoint() { return ++m_syncPoints <= m_cutAt; }
+  void track(const std::string& path, std::unique_ptr<File>* file) {
+    auto it = m_now.find(path);
+    if (it != m_now.end() && !it->second.folder) *file = std::make_unique<TrackedFile>(std::move(*file), *this, it->second.file);
+  }
+
+  std::string m_root;
+  int m_cutAt;
+  int m_syncPoints = 0, m_files = 0;
+  std::map<std::string, Entry> m_now, m_disk;  // by resolved path
+  std::map<int, std::string> m_synced;         // each file's bytes on the disk
+};
+
+class PowerCutTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(FileSystem::instance().createDirectory(pristine));
+    ASSERT_TRUE(sample::makeSampleDatabase(pristine, {}));
+  }
+  // Runs op on a fresh copy of the sample database once for each sync point
+  // it reaches, the power cut there, and once with the power cut after op
+  // has returned (cutShort false); check then looks at what the disk kept.
+  // op closes every file it opens.
+  void cutAtEverySyncPoint(const std::function<void()>& op, const std::function<void(bool cutShort)>& check) {
+    for (int cutAt = 0;; ++cutAt) {
+      SCOPED_TRACE("power cut at sync point " + std::to_string(cutAt));
+      std::filesystem::remove_all(work);
+      std::filesystem::copy(pristine, work, std::filesystem::copy_options::recursive);
+      bool cutShort = false;
+      {
+        PowerCutFileSystem fs(work, cutAt);
+        op();
+        cutShort = fs.powerWentOff();
+        fs.powerCut();
+      }
+      check(cutShort);
+      if (!cutShort || HasFatalFailure()) return;
+    }
+  }
+
+  test::TempDir dir;
+  const std::string pristine = dir.file("pristine"), work = dir.file("course");
+  const std::string standard = work + "/standard.dbf";
+};
+
+// Every tag right (for certain when mustBeRight), or the start-up check
+// names the fault and so offers the rebuild.
+void expectTagsRightOrRebuildOffered(const std::string& dbfPath, bool mustBeRight) {
+  Status tags = checkTags(dbfPath);
+  EXPECT_EQ(CheckProductionIndex(dbfPath).has_value(), !tags.isOk()) << tags.message();
+  EXPECT_TRUE(tags || !mustBeRight) << tags.message();
+}
+
+using Key = std::pair<std::int64_t, std::int64_t>;  // tree, node
+
+Key keyOf(const table::Table& t) {
+  return {std::int64_t(t.value(*t.schema().find("TREE_ID")).number), std::int64_t(t.value(*t.schema().find("NODE_ID")).number)};
+}
+
+// The live rows of a standards table; python dbfread counts the same records.
+std::set<Key> liveNodes(const std::string& dbfPath) {
+  std::set<Key> live;
+  std::unique_ptr<table::Table> t;
+  EXPECT_TRUE(table::Table::open(dbfPath, false, &t));
+  if (!t) return live;
+  for (std::uint32_t r = 1; r <= t->recordCount() && t->go(r); ++r)
+    if (!t->isDeleted()) live.insert(keyOf(*t));
+  DbfreadView independent = dbfreadField(dbfPath, "NODE_ID");
+  EXPECT_EQ(independent.error, "");
+  EXPECT_EQ(independent.records, t->recordCount());
+  return live;
+}
+
+// Every fourth row deleted, then the table packed, as a delete in the tree does.
+TEST_F(PowerCutTest, PackKeepsEveryRowAndATableWithItsOwnIndex) {
+  const std::set<Key> all = liveNodes(pristine + "/standard.dbf");
+  std::set<Key> kept;
+  cutAtEverySyncPoint(
+      [&] {
+        std::unique_ptr<table::Table> t;
+        std::unique_ptr<table::CompoundIndex> index;
+        ASSERT_TRUE(table::Table::open(standard, true, &t));
+        ASSERT_TRUE(table::CompoundIndex::open(table::indexPathFor(standard), *t, &index));
+        t->attachIndex(std::move(index));
+        kept.clear();
+        for (std::uint32_t r = 1; r <= t->recordCount(); ++r) {
+          ASSERT_TRUE(t->go(r));
+          const bool drop = r % 4 == 0;
+          if (!drop) kept.insert(keyOf(*t));
+          ASSERT_TRUE(!drop || t->setDeleted(true));
+        }
+        Status packed = t->pack();
+        ASSERT_TRUE(packed) << packed.message();
+      },
+      [&](bool cutShort) {
+        // The deletes were never synced: their rows may come back, no other row may go.
+        std::set<Key> live = liveNodes(standard);
+        EXPECT_TRUE(std::includes(live.begin(), live.end(), kept.begin(), kept.end()));
+        EXPECT_TRUE(std::includes(all.begin(), all.end(), live.begin(), live.end()));
+        EXPECT_TRUE(cutShort || live == kept);
+        expectTagsRightOrRebuildOffered(standard, true);
+      });
+}
+
+// An index out of step with its records (changed by a program that does not
+// keep it) rebuilt as start-up rebuilds it.
+TEST_F(PowerCutTest, ReindexLeavesTheOldIndexOrTheWholeNewOne) {
+  {
+    std::unique_ptr<table::Table> t;
+    ASSERT_TRUE(table::Table::open(pristine + "/standard.dbf", true, &t));
+    for (std::uint32_t r = 2; r <= t->recordCount(); r += 7) {
+      ASSERT_TRUE(t->go(r));
+      ASSERT_TRUE(t->assignInteger(*t->schema().find("ORDER"), 990 - r % 100));
+    }
+    ASSERT_TRUE(t->close());
+  }
+  ASSERT_FALSE(checkTags(pristine + "/standard.dbf"));
+  const std::set<Key> all = liveNodes(pristine + "/standard.dbf");
+  cutAtEverySyncPoint(
+      [&] {
+        bool fromRegistry = true;
+        Status rebuilt = RebuildProductionIndex(standard, &fromRegistry);
+        EXPECT_TRUE(rebuilt && !fromRegistry) << rebuilt.message();
+      },
+      [&](bool cutShort) {
+        EXPECT_EQ(liveNodes(standard), all);
+        expectTagsRightOrRebuildOffered(standard, !cutShort);
+      });
+}
+
+TEST_F(PowerCutTest, RewrittenIniFileHoldsTheOldOrTheNewValue) {
+  auto read = [&](const char16_t* key) {
+    SetIniFile(u"Strings", fromUtf8(work + "/options.ini"));
+    return toUtf8(GetIniString(key, u"missing"));
+  };
+  cutAtEverySyncPoint(
+      [&] {
+        SetIniFile(u"Strings", fromUtf8(work + "/options.ini"));
+        EXPECT_NE(WriteIniString(u"StandardOrdinal2", u"I"), 0);
+      },
+      [&](bool cutShort) {
+        std::string value = read(u"StandardOrdinal2");
+        EXPECT_TRUE(value == "I" || (cutShort && value == "1")) << value;
+        EXPECT_EQ(read(u"StandardOrdinal3"), "A");  // the rest of the file is whole
+      });
+}
+
+// A backup the disk kept is a whole copy, a table's comes with its memo
+// file's, and once start-up has gone on past them all three are there.
+TEST_F(PowerCutTest, BackupsAreWholeAndThereOnceStartUpGoesOn) {
+  cutAtEverySyncPoint([&] { EXPECT_TRUE(PrepareDatabaseFolder(fromUtf8(work))); },
+                      [&](bool cutShort) {
+                        int kept = 0;
+                        for (const char* ext : {".dbf", ".fpt", ".cdx"}) {
+                          std::string original = test::readWholeFile(pristine + "/standard" + ext);
+                          EXPECT_EQ(test::readWholeFile(work + "/standard" + ext), original) << ext;
+                          std::string copy = work + "/Backups/standard1" + ext;
+                          if (!std::filesystem::exists(copy)) continue;
+                          ++kept;
+                          EXPECT_EQ(test::readWholeFile(copy), original) << copy;
+                        }
+                        EXPECT_TRUE(!std::filesystem::exists(work + "/Backups/standard1.dbf") ||
+                                    std::filesystem::exists(work + "/Backups/standard1.fpt"));
+                        EXPECT_TRUE(cutShort || kept == 3) << kept;
+                      });
+}
+
+} // namespace
+} // namespace pu::proof
