@@ -79,11 +79,16 @@ public:
   virtual Status rename(std::string_view from, std::string_view to) = 0;
   // One level; PathNotFound when the parent is missing, Exists when present.
   virtual Status createDirectory(std::string_view path) = 0;
+  // The names of the folder's subfolders, or of its regular files, in no particular order.
   virtual Status listDirectories(std::string_view path, std::vector<std::string>* names) = 0;
+  virtual Status listFiles(std::string_view path, std::vector<std::string>* names) = 0;
   virtual std::vector<std::string> roots() = 0;
   virtual std::string currentDirectory() = 0;
   virtual void sleepMilliseconds(int ms) = 0;
 };
+
+// The whole file's bytes.
+Status readFileContents(std::string_view path, std::string* contents);
 
 // Writes a file by writing a temporary file beside it, syncing it and renaming
 // it into place, so the destination is either the old or the whole new file.
