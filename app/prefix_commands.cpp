@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "db/standards_table.h"
 #include "db/tree_shape.h"
 #include "util/general.h"
 #include "util/stored_text.h"
@@ -25,6 +24,16 @@ void count(WriteResult result, CommandReport& report) {
     case WriteResult::Missing:
     case WriteResult::Failed: ++report.failed; break;
   }
+}
+
+// The one write of a command: the row's new title stored, or in a dry run
+// only looked at, and counted.
+void apply(StandardsTable& standards, const StandardRow& row, const Text& title, const CommandOptions& options,
+           CommandReport& report) {
+  const RowChanges changes{.title = title};
+  WriteResult result = options.dryRun ? standards.preview(row, changes) : standards.write(row, changes);
+  count(result, report);
+  if (result == WriteResult::Written && options.onChange) options.onChange(row, title);
 }
 
 // The rows from the last record to the first. Each move is then a jump,
@@ -66,7 +75,8 @@ std::int16_t GetPathLength(std::int16_t tree, std::int32_t standard) {
       std::min<std::size_t>(up.rows.size() - 1, static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())));
 }
 
-CommandReport SetPrefix(std::int16_t tree, std::int32_t selectedNode, const PrefixExample& example, bool includeParent) {
+CommandReport SetPrefix(std::int16_t tree, std::int32_t selectedNode, const PrefixExample& example, bool includeParent,
+                        const CommandOptions& options) {
   CommandReport report;
   StandardsTable standards;
   TreeShape shape = TreeShape::read(standards, tree);
@@ -89,12 +99,12 @@ CommandReport SetPrefix(std::int16_t tree, std::int32_t selectedNode, const Pref
       ++report.leftParentEnciphered;
       continue;
     }
-    count(standards.write(*own, {.title = MarkIdentifier(own->title, example, *parent)}), report);
+    apply(standards, *own, MarkIdentifier(own->title, example, *parent), options, report);
   }
   return report;
 }
 
-CommandReport ReplaceColons(std::int16_t tree) {
+CommandReport ReplaceColons(std::int16_t tree, const CommandOptions& options) {
   CommandReport report;
   StandardsTable standards;
   for (const ShapedRow& row : lastFirst(TreeShape::read(standards, tree))) {
@@ -111,7 +121,7 @@ CommandReport ReplaceColons(std::int16_t tree) {
       ++report.leftEnciphered;
       continue;
     }
-    count(standards.write(*own, {.title = replaced}), report);
+    apply(standards, *own, replaced, options, report);
   }
   return report;
 }

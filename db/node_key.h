@@ -8,6 +8,10 @@
 
 namespace pu {
 
+// The product's own classification tree; every other tree with a root row
+// is a state standards tree.
+inline constexpr std::int16_t kCorvaneTree = 1;
+
 struct NodeRef {
   std::int16_t tree = 0;
   std::int32_t node = 0;

@@ -206,12 +206,17 @@ WriteResult StandardsTable::release(WriteResult result) {
   return result;
 }
 
-WriteResult StandardsTable::write(const StandardRow& row, const RowChanges& changes) {
+WriteResult StandardsTable::preview(const StandardRow& row, const RowChanges& changes) {
   if (changes.title && static_cast<std::int64_t>(toAnsi(*changes.title).size()) > titleWidth()) return WriteResult::TooLong;
   if (m_table == 0) return WriteResult::Failed;
-  // An unchanged row is neither locked nor written.
   if (d4go(m_table, row.recno) != kResultSuccess || !holds(row.ref)) return WriteResult::Missing;
-  if (!differs(current(), changes)) return WriteResult::Unchanged;
+  return differs(current(), changes) ? WriteResult::Written : WriteResult::Unchanged;
+}
+
+WriteResult StandardsTable::write(const StandardRow& row, const RowChanges& changes) {
+  // An unchanged row is neither locked nor written.
+  WriteResult planned = preview(row, changes);
+  if (planned != WriteResult::Written) return planned;
   WriteResult locked = lockRow(row);
   if (locked != WriteResult::Written) return locked;
   StandardRow now = current();

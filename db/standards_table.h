@@ -103,6 +103,10 @@ public:
   // Locks row.recno, checks it still holds row.ref and stores the changes
   // that differ from what is stored there now.
   [[nodiscard]] WriteResult write(const StandardRow& row, const RowChanges& changes);
+  // What write() would answer before it locks, found without locking or
+  // writing: Written when the row still holds row.ref and a change differs.
+  // Another program may still hold or change the record when write() comes.
+  [[nodiscard]] WriteResult preview(const StandardRow& row, const RowChanges& changes);
   // Marks the row deleted; it stays in the file until a pack.
   [[nodiscard]] WriteResult markDeleted(const StandardRow& row);
   // Appends a row; its record number goes into row.recno.

@@ -107,6 +107,7 @@ public:
   Status createDirectory(std::string_view) override { return Status::ok(); }
   Status syncDirectory(std::string_view) override { return Status::ok(); }
   Status listDirectories(std::string_view, std::vector<std::string>*) override { return Status::ok(); }
+  Status listFiles(std::string_view, std::vector<std::string>*) override { return Status::ok(); }
   std::vector<std::string> roots() override { return {"/"}; }
   std::string currentDirectory() override { return "/"; }
   void sleepMilliseconds(int) override {}

@@ -21,7 +21,6 @@ std::int16_t LastStateTreeID = 0;
 
 namespace {
 
-constexpr std::int16_t kCorvaneTree = 1;
 constexpr std::int16_t kFirstStateOptionTree = 400;
 const QColor kOptionBack(192, 192, 255);
 const QColor kListBack(224, 255, 224);

@@ -86,11 +86,16 @@ public:
   // Makes the folder's entries as they stand (files created, renamed or
   // removed in it) survive a power cut.
   virtual Status syncDirectory(std::string_view path) = 0;
+  // The names of the folder's subfolders, or of its regular files, in no particular order.
   virtual Status listDirectories(std::string_view path, std::vector<std::string>* names) = 0;
+  virtual Status listFiles(std::string_view path, std::vector<std::string>* names) = 0;
   virtual std::vector<std::string> roots() = 0;
   virtual std::string currentDirectory() = 0;
   virtual void sleepMilliseconds(int ms) = 0;
 };
+
+// The whole file's bytes.
+Status readFileContents(std::string_view path, std::string* contents);
 
 // The one way a file takes the place of another (a packed table, a rebuilt
 // index, a rewritten INI file, a backup copy): the new file's data is synced,

@@ -318,19 +318,11 @@ public:
   }
 
   Status listDirectories(std::string_view path, std::vector<std::string>* names) override {
-    std::string real = resolve(path);
-    DIR* dir = ::opendir(real.empty() ? "." : real.c_str());
-    if (!dir) return statusFromErrno("cannot list", real);
-    names->clear();
-    std::string prefix = real.empty() || real.back() == '/' ? real : real + "/";
-    while (dirent* e = ::readdir(dir)) {
-      std::string name = e->d_name;
-      if (name == "." || name == "..") continue;
-      struct stat st {};
-      if (::stat((prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) names->push_back(name);
-    }
-    ::closedir(dir);
-    return Status::ok();
+    return listEntries(path, S_IFDIR, names);
+  }
+
+  Status listFiles(std::string_view path, std::vector<std::string>* names) override {
+    return listEntries(path, S_IFREG, names);
   }
 
   // The file-system root and the mount points a user would pick a volume from.
@@ -356,6 +348,24 @@ public:
     timespec ts{ms / 1000, (ms % 1000) * 1000000L};
     while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
+  }
+
+private:
+  // The entries of the folder whose target (links followed) is of the given type.
+  Status listEntries(std::string_view path, mode_t type, std::vector<std::string>* names) {
+    std::string real = resolve(path);
+    DIR* dir = ::opendir(real.empty() ? "." : real.c_str());
+    if (!dir) return statusFromErrno("cannot list", real);
+    names->clear();
+    std::string prefix = real.empty() || real.back() == '/' ? real : real + "/";
+    while (dirent* e = ::readdir(dir)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      if (::stat((prefix + name).c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type) names->push_back(name);
+    }
+    ::closedir(dir);
+    return Status::ok();
   }
 };
 

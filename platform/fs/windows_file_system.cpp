@@ -453,19 +453,11 @@ public:
   }
 
   Status listDirectories(std::string_view path, std::vector<std::string>* names) override {
-    std::string real = resolve(path);
-    std::string pattern = (real.empty() ? "." : real) + (real.empty() || !isSeparator(real.back()) ? "\\*" : "*");
-    WIN32_FIND_DATAW entry{};
-    HANDLE find = ::FindFirstFileExW(systemName(pattern).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return statusFromError("cannot list", real);
-    names->clear();
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names->push_back(narrow(name));
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
-    return Status::ok();
+    return listEntries(path, true, names);
+  }
+
+  Status listFiles(std::string_view path, std::vector<std::string>* names) override {
+    return listEntries(path, false, names);
   }
 
   // The drive roots, "C:\" and on.
@@ -488,6 +480,23 @@ public:
   void sleepMilliseconds(int ms) override { ::Sleep(static_cast<DWORD>(ms)); }
 
 private:
+  // The names of the folder's subfolders (folders true) or of its other entries.
+  Status listEntries(std::string_view path, bool folders, std::vector<std::string>* names) {
+    std::string real = resolve(path);
+    std::string pattern = (real.empty() ? "." : real) + (real.empty() || !isSeparator(real.back()) ? "\\*" : "*");
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = ::FindFirstFileExW(systemName(pattern).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return statusFromError("cannot list", real);
+    names->clear();
+    do {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders) names->push_back(narrow(name));
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
+    return Status::ok();
+  }
+
   // Through a handle of ours where we hold the file (perhaps alone), else through one opened for it.
   static Status flush(const std::string& path, const std::wstring& name, const std::optional<FileId>& id) {
     if (id) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/prefix_main.h"
+#include "app/table_backup.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
 #include "tests/app/fake_file_system.h"

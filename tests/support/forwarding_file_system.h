@@ -51,6 +51,7 @@ public:
   Status listDirectories(std::string_view path, std::vector<std::string>* names) override {
     return m_real.listDirectories(path, names);
   }
+  Status listFiles(std::string_view path, std::vector<std::string>* names) override { return m_real.listFiles(path, names); }
   std::vector<std::string> roots() override { return m_real.roots(); }
   std::string currentDirectory() override { return m_real.currentDirectory(); }
   void sleepMilliseconds(int ms) override { m_real.sleepMilliseconds(ms); }

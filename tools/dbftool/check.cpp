@@ -61,18 +61,24 @@ pu::Status countMatchesFile(const Table& t) {
                                 " records but the file holds " + std::to_string(t.recordCount()) + " at offset 4");
 }
 
-int check(const std::string& path, std::ostream& out) {
+pu::Status checkTable(const std::string& path, TableCheck* result) {
   std::unique_ptr<Table> t;
   pu::Status s = Table::open(path, false, &t);
   if (s) s = countMatchesFile(*t);
   if (s) s = checkRecords(*t);
-  int tags = 0;
-  if (s) s = checkTags(*t, &tags);
+  if (s) s = checkTags(*t, &result->tags);
+  if (s) result->records = t->recordCount();
+  return s;
+}
+
+int check(const std::string& path, std::ostream& out) {
+  TableCheck result;
+  pu::Status s = checkTable(path, &result);
   if (!s) {
     std::cerr << s.message() << "\n";
     return 1;
   }
-  out << t->path() << ": ok, " << t->recordCount() << " records, " << tags << " tags\n";
+  out << pu::FileSystem::instance().resolve(path) << ": ok, " << result.records << " records, " << result.tags << " tags\n";
   return 0;
 }
 
