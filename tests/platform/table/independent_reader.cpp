@@ -18,7 +18,9 @@ std::string quote(const std::string& s) {
   return q + "'";
 }
 
-std::string run(const std::string& command, int* status) {
+} // namespace
+
+std::string runCommand(const std::string& command, int* status) {
   std::string out;
   FILE* p = ::popen(command.c_str(), "r");
   if (!p) {
@@ -33,14 +35,12 @@ std::string run(const std::string& command, int* status) {
   return out;
 }
 
-} // namespace
-
 std::string runPython(const std::string& script, const std::string& args, int* status) {
-  return run("/usr/bin/python3 -c " + quote(script) + " " + args, status);
+  return runCommand("/usr/bin/python3 -c " + quote(script) + " " + args, status);
 }
 
 std::string runPerl(const std::string& script, const std::string& args, int* status) {
-  return run("/usr/bin/perl -e " + quote(script) + " " + args, status);
+  return runCommand("/usr/bin/perl -e " + quote(script) + " " + args, status);
 }
 
 std::string dbfreadDump(const std::string& path) {
