@@ -81,31 +81,21 @@ TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
   EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
 }
 
-// The table registry keys on the name: a cut name would never match again.
-TEST_F(CodeBase, DbfFileNameComesBackWhole) {
-  std::string folder = dir.path();
+// The table registry keys on the name, so it comes back whole; folder names
+// the ANSI code page cannot hold reach the file system as they are.
+TEST_F(CodeBase, PathsComeBackWholeAndReachTheFileSystemAsTheyAre) {
+  std::string folder = dir.file("Kurs \xd0\x9c\xd0\xb8\xd1\x80 \xe8\xaf\xbe\xe7\xa8\x8b");
   while (folder.size() < 300) {
     folder += "/" + std::string(60, 'd');
-    std::filesystem::create_directory(folder);
+    std::filesystem::create_directories(folder);
   }
-  std::string longPath = folder + "/long.dbf";
-  ASSERT_TRUE(test::makeTable(longPath, {{"NAME", 'C', 4}}));
-  std::int32_t t = openTable(longPath);
-  ASSERT_NE(t, 0);
-  EXPECT_EQ(DbfFileName(t), fromUtf8(longPath));
-  EXPECT_EQ(CPtrToStr(longPath.c_str()), fromUtf8(longPath.substr(0, 255)));
-  EXPECT_EQ(CPtrToStr(nullptr), Text());
-}
-
-// Folder names the ANSI code page cannot hold reach the file system as they are.
-TEST_F(CodeBase, PathsOutsideTheCodePageOpenTheirTables) {
-  std::string folder = dir.file("Kurs \xd0\x9c\xd0\xb8\xd1\x80 \xe8\xaf\xbe\xe7\xa8\x8b");
-  std::filesystem::create_directory(folder);
-  std::string p = folder + "/items.dbf";
+  const std::string p = folder + "/items.dbf";
   ASSERT_TRUE(test::makeTable(p, {{"NAME", 'C', 10}}));
   std::int32_t t = openTable(p);
   ASSERT_NE(t, 0);
   EXPECT_EQ(DbfFileName(t), fromUtf8(p));
+  EXPECT_EQ(CPtrToStr(p.c_str()), fromAnsi(p.substr(0, 255)));  // byte for byte, at most 255
+  EXPECT_EQ(CPtrToStr(nullptr), Text());
   addRow(t, "written", 0);
   EXPECT_EQ(test::dbfreadDump(p), "1\t0\tNAME=written\n");
 }
@@ -243,7 +233,9 @@ TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
   EXPECT_EQ(d4lock(writer, 1), kResultSuccess);  // nothing was locked
 }
 
-TEST_F(CodeBase, LockRecordWaitsLettingEventsRunUntilTheLockIsFree) {
+// While another open holds the record, LockRecord waits with window events
+// running; after a long wait it asks the user to retry or to give up.
+TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   std::int32_t a = openTable(path);
   addRow(a, "a", 1);
   std::int32_t b = openTable(path);
@@ -258,17 +250,11 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunUntilTheLockIsFree) {
   EXPECT_EQ(LastResult, kResultSuccess);
   EXPECT_EQ(events, 3);
   EXPECT_EQ(d4lock(b, 1), kResultLocked);
-}
 
-// The wait is bounded: the user is asked to retry or to give up.
-TEST_F(CodeBase, LockRecordAsksAfterALongWaitAndCanGiveUp) {
   struct NoWaiting : test::ForwardingFileSystem {
     void sleepMilliseconds(int) override {}
   } noWaiting;
-  std::int32_t a = openTable(path);
-  addRow(a, "a", 1);
-  std::int32_t b = openTable(path);
-  ASSERT_EQ(d4go(b, 1), 0);
+  ASSERT_EQ(d4unlock(a), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
   std::vector<std::int32_t> answers = {4, 2};  // Retry, then Cancel
   std::vector<Text> asked;
@@ -280,9 +266,8 @@ TEST_F(CodeBase, LockRecordAsksAfterALongWaitAndCanGiveUp) {
     answers.erase(answers.begin());
     return answer;
   });
-  int events = 0;
+  events = 0;
   setEventHook([&] { ++events; });
-  ASSERT_EQ(d4go(a, 1), 0);
   EXPECT_FALSE(LockRecord(a));
   EXPECT_EQ(LastResult, kResultLocked);
   ASSERT_EQ(asked.size(), 2u);

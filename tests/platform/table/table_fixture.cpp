@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/table/value_text.h"
+
 namespace pu::test {
 
 namespace {
@@ -64,13 +66,6 @@ std::unique_ptr<table::Table> openWithIndex(const std::string& path) {
 
 table::CompoundIndex& indexOf(table::Table& t) { return dynamic_cast<table::CompoundIndex&>(*t.index()); }
 
-std::string hex(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
-  return out;
-}
-
 std::string tagListing(table::CompoundIndex& index, int tag) {
   std::vector<std::string> lines;
   table::TagCursor c;
@@ -80,7 +75,7 @@ std::string tagListing(table::CompoundIndex& index, int tag) {
     std::uint32_t recno = 0;
     EXPECT_TRUE(index.entry(tag, c, &key, &recno));
     key.erase(key.find_last_not_of(char(index.filler(tag))) + 1);
-    lines.push_back(hex(key) + "\t" + std::to_string(recno) + "\n");
+    lines.push_back(table::hexOf(key) + "\t" + std::to_string(recno) + "\n");
     EXPECT_TRUE(index.next(tag, &c));
   }
   if (index.descending(tag)) std::reverse(lines.begin(), lines.end());

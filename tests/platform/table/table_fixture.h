@@ -26,9 +26,8 @@ std::unique_ptr<table::Table> makeTable(const std::string& path, const std::vect
 std::unique_ptr<table::Table> openWithIndex(const std::string& path);
 table::CompoundIndex& indexOf(table::Table& t);
 
-std::string hex(std::string_view bytes);
 // A tag walked in its stored (ascending) order, a line per entry: the key in
-// hex without its trailing filler, TAB, the record number.
+// hex (hexOf) without its trailing filler, TAB, the record number.
 std::string tagListing(table::CompoundIndex& index, int tag);
 
 } // namespace pu::test

@@ -9,6 +9,7 @@
 
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
+#include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -164,7 +165,7 @@ TEST_F(TablePack, IndependentReadersReadThePackedTableAndIndex) {
   EXPECT_EQ(dump, expectedDump);
   std::sort(byName.begin(), byName.end());
   std::string listing;
-  for (const auto& [name, r] : byName) listing += test::hex(name) + "\t" + std::to_string(r) + "\n";
+  for (const auto& [name, r] : byName) listing += hexOf(name) + "\t" + std::to_string(r) + "\n";
   EXPECT_EQ(test::xbaseTagListing(cdx, "NAME"), listing);
 }
 
