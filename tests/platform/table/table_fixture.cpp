@@ -51,15 +51,20 @@ std::unique_ptr<table::Table> makeTable(const std::string& path, const std::vect
   return t;
 }
 
-std::unique_ptr<table::Table> openWithIndex(const std::string& path) {
+std::unique_ptr<table::Table> openTable(const std::string& path, bool writable) {
   std::unique_ptr<table::Table> t;
+  Status s = table::Table::open(path, writable, &t);
+  EXPECT_TRUE(s) << path << ": " << s.message();
+  return t;
+}
+
+std::unique_ptr<table::Table> openWithIndex(const std::string& path) {
+  std::unique_ptr<table::Table> t = openTable(path);
   std::unique_ptr<table::CompoundIndex> index;
-  Status s = table::Table::open(path, true, &t);
-  if (s) s = table::CompoundIndex::open(table::indexPathFor(path), *t, &index);
-  if (!s) {
-    ADD_FAILURE() << "opening " << path << ": " << s.message();
-    return nullptr;
-  }
+  if (!t) return nullptr;
+  Status s = table::CompoundIndex::open(table::indexPathFor(path), *t, &index);
+  EXPECT_TRUE(s) << path << ": " << s.message();
+  if (!s) return nullptr;
   t->attachIndex(std::move(index));
   return t;
 }

@@ -22,6 +22,8 @@ Status appendRow(table::Table& t, const Row& row);
 std::unique_ptr<table::Table> makeTable(const std::string& path, const std::vector<table::FieldSpec>& fields,
                                         const std::vector<Row>& rows = {}, const std::vector<table::TagSpec>& tags = {},
                                         table::TableFormat format = table::TableFormat::VisualFoxPro);
+// The table open (nullptr and a test failure when it does not open).
+std::unique_ptr<table::Table> openTable(const std::string& path, bool writable = true);
 // The table open for writing with its production index attached, as the program opens it.
 std::unique_ptr<table::Table> openWithIndex(const std::string& path);
 table::CompoundIndex& indexOf(table::Table& t);

@@ -21,12 +21,7 @@ using test::OtherProgram;
 class TableLock : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{}, {}, {}})); }
-  std::unique_ptr<Table> open() {
-    std::unique_ptr<Table> t;
-    Status s = Table::open(path, true, &t);
-    EXPECT_TRUE(s) << s.message();
-    return t;
-  }
+  std::unique_ptr<Table> open() { return test::openTable(path); }
 
   test::TempDir dir;
   std::string path = dir.file("locks.dbf");

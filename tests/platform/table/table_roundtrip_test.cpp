@@ -30,12 +30,7 @@ std::string dumped(int n, bool deleted, const std::string& name, const std::stri
 
 class TableRoundTrip : public ::testing::Test {
 protected:
-  std::unique_ptr<Table> reopen() {
-    std::unique_ptr<Table> t;
-    Status s = Table::open(path, true, &t);
-    EXPECT_TRUE(s) << s.message();
-    return t;
-  }
+  std::unique_ptr<Table> reopen() { return test::openTable(path); }
 
   test::TempDir dir;
   std::string path = dir.file("people.dbf");
