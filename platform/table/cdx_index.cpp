@@ -131,7 +131,6 @@ std::uint8_t CompoundIndex::filler(int tag) const { return m_tags[std::size_t(ta
 bool CompoundIndex::descending(int tag) const { return m_tags[std::size_t(tag)]->tree->header().descending; }
 const Status& CompoundIndex::seekStatus(int tag) const { return m_tags[std::size_t(tag)]->seek; }
 const Status& CompoundIndex::walkStatus(int tag) const { return m_tags[std::size_t(tag)]->walk; }
-const Status& CompoundIndex::maintainStatus(int tag) const { return m_tags[std::size_t(tag)]->maintain; }
 const KeyBuilder* CompoundIndex::keyBuilder(int tag) const {
   const Tag& t = *m_tags[std::size_t(tag)];
   return t.compiled ? &t.builder : nullptr;

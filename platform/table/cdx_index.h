@@ -59,10 +59,9 @@ public:
   bool descending(int tag) const;
   // The byte a leaf's trailing count stands for in this tag's keys.
   std::uint8_t filler(int tag) const;
-  // Why a tag cannot be sought / walked / maintained; ok when it can.
+  // Why a tag cannot be sought / walked; ok when it can.
   const Status& seekStatus(int tag) const;
   const Status& walkStatus(int tag) const;
-  const Status& maintainStatus(int tag) const;
   // The tag's compiled expressions (nullptr when they could not be compiled).
   const KeyBuilder* keyBuilder(int tag) const;
 

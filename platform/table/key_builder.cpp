@@ -9,13 +9,6 @@
 namespace pu::table {
 
 namespace {
-bool mentionsDeleted(const expr::Node& n) {
-  if (n.op == expr::Op::Deleted) return true;
-  for (const auto& a : n.args)
-    if (mentionsDeleted(*a)) return true;
-  return false;
-}
-
 // Memo texts are reached through the pointer bytes: a changed memo is
 // written to new blocks, so its pointer changes with it.
 void collectReads(const expr::Node& n, const TableSchema& schema,
@@ -43,7 +36,6 @@ Status KeyBuilder::compile(std::string_view keyExpr, std::string_view forExpr, c
     if (m_for->type != expr::Type::Logical)
       return Status::unsupported("FOR expression \"" + std::string(forExpr) + "\" is not logical");
   }
-  m_usesDeleted = mentionsDeleted(*m_root) || (m_for && mentionsDeleted(*m_for));
   m_reads.clear();
   collectReads(*m_root, schema, &m_reads);
   if (m_for) collectReads(*m_for, schema, &m_reads);

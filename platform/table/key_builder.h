@@ -27,7 +27,6 @@ public:
   std::uint8_t filler() const { return m_filler; }
   expr::Type type() const { return m_root ? m_root->type : expr::Type::Char; }
   bool hasFor() const { return m_for != nullptr; }
-  bool usesDeleted() const { return m_usesDeleted; }
 
   // The key of one record, and whether the FOR clause lets it into the tag.
   Status build(std::string_view record, RecordSource* source, std::string* key, bool* included) const;
@@ -45,7 +44,6 @@ private:
   std::uint32_t m_keyLength = 0;
   std::uint8_t m_filler = ' ';
   bool m_nullable = false;
-  bool m_usesDeleted = false;
   mutable expr::Value m_scratch;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> m_reads;  // record bytes read: offset, length
   std::uint32_t m_readsEnd = 0;

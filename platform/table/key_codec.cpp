@@ -11,13 +11,6 @@ void appendDouble(double value, std::string* out) {
   for (int i = 7; i >= 0; --i) out->push_back(char(bits >> (8 * i)));
 }
 
-double decodeDouble(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits = bits << 8 | p[i];
-  bits = (bits >> 63) ? bits & ~(std::uint64_t(1) << 63) : ~bits;
-  return std::bit_cast<double>(bits);
-}
-
 void appendInt32(std::int32_t value, std::string* out) {
   std::uint32_t u = std::uint32_t(value) ^ 0x80000000u;
   for (int i = 3; i >= 0; --i) out->push_back(char(u >> (8 * i)));

@@ -9,7 +9,6 @@
 namespace pu::table::key {
 
 void appendDouble(double value, std::string* out);
-double decodeDouble(const std::uint8_t* bytes);
 void appendInt32(std::int32_t value, std::string* out);
 // BINTOC(): the low `size` bytes (1, 2 or 4) big-endian, top bit flipped.
 void appendBinToC(std::int64_t value, unsigned size, std::string* out);

@@ -93,7 +93,6 @@ public:
   const TableSchema& schema() const override { return m_header.schema; }
   std::uint32_t recordCount() const override { return m_recordCount; }
   std::uint32_t headerRecordCount() const { return m_headerRecordCount; }
-  bool hasMemoFile() const { return m_memo != nullptr; }
   bool writable() const { return m_writable; }
 
   Status readRecord(std::uint32_t recno, std::string* bytes) override;

@@ -4,39 +4,22 @@
 
 #include <filesystem>
 
-#include "db/codebase.h"
 #include "db/codebase_wrappers.h"
-#include "db/result_code.h"
 #include "platform/table/cdx_index.h"
-#include "platform/table/table.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
 namespace {
 
-using table::Table;
-
 class CodeBaseIndexTest : public ::testing::Test {
 protected:
   void SetUp() override {
     InitCodeBase();
-    path = dir.file("items.dbf");
-    ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}}, table::TableFormat::VisualFoxPro));
-    std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(path, true, &t));
-    for (auto [text, qty] : {std::pair{"pear", 3}, {"apple", 7}, {"fig", 1}, {"apple", 2}, {"kiwi", 9}}) {
-      ASSERT_TRUE(t->appendStart());
-      t->blank();
-      ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), text));
-      ASSERT_TRUE(t->assignInteger(*t->schema().find("QTY"), qty));
-      ASSERT_TRUE(t->append());
-    }
-    std::unique_ptr<table::CompoundIndex> index;
-    ASSERT_TRUE(table::CompoundIndex::create(dir.file("items.cdx"), *t, {{"Name", "NAME", "", false, false, false, false}}, &index));
-    ASSERT_TRUE(t->setStructuralIndex(true));
-    index.reset();
-    ASSERT_TRUE(t->close());
+    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}},
+                                {{"pear", "3"}, {"apple", "7"}, {"fig", "1"}, {"apple", "2"}, {"kiwi", "9"}},
+                                {{"Name", "NAME", "", false, false, false, false}}));
     handle = OpenDbf(fromUtf8(path), 0);
     ASSERT_NE(handle, 0);
     name = d4field(handle, "NAME");
@@ -51,7 +34,7 @@ protected:
   }
 
   test::TempDir dir;
-  std::string path;
+  std::string path = dir.file("items.dbf");
   std::int32_t handle = 0;
   std::int32_t name = 0;
 };
@@ -78,6 +61,8 @@ TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
   EXPECT_EQ(current(), "kiwi");
   EXPECT_EQ(d4seek(handle, "grape"), kResultAfter);
   EXPECT_EQ(current(), "kiwi");
+  EXPECT_FALSE(SeekTag(handle, d4tag(handle, "name"), u"grape"));
+  EXPECT_EQ(LastResult, kResultAfter);
   EXPECT_EQ(d4seek(handle, "zucchini"), kResultEof);
   EXPECT_EQ(d4recNo(handle), 6);
 }
@@ -98,7 +83,7 @@ TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
 TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {
   d4tagSelect(handle, d4tag(handle, "name"));
   ASSERT_EQ(d4seek(handle, "fig"), kResultSuccess);
-  (void)LockRecord(handle);
+  ASSERT_EQ(LockRecord(handle), kResultSuccess);
   AssignFieldStr(name, u"banana");
   EXPECT_EQ(d4skip(handle, 1), kResultSuccess);
   EXPECT_EQ(current(), "kiwi");  // banana's neighbour, not fig's
@@ -111,12 +96,11 @@ TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight)
   EmptyDbf(handle);
   EXPECT_EQ(d4recCountDo(handle), 0);
   EXPECT_TRUE(walk().empty());
-
-  std::unique_ptr<Table> t;
-  ASSERT_TRUE(Table::open(path, false, &t));
-  std::unique_ptr<table::CompoundIndex> index;
-  ASSERT_TRUE(table::CompoundIndex::open(dir.file("items.cdx"), *t, &index));
-  EXPECT_TRUE(index->check());
+  CloseDbf(handle);
+  EXPECT_EQ(handle, 0);
+  auto t = test::openWithIndex(path);
+  ASSERT_TRUE(t);
+  EXPECT_TRUE(test::indexOf(*t).check());
 }
 
 TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
@@ -137,42 +121,21 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   d4tagSelect(t, d4tag(t, "entero"));
   EXPECT_EQ(d4top(t), kResultSuccess);  // walking works
 
-  (void)LockRecord(t);
+  ASSERT_EQ(LockRecord(t), kResultSuccess);
   EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
   CloseDbf(t);
   EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);
 }
-
-} // namespace
-} // namespace pu
-
-namespace pu {
-namespace {
 
 // A text key on a numeric tag is the number it spells, on a date tag the
 // date it spells as CCYYMMDD, as the table library takes them.
 TEST(CodeBaseTypedTags, TextKeysSeekNumericAndDateTags) {
   InitCodeBase();
   test::TempDir dir;
-  const std::string path = dir.file("dated.dbf");
-  ASSERT_TRUE(Table::create(path, {{"NODE", 'N', 7}, {"SINCE", 'D'}}, table::TableFormat::VisualFoxPro));
-  {
-    std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(path, true, &t));
-    for (auto [node, day] : {std::pair{12, 7}, {1, 9}, {40, 1}, {1, 7}}) {
-      ASSERT_TRUE(t->appendStart());
-      ASSERT_TRUE(t->assignInteger(*t->schema().find("NODE"), node));
-      ASSERT_TRUE(t->assignDate(*t->schema().find("SINCE"), 2026, 12, day));
-      ASSERT_TRUE(t->append());
-    }
-    std::unique_ptr<table::CompoundIndex> index;
-    ASSERT_TRUE(table::CompoundIndex::create(dir.file("dated.cdx"), *t,
-                                             {{"node", "NODE", "", false, false, false, false},
-                                              {"since", "SINCE", "", false, false, false, false}},
-                                             &index));
-    ASSERT_TRUE(t->setStructuralIndex(true));
-  }
-  std::int32_t h = OpenDbf(fromUtf8(path), 0);
+  ASSERT_TRUE(test::makeTable(dir.file("dated.dbf"), {{"NODE", 'N', 7}, {"SINCE", 'D'}},
+                              {{"12", "20261207"}, {"1", "20261209"}, {"40", "20261201"}, {"1", "20261207"}},
+                              {{"node", "NODE", "", false, false, false, false}, {"since", "SINCE", "", false, false, false, false}}));
+  std::int32_t h = OpenDbf(fromUtf8(dir.file("dated.dbf")), 0);
   ASSERT_NE(h, 0);
   d4tagSelect(h, d4tag(h, "node"));
   // Every record with node 1, in record order, then no more.

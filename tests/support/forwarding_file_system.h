@@ -2,6 +2,7 @@
 // A file system that passes every call to the one in place when it was made
 // and puts itself in place for its lifetime; tests override only the calls
 // they want to fail or fake. ForwardingFile does the same for one open file.
+// DyingFileSystem is a process killed after a number of file changes.
 #include <memory>
 
 #include "platform/fs/file_system.h"
@@ -58,6 +59,39 @@ public:
 
 protected:
   FileSystem& m_real;
+};
+
+// After `budget` changes of files the process is dead: no further write,
+// truncation, sync, creation, rename or removal happens.
+class DyingFileSystem : public ForwardingFileSystem {
+public:
+  int budget = 0;
+  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return wrap(m_real.openFile(p, w, f), f); }
+  Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
+    return spend() ? wrap(m_real.createFile(p, f), f) : killed();
+  }
+  Status rename(std::string_view a, std::string_view b) override { return spend() ? m_real.rename(a, b) : killed(); }
+  Status removeFile(std::string_view p) override { return spend() ? m_real.removeFile(p) : killed(); }
+
+private:
+  class DyingFile : public ForwardingFile {
+  public:
+    DyingFile(std::unique_ptr<File> f, DyingFileSystem* fs) : ForwardingFile(std::move(f)), m_fs(fs) {}
+    Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+      return m_fs->spend() ? m_inner->writeAt(o, d, n) : killed();
+    }
+    Status truncate(std::uint64_t n) override { return m_fs->spend() ? m_inner->truncate(n) : killed(); }
+    Status sync() override { return m_fs->spend() ? m_inner->sync() : killed(); }
+
+  private:
+    DyingFileSystem* m_fs;
+  };
+  bool spend() { return budget-- > 0; }
+  static Status killed() { return Status::ioError("killed"); }
+  Status wrap(Status s, std::unique_ptr<File>* f) {
+    if (s) *f = std::make_unique<DyingFile>(std::move(*f), this);
+    return s;
+  }
 };
 
 } // namespace pu::test

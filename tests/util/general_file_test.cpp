@@ -38,7 +38,7 @@ TEST_F(GeneralFileTest, DeleteRemovesReadOnlyFilesToo) {
   DeleteFile(path("never-there"));  // no effect, no error
 }
 
-TEST_F(GeneralFileTest, CopyReplacesTheDestination) {
+TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   std::string big(3 << 20, 'a');
   big[12345] = 'b';
   test::writeWholeFile(dir.file("src"), big);
@@ -46,6 +46,8 @@ TEST_F(GeneralFileTest, CopyReplacesTheDestination) {
   CopyFile(path("src"), path("dst"));
   EXPECT_EQ(test::readWholeFile(dir.file("dst")), big);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+  CopyFile(path("none"), path("dst"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));
 }
 
 // Files created while it is in place fail their writes once a byte budget is spent.
@@ -85,12 +87,7 @@ TEST_F(GeneralFileTest, AFailedCopyLeavesNoPartialFileUnderAnyName) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-TEST_F(GeneralFileTest, CopyOfAMissingSourceLeavesTheDestinationMissing) {
-  test::writeWholeFile(dir.file("dst"), "old");
-  CopyFile(path("none"), path("dst"));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));
-}
-
+// A missing parent is made first; any other failure answers true.
 TEST_F(GeneralFileTest, MakeDirectoryCreatesMissingParents) {
   EXPECT_TRUE(MakeDirectory(path("a") + u"\\b\\Backups\\"));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/Backups")));
@@ -99,9 +96,6 @@ TEST_F(GeneralFileTest, MakeDirectoryCreatesMissingParents) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("x/y")));
   EXPECT_FALSE(MakeDirectory(u"q\\z"));  // missing parent, no separator at position 3 or later
   EXPECT_FALSE(FileExists(u"q"));
-}
-
-TEST_F(GeneralFileTest, MakeDirectoryAnswersTrueForOtherFailures) {
   test::writeWholeFile(dir.file("file"), "x");
   EXPECT_TRUE(MakeDirectory(path("file")));
   EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("file")));

@@ -17,14 +17,6 @@ TEST(ScreenMetricsTest, PixelsSurviveTheTripThroughTwips) {
   }
 }
 
-TEST(ScreenMetricsTest, WorkAreaLiesInsideTheDisplay) {
-  QSize display = displaySizePixels();
-  QRect work = workAreaPixels();
-  ASSERT_FALSE(display.isEmpty());
-  ASSERT_FALSE(work.isEmpty());
-  EXPECT_TRUE(QRect(QPoint(0, 0), display).contains(work));
-}
-
 TEST(ScreenPointerTest, HourglassOverridesUntilReset) {
   setScreenMousePointer(kPointerHourglass);
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
@@ -50,13 +42,6 @@ TEST(ElasticPanelTest, FillingPanelFollowsItsParentsSize) {
   panel->setFillParent(false);
   window.resize(100, 100);
   EXPECT_EQ(panel->size(), QSize(420, 260));
-}
-
-TEST(ElasticPanelTest, BackColorIsPainted) {
-  ElasticPanel panel;
-  panel.setBackColor(QColor(10, 20, 30));
-  panel.resize(20, 20);
-  EXPECT_EQ(panel.grab().toImage().pixelColor(5, 5), QColor(10, 20, 30));
 }
 
 } // namespace

@@ -21,29 +21,18 @@ protected:
   std::string path = dir.file("classification.ini");
 };
 
-TEST_F(ProfileTest, NamesMatchWithoutCaseAndTheFirstKeyWins) {
-  test::writeWholeFile(path, "[Tree 3]\r\nLevel1 = 1.\r\nlevel1=second\r\n[tree 3]\r\nOther=x\r\n");
+TEST_F(ProfileTest, ReadsTheFirstMatchWithoutCaseTrimmedUnquotedAndCutToTheBuffer) {
+  EXPECT_EQ(read("s", "k", "0"), "0");  // no file
+  test::writeWholeFile(path, "[Tree 3]\r\nLevel1 = 1.\r\nlevel1=second\r\n[tree 3]\r\nOther=x\r\n"
+                             "[s]\nq=  \"a b\"  \nsq='x'\nqq=\"\"inner\"\"\nempty=\nk=" + std::string(255, 'v') + "\n");
   EXPECT_EQ(read("TREE 3", "LEVEL1"), "1.");
   EXPECT_EQ(read("tree 3", "other"), "<none>");  // only the first section of that name is read
-}
-
-TEST_F(ProfileTest, ValuesLoseSurroundingBlanksAndOnePairOfQuotes) {
-  test::writeWholeFile(path, "[s]\nq=  \"a b\"  \nsq='x'\nqq=\"\"inner\"\"\nempty=\n");
   EXPECT_EQ(read("s", "q"), "a b");
   EXPECT_EQ(read("s", "sq"), "x");
   EXPECT_EQ(read("s", "qq"), "\"inner\"");
   EXPECT_EQ(read("s", "empty"), "");
-}
-
-TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
-  EXPECT_EQ(read("s", "k", "0"), "0");
-  test::writeWholeFile(path, "[s]\nk=v\n");
   EXPECT_EQ(read("t", "k", "0"), "0");
   EXPECT_EQ(read("s", "j", "dflt  "), "dflt");
-}
-
-TEST_F(ProfileTest, LongValuesAreCutToTheBuffer) {
-  test::writeWholeFile(path, "[s]\nk=" + std::string(255, 'v') + "\n");
   EXPECT_EQ(read("s", "k"), std::string(254, 'v'));
   EXPECT_EQ(read("s", "k", "", 5), "vvvv");
 }

@@ -1,16 +1,16 @@
 // Every tag of every corpus index, read by us, against what Perl XBase::Index
-// listed for it; and every key recomputed from the records by our expression
-// engine against the keys FoxPro stored.
+// listed for it; every key recomputed from the records by our expression
+// engine against the keys FoxPro stored; and the tags we cannot maintain.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 
 #include "platform/table/cdx_index.h"
 #include "tests/platform/table/cdx_test_support.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,39 +19,41 @@ namespace {
 
 struct ExpectedTag {
   bool readable = true;
-  std::vector<std::pair<std::uint32_t, std::string>> entries;  // recno, key hex
+  std::string listing;  // as test::tagListing gives it
+  std::vector<std::uint32_t> recnos;
 };
 
-std::map<std::string, ExpectedTag> readTagsFile(const std::string& path) {
+// <table>.tags.txt: XBase::Index's listing of each tag, and the long field
+// names of the key expressions (database container names), which the .dbf
+// holds cut to 10 characters.
+std::map<std::string, ExpectedTag> readTagsFile(const std::string& path, expr::FieldNameMap* longNames) {
   std::map<std::string, ExpectedTag> tags;
   std::ifstream in(path);
   std::string line, current;
+  const std::regex ident("[A-Za-z_][A-Za-z0-9_]*");
   while (std::getline(in, line)) {
     if (line.rfind("TAG ", 0) == 0) {
       current = line.substr(4);
       tags[current];
     } else if (line.rfind("END TAG", 0) == 0) {
       current.clear();
-    } else if (!current.empty() && line.find("xbase_readable: no") != std::string::npos) {
+    } else if (current.empty()) {
+      continue;
+    } else if (line.find("xbase_readable: no") != std::string::npos) {
       tags[current].readable = false;
-    } else if (!current.empty() && !line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
-      auto a = line.find('\t'), b = line.rfind('\t');
-      tags[current].entries.emplace_back(std::uint32_t(std::stoul(line.substr(0, a))), line.substr(b + 1));
+    } else if (line.find("key_expr:") != std::string::npos || line.find("for_expr:") != std::string::npos) {
+      for (std::sregex_iterator it(line.begin(), line.end(), ident), end; it != end; ++it) {
+        std::string name = it->str();
+        for (auto& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (name.size() > 10) (*longNames)[name] = name.substr(0, 10);
+      }
+    } else if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
+      std::uint32_t recno = std::uint32_t(std::stoul(line));
+      tags[current].listing += line.substr(line.rfind('\t') + 1) + "\t" + std::to_string(recno) + "\n";
+      tags[current].recnos.push_back(recno);
     }
   }
   return tags;
-}
-
-std::string hexWithoutTail(const std::string& key, std::uint8_t filler) {
-  std::string k = key;
-  while (!k.empty() && static_cast<std::uint8_t>(k.back()) == filler) k.pop_back();
-  static const char* digits = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : k) {
-    hex += digits[c >> 4];
-    hex += digits[c & 15];
-  }
-  return hex;
 }
 
 std::vector<std::string> corpusIndexes() {
@@ -64,206 +66,137 @@ std::vector<std::string> corpusIndexes() {
   return out;
 }
 
-TEST(CdxCorpusTest, EveryTagReadsAsXBaseIndexListsIt) {
+// check() recomputes every record's key and compares it with the stored
+// entries, so a pass proves both the engine and the key encoding for every
+// tag it could compile.
+TEST(CdxCorpusTest, EveryTagReadsAsXBaseListsItAndHoldsTheKeysWeCompute) {
   PU_REQUIRE_CORPUS();
-  int tagsCompared = 0, bitmapTags = 0, collatedTags = 0, descendingTags = 0;
+  int compared = 0, bitmap = 0, collated = 0, descending = 0, evaluated = 0;
   for (const std::string& cdxPath : corpusIndexes()) {
     SCOPED_TRACE(cdxPath);
-    std::string base = cdxPath.substr(0, cdxPath.size() - 4);
-    std::unique_ptr<test::MemoryRecords> records;
-    ASSERT_TRUE(test::readDbfForTest(base + ".dbf", &records));
-    std::unique_ptr<CompoundIndex> index;
+    const std::string base = cdxPath.substr(0, cdxPath.size() - 4);
+    auto records = test::MemoryRecords::load(base + ".dbf");
+    ASSERT_TRUE(records);
+    expr::FieldNameMap longNames;
+    const auto expected = readTagsFile(base + ".tags.txt", &longNames);
     CdxOpenOptions options;
     options.writable = false;
-    Status s = CompoundIndex::open(cdxPath, *records, &index, options);
-    ASSERT_TRUE(s) << s.message();
-    auto expected = readTagsFile(base + ".tags.txt");
+    options.longNames = &longNames;
+    std::unique_ptr<CompoundIndex> index;
+    ASSERT_TRUE(CompoundIndex::open(cdxPath, *records, &index, options));
+    Status s = index->check();
+    EXPECT_TRUE(s) << s.message();
     ASSERT_EQ(std::size_t(index->tagCount()), expected.size());
     for (const auto& [name, want] : expected) {
       SCOPED_TRACE(name);
-      int tag = index->findTag(name);
+      const int tag = index->findTag(name);
       ASSERT_GE(tag, 0);
       if (!want.readable) {
         EXPECT_EQ(index->walkStatus(tag).code(), Status::Code::Unsupported);
         EXPECT_EQ(index->seekStatus(tag).code(), Status::Code::Unsupported);
-        ++bitmapTags;
+        ++bitmap;
         continue;
       }
-      const KeyBuilder* kb = index->keyBuilder(tag);
-      std::uint8_t filler = index->filler(tag);
-      // XBase::Index lists the stored (ascending) order; a descending tag's
-      // own order is the reverse.
-      std::vector<std::pair<std::uint32_t, std::string>> entries = want.entries;
-      if (index->descending(tag)) {
-        std::reverse(entries.begin(), entries.end());
-        ++descendingTags;
-      }
+      EXPECT_EQ(test::tagListing(*index, tag), want.listing);
+      // Walking back from the end of the tag's own order.
+      std::vector<std::uint32_t> back, wantBack = want.recnos;
+      if (!index->descending(tag)) std::reverse(wantBack.begin(), wantBack.end());
       TagCursor c;
-      ASSERT_TRUE(index->first(tag, &c));
-      std::size_t i = 0;
-      for (; c.valid; ++i) {
+      Status w = index->last(tag, &c);
+      for (std::string key; w && c.valid; w = index->prev(tag, &c)) {
+        back.push_back(0);
+        ASSERT_TRUE(index->entry(tag, c, &key, &back.back()));
+      }
+      EXPECT_TRUE(w) << w.message();
+      EXPECT_EQ(back, wantBack);
+      descending += index->descending(tag);
+      if (index->keyBuilder(tag) && index->seekStatus(tag).code() == Status::Code::Unsupported) ++collated;
+      ++compared;
+      if (!index->seekStatus(tag)) continue;
+      ++evaluated;
+      // Each record's own key leads to its entry.
+      for (std::uint32_t r = 1; r <= records->recordCount(); ++r) {
         std::string key;
-        std::uint32_t recno = 0;
-        ASSERT_TRUE(index->entry(tag, c, &key, &recno));
-        ASSERT_LT(i, entries.size());
-        EXPECT_EQ(recno, entries[i].first) << "entry " << i;
-        EXPECT_EQ(hexWithoutTail(key, filler), entries[i].second) << "entry " << i;
-        ASSERT_TRUE(index->next(tag, &c));
-      }
-      EXPECT_EQ(i, entries.size());
-      // Walking backwards gives the same entries in reverse.
-      ASSERT_TRUE(index->last(tag, &c));
-      for (std::size_t k = entries.size(); k-- > 0;) {
-        ASSERT_TRUE(c.valid);
-        std::string key;
-        std::uint32_t recno = 0;
-        ASSERT_TRUE(index->entry(tag, c, &key, &recno));
-        EXPECT_EQ(recno, entries[k].first);
-        ASSERT_TRUE(index->prev(tag, &c));
-      }
-      EXPECT_FALSE(c.valid);
-      if (kb && index->seekStatus(tag).code() == Status::Code::Unsupported) ++collatedTags;
-      ++tagsCompared;
-    }
-  }
-  EXPECT_EQ(bitmapTags, 3);
-  EXPECT_GE(descendingTags, 4);
-  EXPECT_GE(collatedTags, 5);
-  EXPECT_EQ(tagsCompared, 171 - 3);
-}
-
-// check() recomputes every record's key with our expression engine and
-// compares it with the stored entries, so a pass proves both the engine and
-// the key encoding for every tag it could compile.
-// Long (database container) field names of a table's key expressions mapped
-// to their first 10 characters, which is what the .dbf usually holds.
-expr::FieldNameMap truncatedLongNames(const std::string& tagsFile) {
-  expr::FieldNameMap names;
-  std::ifstream in(tagsFile);
-  std::string line;
-  std::regex ident("[A-Za-z_][A-Za-z0-9_]*");
-  while (std::getline(in, line)) {
-    if (line.find("key_expr:") == std::string::npos && line.find("for_expr:") == std::string::npos) continue;
-    for (std::sregex_iterator it(line.begin(), line.end(), ident), end; it != end; ++it) {
-      std::string name = it->str();
-      for (auto& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
-      if (name.size() > 10) names[name] = name.substr(0, 10);
-    }
-  }
-  return names;
-}
-
-TEST(CdxCorpusTest, KeysComputedFromRecordsEqualStoredKeys) {
-  PU_REQUIRE_CORPUS();
-  int evaluated = 0;
-  std::ostringstream refused;
-  for (const std::string& cdxPath : corpusIndexes()) {
-    SCOPED_TRACE(cdxPath);
-    std::string base = cdxPath.substr(0, cdxPath.size() - 4);
-    std::unique_ptr<test::MemoryRecords> records;
-    ASSERT_TRUE(test::readDbfForTest(base + ".dbf", &records));
-    std::unique_ptr<CompoundIndex> index;
-    CdxOpenOptions options;
-    options.writable = false;
-    expr::FieldNameMap longNames = truncatedLongNames(base + ".tags.txt");
-    options.longNames = &longNames;
-    ASSERT_TRUE(CompoundIndex::open(cdxPath, *records, &index, options));
-    Status s = index->check();
-    EXPECT_TRUE(s) << s.message();
-    for (int t = 0; t < index->tagCount(); ++t) {
-      if (index->seekStatus(t)) {
-        ++evaluated;
-        // Seeking each record's own key finds an entry with that key.
-        for (std::uint32_t r = 1; r <= records->recordCount(); ++r) {
-          std::string key;
-          bool in = false;
-          ASSERT_TRUE(index->recordKey(t, records->records[r - 1], &key, &in));
-          if (!in) continue;
-          TagCursor c;
-          ASSERT_TRUE(index->locateRecord(t, records->records[r - 1], r, &c));
-          EXPECT_TRUE(c.valid) << index->tagName(t) << " record " << r;
-        }
-      } else {
-        refused << index->tagName(t) << ": " << index->seekStatus(t).message() << "\n";
+        bool in = false;
+        ASSERT_TRUE(index->recordKey(tag, records->records[r - 1], &key, &in));
+        if (!in) continue;
+        ASSERT_TRUE(index->locateRecord(tag, records->records[r - 1], r, &c));
+        EXPECT_TRUE(c.valid) << "record " << r;
       }
     }
   }
-  std::cout << "tags evaluated: " << evaluated << "\nrefused:\n" << refused.str();
+  EXPECT_EQ(bitmap, 3);
+  EXPECT_GE(descending, 4);
+  EXPECT_GE(collated, 5);
+  EXPECT_EQ(compared, 171 - 3);
   EXPECT_GE(evaluated, 150);
 }
 
-} // namespace
-} // namespace pu::table
-
-namespace pu::table {
-namespace {
+// A copy of a corpus index over the corpus table's records.
+struct CorpusCopy {
+  explicit CorpusCopy(const std::string& table, const CdxOpenOptions& options = {}) {
+    const std::string src = test::corpusDir() + "/" + table;
+    std::filesystem::copy_file(src + ".cdx", dir.file("t.cdx"));
+    records = test::MemoryRecords::load(src + ".dbf");
+    Status s = CompoundIndex::open(dir.file("t.cdx"), *records, &index, options);
+    EXPECT_TRUE(s) << s.message();
+  }
+  test::TempDir dir;
+  std::unique_ptr<test::MemoryRecords> records;
+  std::unique_ptr<CompoundIndex> index;
+};
 
 // Tags we cannot maintain exactly: reading goes on, writes that would change
 // them are refused before anything is written, and the file stays as it was.
 TEST(CdxCorpusTest, UnsupportedTagsRefuseWritesButStillRead) {
   PU_REQUIRE_CORPUS();
-  test::TempDir dir;
-  std::string src = test::corpusDir() + "/fb2p/fb2p_dbf";
-  std::filesystem::copy_file(src + ".cdx", dir.file("t.cdx"));
-  std::unique_ptr<test::MemoryRecords> records;
-  ASSERT_TRUE(test::readDbfForTest(src + ".dbf", &records));
-  std::unique_ptr<CompoundIndex> index;
-  ASSERT_TRUE(CompoundIndex::open(dir.file("t.cdx"), *records, &index));
-  int general = index->findTag("nombre");
-  int bitmap = index->findTag("NotDeleted");
-  int plain = index->findTag("id");
-  ASSERT_GE(general, 0);
-  ASSERT_GE(bitmap, 0);
-  ASSERT_GE(plain, 0);
+  CorpusCopy copy("fb2p/fb2p_dbf");
+  ASSERT_TRUE(copy.index);
+  CompoundIndex& index = *copy.index;
+  const int general = index.findTag("nombre"), bitmap = index.findTag("NotDeleted"), plain = index.findTag("id");
+  ASSERT_TRUE(general >= 0 && bitmap >= 0 && plain >= 0);
   TagCursor c;
   SeekResult r;
-  EXPECT_EQ(index->seek(general, "A", &c, &r).code(), Status::Code::Unsupported);
-  EXPECT_TRUE(index->first(general, &c));
+  EXPECT_EQ(index.seek(general, "A", &c, &r).code(), Status::Code::Unsupported);
+  EXPECT_TRUE(index.first(general, &c));
   EXPECT_TRUE(c.valid);
-  EXPECT_EQ(index->first(bitmap, &c).code(), Status::Code::Unsupported);
-  EXPECT_TRUE(index->seek(plain, std::string("\x80\0\0\x02", 4), &c, &r));
-  std::string before = test::readWholeFile(dir.file("t.cdx"));
-  std::string old = records->records[0], now = old;
+  EXPECT_EQ(index.first(bitmap, &c).code(), Status::Code::Unsupported);
+  EXPECT_TRUE(index.seek(plain, std::string("\x80\0\0\x02", 4), &c, &r));
+  const std::string before = test::readWholeFile(copy.dir.file("t.cdx"));
+  std::string old = copy.records->records[0], now = old;
   now[1] = now[1] == 'Z' ? 'Y' : 'Z';  // NOMBRE is the first field
-  Status s = index->checkChange(1, old, now);
+  Status s = index.checkChange(1, old, now);
   EXPECT_EQ(s.code(), Status::Code::Unsupported);
   EXPECT_NE(s.message().find("cannot change record 1"), std::string::npos) << s.message();
-  EXPECT_EQ(index->applyChange(1, old, now).code(), Status::Code::Unsupported);
-  EXPECT_EQ(index->checkChange(6, "", old).code(), Status::Code::Unsupported);  // append
-  EXPECT_EQ(index->reindex().code(), Status::Code::Unsupported);
-  EXPECT_EQ(test::readWholeFile(dir.file("t.cdx")), before);
+  EXPECT_EQ(index.applyChange(1, old, now).code(), Status::Code::Unsupported);
+  EXPECT_EQ(index.checkChange(6, "", old).code(), Status::Code::Unsupported);  // append
+  EXPECT_EQ(index.reindex().code(), Status::Code::Unsupported);
+  EXPECT_EQ(test::readWholeFile(copy.dir.file("t.cdx")), before);
 }
 
 TEST(CdxCorpusTest, LongFieldNamesNeedTheContainersNames) {
   PU_REQUIRE_CORPUS();
-  test::TempDir dir;
-  std::string src = test::corpusDir() + "/tastrade/shippers";
-  std::filesystem::copy_file(src + ".cdx", dir.file("t.cdx"));
-  std::unique_ptr<test::MemoryRecords> records;
-  ASSERT_TRUE(test::readDbfForTest(src + ".dbf", &records));
-  std::string old = records->records[0], now = old;
-  now.replace(7, 5, "Zzzzz");  // COMPANY_NA follows the 6-byte SHIPPER_ID
+  std::string old, now;
   {
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(dir.file("t.cdx"), *records, &index));
-    EXPECT_EQ(index->checkChange(1, old, now).code(), Status::Code::Unsupported);
+    CorpusCopy without("tastrade/shippers");
+    old = now = without.records->records[0];
+    now.replace(7, 5, "Zzzzz");  // COMPANY_NA follows the 6-byte SHIPPER_ID
+    EXPECT_EQ(without.index->checkChange(1, old, now).code(), Status::Code::Unsupported);
   }
   expr::FieldNameMap names{{"COMPANY_NAME", "COMPANY_NA"}, {"SHIPPER_ID", "SHIPPER_ID"}};
   CdxOpenOptions options;
   options.longNames = &names;
-  std::unique_ptr<CompoundIndex> index;
-  ASSERT_TRUE(CompoundIndex::open(dir.file("t.cdx"), *records, &index, options));
-  ASSERT_TRUE(index->checkChange(1, old, now));
-  records->records[0] = now;
-  ASSERT_TRUE(index->applyChange(1, old, now));
-  Status s = index->check();
+  CorpusCopy copy("tastrade/shippers", options);
+  ASSERT_TRUE(copy.index->checkChange(1, old, now));
+  copy.records->records[0] = now;
+  ASSERT_TRUE(copy.index->applyChange(1, old, now));
+  Status s = copy.index->check();
   EXPECT_TRUE(s) << s.message();
-  int tag = index->findTag("company_na");
   TagCursor c;
-  ASSERT_TRUE(index->last(tag, &c));
   std::string key;
   std::uint32_t recno = 0;
-  ASSERT_TRUE(index->entry(tag, c, &key, &recno));
+  ASSERT_TRUE(copy.index->last(copy.index->findTag("company_na"), &c));
+  ASSERT_TRUE(copy.index->entry(copy.index->findTag("company_na"), c, &key, &recno));
   EXPECT_EQ(recno, 1u);
 }
 

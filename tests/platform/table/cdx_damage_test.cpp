@@ -2,6 +2,7 @@
 // crashes, reads out of bounds or loops.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "platform/table/cdx_format.h"
@@ -14,7 +15,7 @@ namespace {
 
 class CdxDamageTest : public ::testing::Test {
 protected:
-  CdxDamageTest() : m_records(schema()) {
+  CdxDamageTest() : m_records(test::makeSchema({test::fieldOf("NAME", 'C', 20)})) {
     std::mt19937 rng(3);
     for (int i = 1; i <= 600; ++i) {
       std::string r = m_records.blank();
@@ -23,16 +24,13 @@ protected:
       m_records.setChar(r, "NAME", name);
       m_records.records.push_back(r);
     }
-    std::vector<TagSpec> tags(1);
-    tags[0] = {"name", "name+name+name", "", false, false, false};  // 60-byte keys: three levels
-    std::unique_ptr<CompoundIndex> index;
-    EXPECT_TRUE(CompoundIndex::create(m_dir.file("good.cdx"), m_records, tags, &index));
+    std::unique_ptr<CompoundIndex> index;  // 60-byte keys: three levels
+    EXPECT_TRUE(CompoundIndex::create(m_dir.file("good.cdx"), m_records, {{"name", "name+name+name", "", false, false, false}}, &index));
     m_good = test::readWholeFile(m_dir.file("good.cdx"));
     // Find the tag's root and one of its children.
     const auto* p = reinterpret_cast<const std::uint8_t*>(m_good.data());
     std::uint32_t dirRoot = cdx::readLe32(p);
-    std::uint32_t entries = cdx::readLe16(p + dirRoot + 2);
-    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(cdx::readLe16(p + dirRoot + 2), 1u);
     // The directory leaf's single entry: recno is the tag header offset,
     // which create() puts right after the one directory page.
     m_tagHeader = dirRoot + 512;
@@ -41,13 +39,6 @@ protected:
     m_child = cdx::readBe32(p + m_root + 12 + 60 + 4);
     m_leaf = m_child;
     while (!(cdx::readLe16(p + m_leaf) & 2)) m_leaf = cdx::readBe32(p + m_leaf + 12 + 60 + 4);
-  }
-
-  static TableSchema schema() {
-    FieldDef name;
-    name.name = "NAME";
-    name.length = 20;
-    return test::makeSchema({name});
   }
 
   // Opens a damaged copy and exercises it; returns the first error seen.
@@ -99,56 +90,31 @@ protected:
   std::uint32_t m_tagHeader = 0, m_root = 0, m_child = 0, m_leaf = 0;
 };
 
-TEST_F(CdxDamageTest, UndamagedFilePassesEverything) { EXPECT_TRUE(exercise(m_good)); }
-
-TEST_F(CdxDamageTest, TruncatedFile) {
-  EXPECT_EQ(exercise(m_good.substr(0, 700)).code(), Status::Code::Corruption);
-  EXPECT_EQ(exercise(m_good.substr(0, m_root + 100)).code(), Status::Code::Corruption);
-}
-
-TEST_F(CdxDamageTest, NodePointingToItself) {
-  std::string b = m_good;
-  put32(b, m_root + 12 + 60 + 4, m_root, true);  // first child of the root is the root
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-}
-
-TEST_F(CdxDamageTest, ChildPointingToAnAncestor) {
-  std::string b = m_good;
-  put32(b, m_child + 12 + 60 + 4, m_root, true);
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-}
-
-TEST_F(CdxDamageTest, SiblingLoops) {
-  // The first leaf's right pointer leads back to itself.
+TEST_F(CdxDamageTest, EachDamageIsReportedAsCorruption) {
+  EXPECT_TRUE(exercise(m_good));
   const auto* p = reinterpret_cast<const std::uint8_t*>(m_good.data());
-  std::uint32_t leaf = m_leaf;
-  std::string b = m_good;
-  put32(b, leaf + 8, leaf);
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-  // The second leaf's right pointer leads back to the first.
-  std::uint32_t second = cdx::readLe32(p + leaf + 8);
-  b = m_good;
-  put32(b, second + 8, leaf);
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-}
-
-TEST_F(CdxDamageTest, BadCounts) {
-  std::uint32_t leaf = m_leaf;
-  std::string b = m_good;
-  b[leaf + 2] = char(0xE8), b[leaf + 3] = 0x03;  // 1000 keys in a leaf
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-  b = m_good;
-  b[m_root + 2] = 100;  // more interior keys than fit
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-  b = m_good;
-  b[leaf + 23] = 0;  // no bytes per entry
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-  b = m_good;
-  put32(b, m_tagHeader, 12345);  // root not on a page boundary
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
-  b = m_good;
-  b[m_tagHeader + 12] = 0, b[m_tagHeader + 13] = 0x10;  // key length 4096
-  EXPECT_EQ(exercise(b).code(), Status::Code::Corruption);
+  const std::uint32_t secondLeaf = cdx::readLe32(p + m_leaf + 8);
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> damage;
+  } cases[] = {
+      {"cut inside the tag header", [&](std::string& b) { b.resize(700); }},
+      {"cut inside the root", [&](std::string& b) { b.resize(m_root + 100); }},
+      {"the root's first child is the root", [&](std::string& b) { put32(b, m_root + 12 + 60 + 4, m_root, true); }},
+      {"a child points to an ancestor", [&](std::string& b) { put32(b, m_child + 12 + 60 + 4, m_root, true); }},
+      {"a leaf is its own right sibling", [&](std::string& b) { put32(b, m_leaf + 8, m_leaf); }},
+      {"the second leaf leads back to the first", [&](std::string& b) { put32(b, secondLeaf + 8, m_leaf); }},
+      {"1000 keys in a leaf", [&](std::string& b) { b[m_leaf + 2] = char(0xE8), b[m_leaf + 3] = 0x03; }},
+      {"more interior keys than fit", [&](std::string& b) { b[m_root + 2] = 100; }},
+      {"no bytes per leaf entry", [&](std::string& b) { b[m_leaf + 23] = 0; }},
+      {"root off a page boundary", [&](std::string& b) { put32(b, m_tagHeader, 12345); }},
+      {"key length 4096", [&](std::string& b) { b[m_tagHeader + 12] = 0, b[m_tagHeader + 13] = 0x10; }},
+  };
+  for (const auto& c : cases) {
+    std::string b = m_good;
+    c.damage(b);
+    EXPECT_EQ(exercise(b).code(), Status::Code::Corruption) << c.what;
+  }
 }
 
 TEST_F(CdxDamageTest, RandomByteDamageNeverCrashes) {

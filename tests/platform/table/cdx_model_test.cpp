@@ -49,19 +49,36 @@ protected:
     return m_index->applyChange(recno, old, record);
   }
 
+  std::uint32_t recnoAt(CompoundIndex& index, int tag, const TagCursor& c) {
+    std::string key;
+    std::uint32_t recno = 0;
+    EXPECT_TRUE(index.entry(tag, c, &key, &recno));
+    return recno;
+  }
+
   std::vector<std::uint32_t> walk(const char* tagName) {
     int tag = m_index->findTag(tagName);
     std::vector<std::uint32_t> out;
     TagCursor c;
-    EXPECT_TRUE(m_index->first(tag, &c));
-    while (c.valid) {
-      std::string key;
-      std::uint32_t recno = 0;
-      EXPECT_TRUE(m_index->entry(tag, c, &key, &recno));
-      out.push_back(recno);
-      EXPECT_TRUE(m_index->next(tag, &c));
-    }
+    Status s = m_index->first(tag, &c);
+    for (; s && c.valid; s = m_index->next(tag, &c)) out.push_back(recnoAt(*m_index, tag, c));
+    EXPECT_TRUE(s) << s.message();
     return out;
+  }
+
+  struct SeekCase {
+    std::string key;
+    SeekResult result;
+    std::uint32_t recno;  // 0: past the end
+  };
+  void expectSeeks(int tag, const std::vector<SeekCase>& cases) {
+    for (const auto& c : cases) {
+      TagCursor cur;
+      SeekResult r;
+      ASSERT_TRUE(m_index->seek(tag, c.key, &cur, &r));
+      EXPECT_EQ(r, c.result) << c.key;
+      EXPECT_EQ(cur.valid ? recnoAt(*m_index, tag, cur) : 0, c.recno) << c.key;
+    }
   }
 
   // The order each tag must have, computed from the records alone.
@@ -89,15 +106,15 @@ protected:
   }
 
   void createIndex() {
-    std::vector<TagSpec> tags(5);
-    tags[0] = {"uname", "UPPER(name)", "", false, false, false};
-    tags[1] = {"num", "num", "", false, false, false};
-    tags[2] = {"id", "id", "", false, true, false};
-    tags[3] = {"live", "name+STR(num,8)", ".NOT.DELETED()", false, false, false};
-    // 96-byte keys that share little: four keys per interior node, so the
+    // "wide": 96-byte keys that share little, four to an interior node, so the
     // tree grows five or six levels deep and splits and merges at every level.
-    tags[4] = {"wide", "name+name+name+name+name+name+name+name", "", false, false, false};
-    Status s = CompoundIndex::create(m_dir.file("t.cdx"), m_records, tags, &m_index);
+    Status s = CompoundIndex::create(m_dir.file("t.cdx"), m_records,
+                                     {{"uname", "UPPER(name)", "", false, false, false},
+                                      {"num", "num", "", false, false, false},
+                                      {"id", "id", "", false, true, false},
+                                      {"live", "name+STR(num,8)", ".NOT.DELETED()", false, false, false},
+                                      {"wide", "name+name+name+name+name+name+name+name", "", false, false, false}},
+                                     &m_index);
     ASSERT_TRUE(s) << s.message();
   }
 
@@ -184,6 +201,11 @@ TEST_F(CdxModelTest, CandidateKeyClashIsRefusedBeforeAnythingChanges) {
   EXPECT_EQ(change(21, makeRecord("new", 1, 99)).code(), Status::Code::Exists);
   EXPECT_TRUE(m_index->check());
   expectModel();
+  // Two records with one candidate key: a rebuild refuses and leaves the old file.
+  const std::string before = test::readWholeFile(m_dir.file("t.cdx"));
+  m_records.records[4] = makeRecord("n", 5, 1);
+  EXPECT_EQ(m_index->reindex().code(), Status::Code::Exists);
+  EXPECT_EQ(test::readWholeFile(m_dir.file("t.cdx")), before);
 }
 
 TEST_F(CdxModelTest, ReindexRebuildsIdenticalOrderAndReplacesTheFile) {
@@ -202,17 +224,6 @@ TEST_F(CdxModelTest, ReindexRebuildsIdenticalOrderAndReplacesTheFile) {
   EXPECT_TRUE(again->check());
 }
 
-TEST_F(CdxModelTest, ReindexFailureLeavesTheOldFile) {
-  for (int i = 1; i <= 10; ++i) m_records.records.push_back(makeRecord("n", i, i));
-  createIndex();
-  std::string before = test::readWholeFile(m_dir.file("t.cdx"));
-  // Two records with one candidate key: the rebuild must refuse.
-  m_records.records[4] = makeRecord("n", 5, 1);
-  Status s = m_index->reindex();
-  EXPECT_EQ(s.code(), Status::Code::Exists);
-  EXPECT_EQ(test::readWholeFile(m_dir.file("t.cdx")), before);
-}
-
 TEST_F(CdxModelTest, SeekFindsExactPartialNextGreaterAndEnd) {
   const char* names[] = {"apple", "apricot", "banana", "cherry", "cherry", "date"};
   for (int i = 0; i < 6; ++i) m_records.records.push_back(makeRecord(names[i], i, i + 1));
@@ -220,44 +231,18 @@ TEST_F(CdxModelTest, SeekFindsExactPartialNextGreaterAndEnd) {
   int tag = m_index->findTag("UName");
   ASSERT_GE(tag, 0);
   EXPECT_EQ(m_index->findTag("nosuch"), -1);
-  struct Case {
-    std::string key;
-    SeekResult result;
-    std::uint32_t recno;
-  } cases[] = {
-      {"APRICOT     ", SeekResult::Found, 2},  // whole key
-      {"AP", SeekResult::Found, 1},            // leading part: the first of several
-      {"CHERRY", SeekResult::Found, 4},        // duplicates: lowest record first
-      {"B", SeekResult::Found, 3},
-      {"BZ", SeekResult::After, 4},            // positioned on the next greater key
-      {"A", SeekResult::Found, 1},
-      {"0", SeekResult::After, 1},
-      {"E", SeekResult::End, 0},               // past the end
-  };
-  for (const auto& c : cases) {
-    TagCursor cur;
-    SeekResult r;
-    ASSERT_TRUE(m_index->seek(tag, c.key, &cur, &r));
-    EXPECT_EQ(r, c.result) << c.key;
-    if (c.result == SeekResult::End) {
-      EXPECT_FALSE(cur.valid);
-      continue;
-    }
-    std::string key;
-    std::uint32_t recno = 0;
-    ASSERT_TRUE(m_index->entry(tag, cur, &key, &recno));
-    EXPECT_EQ(recno, c.recno) << c.key;
-  }
-  // Stepping back from the first entry leaves the tag; from the seek of
-  // "BZ" one step back is banana.
+  expectSeeks(tag, {{"APRICOT     ", SeekResult::Found, 2},  // whole key
+                    {"AP", SeekResult::Found, 1},            // leading part: the first of several
+                    {"CHERRY", SeekResult::Found, 4},        // duplicates: lowest record first
+                    {"BZ", SeekResult::After, 4},            // positioned on the next greater key
+                    {"E", SeekResult::End, 0},               // past the end
+                    {"B", SeekResult::Found, 3}, {"A", SeekResult::Found, 1}, {"0", SeekResult::After, 1}});
+  // From the seek of "BZ" one step back is banana.
   TagCursor cur;
   SeekResult r;
   ASSERT_TRUE(m_index->seek(tag, "BZ", &cur, &r));
   ASSERT_TRUE(m_index->prev(tag, &cur));
-  std::string key;
-  std::uint32_t recno = 0;
-  ASSERT_TRUE(m_index->entry(tag, cur, &key, &recno));
-  EXPECT_EQ(recno, 3u);
+  EXPECT_EQ(recnoAt(*m_index, tag, cur), 3u);
 }
 
 // Between reindexes a UNIQUE tag keeps each key with the record that took it
@@ -265,9 +250,7 @@ TEST_F(CdxModelTest, SeekFindsExactPartialNextGreaterAndEnd) {
 // that has it; a key still held is not taken by a later record.
 TEST_F(CdxModelTest, UniqueTagKeysStayWithTheirFirstHolderUntilReindex) {
   for (int i = 1; i <= 4; ++i) m_records.records.push_back(makeRecord(i % 2 ? "odd" : "even", i, i));
-  std::vector<TagSpec> tags(1);
-  tags[0] = {"kind", "name", "", true, false, false};
-  ASSERT_TRUE(CompoundIndex::create(m_dir.file("u.cdx"), m_records, tags, &m_index));
+  ASSERT_TRUE(CompoundIndex::create(m_dir.file("u.cdx"), m_records, {{"kind", "name", "", true, false, false}}, &m_index));
   EXPECT_EQ(walk("KIND"), (std::vector<std::uint32_t>{2, 1}));  // even, odd
   // Record 3 still has "odd" but does not get it.
   ASSERT_TRUE(change(1, makeRecord("zebra", 1, 1)));
@@ -294,12 +277,6 @@ TEST_F(CdxModelTest, UniqueTagKeysStayWithTheirFirstHolderUntilReindex) {
       << c.message();
 }
 
-} // namespace
-} // namespace pu::table
-
-namespace pu::table {
-namespace {
-
 TEST_F(CdxModelTest, SecondHandleSeesChangesAfterRefresh) {
   for (int i = 1; i <= 50; ++i) m_records.records.push_back(makeRecord("n" + std::to_string(i), i, i));
   createIndex();
@@ -311,53 +288,21 @@ TEST_F(CdxModelTest, SecondHandleSeesChangesAfterRefresh) {
   ASSERT_TRUE(change(51, makeRecord("new", 1, 500)));
   ASSERT_TRUE(other->refresh());
   ASSERT_TRUE(other->last(tag, &c));
-  std::string key;
-  std::uint32_t recno = 0;
-  ASSERT_TRUE(other->entry(tag, c, &key, &recno));
-  EXPECT_EQ(recno, 51u);
+  EXPECT_EQ(recnoAt(*other, tag, c), 51u);
   EXPECT_TRUE(other->check());
 }
-
-} // namespace
-} // namespace pu::table
-
-namespace pu::table {
-namespace {
 
 TEST_F(CdxModelTest, DescendingTagWalksAndSeeksInDescendingOrder) {
   const char* names[] = {"apple", "cherry", "banana", "cherry", "date"};
   for (int i = 0; i < 5; ++i) m_records.records.push_back(makeRecord(names[i], i, i + 1));
-  std::vector<TagSpec> tags(1);
-  tags[0] = {"down", "name", "", false, false, true};
-  ASSERT_TRUE(CompoundIndex::create(m_dir.file("d.cdx"), m_records, tags, &m_index));
+  ASSERT_TRUE(CompoundIndex::create(m_dir.file("d.cdx"), m_records, {{"down", "name", "", false, false, true}}, &m_index));
   EXPECT_TRUE(m_index->descending(0));
   EXPECT_EQ(walk("DOWN"), (std::vector<std::uint32_t>{5, 4, 2, 3, 1}));
-  struct Case {
-    std::string key;
-    SeekResult result;
-    std::uint32_t recno;
-  } cases[] = {
-      {"cherry", SeekResult::Found, 4},  // first of the duplicates in this order
-      {"c", SeekResult::Found, 4},
-      {"bz", SeekResult::After, 3},      // next in descending order: banana
-      {"zzz", SeekResult::After, 5},     // greater than all: the first entry
-      {"a", SeekResult::Found, 1},
-      {"0", SeekResult::End, 0},         // smaller than all: past the end
-  };
-  for (const auto& c : cases) {
-    TagCursor cur;
-    SeekResult r;
-    ASSERT_TRUE(m_index->seek(0, c.key, &cur, &r));
-    EXPECT_EQ(r, c.result) << c.key;
-    if (c.result == SeekResult::End) {
-      EXPECT_FALSE(cur.valid);
-      continue;
-    }
-    std::string key;
-    std::uint32_t recno = 0;
-    ASSERT_TRUE(m_index->entry(0, cur, &key, &recno));
-    EXPECT_EQ(recno, c.recno) << c.key;
-  }
+  expectSeeks(0, {{"cherry", SeekResult::Found, 4},  // first of the duplicates in this order
+                  {"bz", SeekResult::After, 3},      // next in descending order: banana
+                  {"zzz", SeekResult::After, 5},     // greater than all: the first entry
+                  {"0", SeekResult::End, 0},         // smaller than all: past the end
+                  {"c", SeekResult::Found, 4}, {"a", SeekResult::Found, 1}});
 }
 
 } // namespace

@@ -1,14 +1,14 @@
 #pragma once
-// Records in memory for index tests, and a minimal reader of .dbf/.fpt files
-// for reading the corpus until the table engine is used in their place.
+// Records in memory for index tests: the tests change them at will and tell
+// the index, as the table's write path would.
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/table/record_index.h"
+#include "platform/table/table.h"
 
 namespace pu::test {
 
@@ -20,6 +20,9 @@ table::TableSchema makeSchema(std::vector<table::FieldDef> fields);
 class MemoryRecords : public table::RecordSource {
 public:
   explicit MemoryRecords(table::TableSchema schema) : m_schema(std::move(schema)) {}
+  // Every record of a table file, read by the engine, which also serves its memos.
+  static std::unique_ptr<MemoryRecords> load(const std::string& dbfPath);
+
   const table::TableSchema& schema() const override { return m_schema; }
   std::uint32_t recordCount() const override { return std::uint32_t(records.size()); }
   Status readRecord(std::uint32_t recno, std::string* bytes) override;
@@ -32,15 +35,11 @@ public:
   void setDate(std::string& record, std::string_view field, int year, int month, int day) const;
 
   std::vector<std::string> records;  // record n is records[n - 1]
-  std::map<std::uint32_t, std::string> memos;
-  std::string memoFile;  // a whole .fpt, read when a block is not in memos
 
 private:
   const table::FieldDef& field(std::string_view name) const;
   table::TableSchema m_schema;
+  std::unique_ptr<table::Table> m_file;
 };
-
-// Reads every record of a .dbf (and the memo blocks of its .fpt, if any).
-Status readDbfForTest(const std::string& dbfPath, std::unique_ptr<MemoryRecords>* out);
 
 } // namespace pu::test

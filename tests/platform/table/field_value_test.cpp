@@ -19,64 +19,48 @@ FieldDef field(char type, std::uint8_t length, std::uint32_t offset = 1, std::ui
 Value decode(const FieldDef& f, const std::string& bytes) {
   TableSchema schema;
   schema.fields = {f};
-  std::string record = " " + bytes;
-  return decodeField(schema, f, record);
+  return decodeField(schema, f, " " + bytes);
 }
 
-TEST(FieldValue, DateTimeFromJulianDayAndMilliseconds) {
+TEST(FieldValue, DecodesEachTypeAndKeepsWhatItCannotReadRaw) {
+  const struct {
+    FieldDef f;
+    std::string bytes;
+    Value::Kind kind;
+    double number;  // of Number and Currency values
+  } cases[] = {
+      {field('N', 8, 1, 2), "  -12.50", Value::Kind::Number, -12.5},
+      {field('F', 8), " 1.5E+03", Value::Kind::Number, 1500},
+      {field('Y', 8), std::string("\x0e\x30\0\0\0\0\0\0", 8), Value::Kind::Currency, 0x300e},  // 1.2302
+      {field('N', 4), "    ", Value::Kind::Null, 0},
+      {field('N', 4), "****", Value::Kind::Raw, 0},  // FoxPro's overflow marks
+      {field('N', 4), "1-2-", Value::Kind::Raw, 0},
+      {field('N', 4), "1x2 ", Value::Kind::Raw, 0},
+      {field('D', 8), "2024AB01", Value::Kind::Raw, 0},
+      {field('L', 1), "x", Value::Kind::Raw, 0},
+      {field('I', 3), "abc", Value::Kind::Raw, 0},  // wrong width for the type
+  };
+  for (const auto& c : cases) {
+    Value v = decode(c.f, c.bytes);
+    EXPECT_EQ(v.kind, c.kind) << c.bytes;
+    if (c.kind == Value::Kind::Number) { EXPECT_DOUBLE_EQ(v.number, c.number) << c.bytes; }
+    if (c.kind == Value::Kind::Currency) { EXPECT_EQ(v.integer, c.number); }
+    if (c.kind == Value::Kind::Raw) { EXPECT_EQ(v.bytes, c.bytes); }
+  }
   // Julian day 2440552 is 1969-11-26; 79805999 ms is 22:10:05.999.
-  std::string b = {'\x68', '\x3d', '\x25', '\x00', '\x2f', '\xbe', '\xc1', '\x04'};
-  Value v = decode(field('T', 8), b);
-  ASSERT_EQ(v.kind, Value::Kind::DateTime);
-  EXPECT_EQ(julianDay(v.year, v.month, v.day), 2440552);
-  EXPECT_EQ(v.year * 10000 + v.month * 100 + v.day, 19691126);
-  EXPECT_EQ(v.hour * 3600000 + v.minute * 60000 + v.second * 1000 + v.ms, 79805999);
-}
-
-TEST(FieldValue, JulianDayOfKnownDates) {
+  Value t = decode(field('T', 8), std::string("\x68\x3d\x25\x00\x2f\xbe\xc1\x04", 8));
+  ASSERT_EQ(t.kind, Value::Kind::DateTime);
+  EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 19691126);
+  EXPECT_EQ(t.hour * 3600000 + t.minute * 60000 + t.second * 1000 + t.ms, 79805999);
   EXPECT_EQ(julianDay(1995, 2, 1), 2449750);
   int y, m, d;
   civilFromJulian(2449461, &y, &m, &d);
   EXPECT_EQ(y * 10000 + m * 100 + d, 19940418);
 }
 
-TEST(FieldValue, NumberTextAndBlank) {
-  Value v = decode(field('N', 8, 1, 2), "  -12.50");
-  ASSERT_EQ(v.kind, Value::Kind::Number);
-  EXPECT_DOUBLE_EQ(v.number, -12.5);
-  EXPECT_EQ(decode(field('N', 4), "    ").kind, Value::Kind::Null);
-}
-
-TEST(FieldValue, FloatWithExponentAndOverflowedField) {
-  Value v = decode(field('F', 8), " 1.5E+03");
-  ASSERT_EQ(v.kind, Value::Kind::Number);
-  EXPECT_DOUBLE_EQ(v.number, 1500);
-  EXPECT_EQ(decode(field('N', 4), "****").kind, Value::Kind::Raw);  // FoxPro's overflow marks
-  EXPECT_EQ(decode(field('N', 4), "1-2-").kind, Value::Kind::Raw);
-}
-
-TEST(FieldValue, GarbageInANumberIsRawNotGuessed) {
-  Value v = decode(field('N', 4), "1x2 ");
-  EXPECT_EQ(v.kind, Value::Kind::Raw);
-  EXPECT_EQ(v.bytes, "1x2 ");
-  EXPECT_EQ(decode(field('D', 8), "2024AB01").kind, Value::Kind::Raw);
-  EXPECT_EQ(decode(field('L', 1), "x").kind, Value::Kind::Raw);
-  EXPECT_EQ(decode(field('I', 3), "abc").kind, Value::Kind::Raw);  // wrong width for the type
-}
-
-TEST(FieldValue, CurrencyIsScaledByTenThousand) {
-  std::string b(8, '\0');
-  b[0] = '\x0e';  // 0x300e = 12302, that is 1.2302
-  b[1] = '\x30';
-  Value v = decode(field('Y', 8), b);
-  ASSERT_EQ(v.kind, Value::Kind::Currency);
-  EXPECT_EQ(v.integer, 0x300e);
-}
-
 TEST(FieldValue, MemoPointerBinaryAndDigits) {
   std::uint32_t block = 0;
-  FieldDef vfp = field('M', 4);
-  EXPECT_TRUE(memoBlock(vfp, std::string(" \x08\x01\x00\x00", 5), &block));
+  EXPECT_TRUE(memoBlock(field('M', 4), std::string(" \x08\x01\x00\x00", 5), &block));
   EXPECT_EQ(block, 0x108u);
   FieldDef fox = field('M', 10);
   EXPECT_TRUE(memoBlock(fox, "        42", &block));
@@ -86,7 +70,7 @@ TEST(FieldValue, MemoPointerBinaryAndDigits) {
   EXPECT_EQ(memoBlock(fox, "      4x2 ", &block).code(), Status::Code::Corruption);
 }
 
-TEST(FieldValue, EncodersRoundTrip) {
+TEST(FieldValue, EncodersWriteTheirBytesAndRefuseWhatDoesNotFit) {
   std::string rec(40, ' ');
   FieldDef n = field('N', 6, 1, 2), i = field('I', 4, 7), c = field('C', 5, 11), d = field('D', 8, 16), m = field('M', 10, 24);
   ASSERT_TRUE(encodeNumber(n, 3.14159, &rec));
@@ -101,45 +85,32 @@ TEST(FieldValue, EncodersRoundTrip) {
   TableSchema schema;
   schema.fields = {n, i};
   EXPECT_EQ(decodeField(schema, i, rec).integer, -2);
-}
 
-TEST(FieldValue, TooWideNumberIsRefusedAndRecordKept) {
-  std::string rec(7, ' ');
-  FieldDef n = field('N', 4);
-  Status s = encodeInteger(n, 12345, &rec);
-  EXPECT_EQ(s.code(), Status::Code::InvalidArgument);
-  EXPECT_EQ(rec, std::string(7, ' '));
+  std::string before = rec;
+  EXPECT_EQ(encodeInteger(field('N', 4), 12345, &rec).code(), Status::Code::InvalidArgument);
   EXPECT_EQ(encodeText(field('N', 4), "x", &rec).code(), Status::Code::InvalidArgument);
+  EXPECT_EQ(rec, before);
 }
 
-TEST(FieldValue, VarcharUsesLengthByteWhenFlagged) {
-  FieldDef v = field('V', 6, 1);
+// _NullFlags: bit 0 is V's length bit, bit 1 C's null bit.
+TEST(FieldValue, NullFlagsGiveVarcharLengthsAndNulls) {
+  FieldDef v = field('V', 6, 1), c = field('C', 3, 7), nf = field('0', 1, 10);
   v.varLengthBit = 0;
-  FieldDef nf = field('0', 1, 7);
+  c.flags = kFieldNullable;
+  c.nullBit = 1;
   nf.name = "_NullFlags";
   nf.flags = kFieldSystem;
   TableSchema schema;
-  schema.fields = {v, nf};
-  std::string rec = std::string(" abc  ") + '\x03' + '\x01';
-  Value got = decodeField(schema, v, rec);
-  EXPECT_EQ(got.bytes, "abc");
-  rec.back() = '\x00';
+  schema.fields = {v, c, nf};
+  std::string rec = std::string(" abc  ") + '\x03' + "xyz" + '\x01';
+  EXPECT_EQ(decodeField(schema, v, rec).bytes, "abc");
+  EXPECT_EQ(decodeField(schema, c, rec).kind, Value::Kind::Text);
+  rec.back() = '\x02';
   EXPECT_EQ(decodeField(schema, v, rec).bytes, "abc  \x03");
+  EXPECT_EQ(decodeField(schema, c, rec).kind, Value::Kind::Null);
   rec.back() = '\x01';
   rec[6] = '\x09';  // a used length past the field is damage
   EXPECT_EQ(decodeField(schema, v, rec).kind, Value::Kind::Raw);
-}
-
-TEST(FieldValue, NullFlagMakesValueNull) {
-  FieldDef c = field('C', 3, 1);
-  c.flags = kFieldNullable;
-  c.nullBit = 1;
-  FieldDef nf = field('0', 1, 4);
-  nf.name = "_NullFlags";
-  TableSchema schema;
-  schema.fields = {c, nf};
-  EXPECT_EQ(decodeField(schema, c, std::string(" abc") + '\x02').kind, Value::Kind::Null);
-  EXPECT_EQ(decodeField(schema, c, std::string(" abc") + '\x01').kind, Value::Kind::Text);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 
 namespace pu::test {
 
-// Standard output of a shell command; its exit status in *status (-1 when it did not exit).
 // Output of `python3 -c script args...` (standard output only); exit status in *status.
 std::string runPython(const std::string& script, const std::string& args, int* status = nullptr);
 std::string runPerl(const std::string& script, const std::string& args, int* status = nullptr);

@@ -9,6 +9,7 @@
 #include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,24 +20,11 @@ using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
-  void SetUp() override {
-    path = dir.file("locks.dbf");
-    ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 8}}, TableFormat::VisualFoxPro));
-    auto t = open();
-    for (int i = 0; i < 3; ++i) {
-      ASSERT_TRUE(t->appendStart());
-      ASSERT_TRUE(t->append());
-    }
-  }
-  std::unique_ptr<Table> open() {
-    std::unique_ptr<Table> t;
-    Status s = Table::open(path, true, &t);
-    EXPECT_TRUE(s) << s.message();
-    return t;
-  }
+  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{}, {}, {}})); }
+  std::unique_ptr<Table> open() { return test::openTable(path); }
 
   test::TempDir dir;
-  std::string path;
+  std::string path = dir.file("locks.dbf");
 };
 
 TEST_F(TableLock, TwoOpensExcludeEachOther) {

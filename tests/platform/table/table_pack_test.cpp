@@ -9,7 +9,9 @@
 
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
+#include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
@@ -17,85 +19,27 @@
 namespace pu::table {
 namespace {
 
-// After `budget` changes of files the process is dead: no further write,
-// sync, create, rename or removal happens.
-class DyingFile : public test::ForwardingFile {
-public:
-  DyingFile(std::unique_ptr<File> f, int* budget) : ForwardingFile(std::move(f)), m_budget(budget) {}
-  Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
-    return spend() ? m_inner->writeAt(o, d, n) : dead();
-  }
-  Status truncate(std::uint64_t n) override { return spend() ? m_inner->truncate(n) : dead(); }
-  Status sync() override { return spend() ? m_inner->sync() : dead(); }
-
-private:
-  bool spend() { return (*m_budget)-- > 0; }
-  static Status dead() { return Status::ioError("killed"); }
-  int* m_budget;
-};
-
-class DyingFileSystem : public test::ForwardingFileSystem {
-public:
-  int budget = 0;
-  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return wrap(m_real.openFile(p, w, f), f); }
-  Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
-    return spend() ? wrap(m_real.createFile(p, f), f) : Status::ioError("killed");
-  }
-  Status rename(std::string_view a, std::string_view b) override {
-    return spend() ? m_real.rename(a, b) : Status::ioError("killed");
-  }
-  Status removeFile(std::string_view p) override { return spend() ? m_real.removeFile(p) : Status::ioError("killed"); }
-
-private:
-  bool spend() { return budget-- > 0; }
-  Status wrap(Status s, std::unique_ptr<File>* f) {
-    if (s) *f = std::make_unique<DyingFile>(std::move(*f), &budget);
-    return s;
-  }
-};
-
 constexpr int kRecords = 40;
 
 std::string nameOf(int i) { return "r" + std::to_string(i); }
-bool deletedAtStart(int i) { return i % 3 == 0; }
+bool deletedAtStart(int i) { return i % 3 == 0; }  // as SetUp deletes them
 
 class TablePack : public ::testing::Test {
 protected:
   // A table with a memo field and three tags; every third record deleted.
   void SetUp() override {
-    dbf = dir.file("pk.dbf");
-    cdx = dir.file("pk.cdx");
-    ASSERT_TRUE(Table::create(dbf, {{"NAME", 'C', 8}, {"NUM", 'N', 5}, {"NOTES", 'M'}}, TableFormat::VisualFoxPro));
-    std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(dbf, true, &t));
-    std::unique_ptr<CompoundIndex> index;
-    std::vector<TagSpec> tags(3);
-    tags[0] = {"NAME", "NAME", "", false, false, false, false};
-    tags[1] = {"NUM", "STR(NUM,5)", "", false, false, false, false};
-    tags[2] = {"UPNAME", "UPPER(NAME)", "", false, false, true, false};
-    ASSERT_TRUE(CompoundIndex::create(cdx, *t, tags, &index));
-    t->attachIndex(std::move(index));
-    const TableSchema& s = t->schema();
-    for (int i = 1; i <= kRecords; ++i) {
-      ASSERT_TRUE(t->appendStart());
-      ASSERT_TRUE(t->assignText(*s.find("NAME"), nameOf(i)));
-      ASSERT_TRUE(t->assignInteger(*s.find("NUM"), kRecords - i));
-      ASSERT_TRUE(t->assignMemo(*s.find("NOTES"), "memo " + nameOf(i)));
-      ASSERT_TRUE(t->append());
-      if (deletedAtStart(i)) {
-        ASSERT_TRUE(t->setDeleted(true));
-        ASSERT_TRUE(t->flush());
-      }
+    std::vector<test::Row> rows;
+    for (int i = 1; i <= kRecords; ++i) rows.push_back({nameOf(i), std::to_string(kRecords - i), "memo " + nameOf(i)});
+    auto t = test::makeTable(dbf, {{"NAME", 'C', 8}, {"NUM", 'N', 5}, {"NOTES", 'M'}}, rows,
+                             {{"NAME", "NAME", "", false, false, false, false},
+                              {"NUM", "STR(NUM,5)", "", false, false, false, false},
+                              {"UPNAME", "UPPER(NAME)", "", false, false, true, false}});
+    ASSERT_TRUE(t);
+    for (int i = 3; i <= kRecords; i += 3) {
+      ASSERT_TRUE(t->go(std::uint32_t(i)));
+      ASSERT_TRUE(t->setDeleted(true));
     }
     ASSERT_TRUE(t->close());
-  }
-
-  // The table with its index attached, as the program opens it.
-  void openWithIndex(std::unique_ptr<Table>* t) {
-    ASSERT_TRUE(Table::open(dbf, true, t));
-    std::unique_ptr<CompoundIndex> index;
-    ASSERT_TRUE(CompoundIndex::open(cdx, **t, &index));
-    (*t)->attachIndex(std::move(index));
   }
 
   // Opens the table as a program would after the kill and checks it.
@@ -130,7 +74,7 @@ protected:
   }
 
   test::TempDir dir;
-  std::string dbf, cdx;
+  std::string dbf = dir.file("pk.dbf"), cdx = dir.file("pk.cdx");
 };
 
 TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
@@ -143,9 +87,9 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     test::writeWholeFile(cdx, pristineCdx);
     test::writeWholeFile(dir.file("pk.fpt"), pristineFpt);
     {
-      std::unique_ptr<Table> t;
-      ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
-      DyingFileSystem dying;
+      auto t = test::openWithIndex(dbf);
+      ASSERT_TRUE(t);
+      test::DyingFileSystem dying;
       dying.budget = budget;
       completed = t->pack().isOk();
       t.reset();  // still dead: closing writes nothing more
@@ -159,9 +103,8 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
     }
     (packed ? newTables : oldTables)++;
     // A later pack clears what the killed one left and completes.
-    std::unique_ptr<Table> t;
-    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
-    ASSERT_TRUE(t->pack());
+    auto t = test::openWithIndex(dbf);
+    ASSERT_TRUE(t && t->pack());
     t.reset();
     expectSound("packed again after kill " + std::to_string(budget), &packed);
     EXPECT_TRUE(packed);
@@ -194,8 +137,8 @@ private:
 };
 
 TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
-  std::unique_ptr<Table> t;
-  ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
+  auto t = test::openWithIndex(dbf);
+  ASSERT_TRUE(t);
   OpenAfterTableRename watch(t->path());
   ASSERT_TRUE(t->pack());
   EXPECT_TRUE(watch.refusedInBetween);
@@ -205,11 +148,9 @@ TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
 }
 
 TEST_F(TablePack, IndependentReadersReadThePackedTableAndIndex) {
-  {
-    std::unique_ptr<Table> t;
-    ASSERT_NO_FATAL_FAILURE(openWithIndex(&t));
-    ASSERT_TRUE(t->pack());
-  }
+  auto t = test::openWithIndex(dbf);
+  ASSERT_TRUE(t && t->pack());
+  t.reset();
   std::string dump = test::dbfreadDump(dbf);
   std::vector<std::pair<std::string, int>> byName;
   std::string expectedDump;
@@ -224,11 +165,7 @@ TEST_F(TablePack, IndependentReadersReadThePackedTableAndIndex) {
   EXPECT_EQ(dump, expectedDump);
   std::sort(byName.begin(), byName.end());
   std::string listing;
-  static const char* digits = "0123456789abcdef";
-  for (const auto& [name, r] : byName) {
-    for (unsigned char c : name) listing += {digits[c >> 4], digits[c & 15]};
-    listing += "\t" + std::to_string(r) + "\n";
-  }
+  for (const auto& [name, r] : byName) listing += hexOf(name) + "\t" + std::to_string(r) + "\n";
   EXPECT_EQ(test::xbaseTagListing(cdx, "NAME"), listing);
 }
 

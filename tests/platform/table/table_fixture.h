@@ -1,0 +1,35 @@
+#pragma once
+// Tables the tests start from, written by our engine, and tag listings in the
+// form Perl's XBase::Index prints them.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/table/cdx_index.h"
+#include "platform/table/table.h"
+
+namespace pu::test {
+
+// One text per field: C as is, N/F/I a number, L "T" or "F", D "YYYYMMDD",
+// M the memo; "" leaves the field blank.
+using Row = std::vector<std::string>;
+
+// Appends one record.
+Status appendRow(table::Table& t, const Row& row);
+// Creates the table, appends the rows, writes a production index of the tags
+// (none: no .cdx) and returns the table open for writing with that index
+// attached; nullptr (and a test failure) when any step fails.
+std::unique_ptr<table::Table> makeTable(const std::string& path, const std::vector<table::FieldSpec>& fields,
+                                        const std::vector<Row>& rows = {}, const std::vector<table::TagSpec>& tags = {},
+                                        table::TableFormat format = table::TableFormat::VisualFoxPro);
+// The table open (nullptr and a test failure when it does not open).
+std::unique_ptr<table::Table> openTable(const std::string& path, bool writable = true);
+// The table open for writing with its production index attached, as the program opens it.
+std::unique_ptr<table::Table> openWithIndex(const std::string& path);
+table::CompoundIndex& indexOf(table::Table& t);
+
+// A tag walked in its stored (ascending) order, a line per entry: the key in
+// hex (hexOf) without its trailing filler, TAB, the record number.
+std::string tagListing(table::CompoundIndex& index, int tag);
+
+} // namespace pu::test
