@@ -9,6 +9,7 @@
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
+#include "tests/support/host_command.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::test {
@@ -21,7 +22,7 @@ struct Result {
 
 Result runTool(const std::string& args, const std::string& prefix = "") {
   Result r;
-  r.out = runCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &r.exitCode);
+  r.out = runHostCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &r.exitCode);
   return r;
 }
 
@@ -176,17 +177,17 @@ TEST(DbfToolCorpus, KeysListEveryReadableTagAsIndexDumpDoes) {
     if (file.path().extension() != ".cdx") continue;
     std::string cdx = file.path().string();
     std::string dbf = file.path().parent_path() / (file.path().stem().string() + ".dbf");
-    std::string all = runCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' 2>/dev/null");
+    std::string all = runHostCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' 2>/dev/null", nullptr);
     for (std::size_t at = all.find("TAG "); at != std::string::npos; at = all.find("\nTAG ", at + 1)) {
       std::size_t nameStart = all.find("TAG ", at) + 4;
       std::string tag = all.substr(nameStart, all.find(' ', nameStart) - nameStart);
       int status = 0;
-      std::string ours = runCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' " + tag + " 2>/dev/null", &status);
+      std::string ours = runHostCommand(std::string(DBFTOOL_PATH) + " keys '" + dbf + "' " + tag + " 2>/dev/null", &status);
       if (status != 0) continue;  // a tag we cannot walk (a bitmap tag)
       std::vector<KeyEntry> entries = parseKeys(ours);
       // index_dump walks the leaves left to right: ascending, as stored.
       if (ours.substr(0, ours.find('\n')).find("descending") != std::string::npos) std::reverse(entries.begin(), entries.end());
-      std::string dump = runCommand("/usr/bin/index_dump --type=char '" + cdx + "' " + tag + " 2>/dev/null", &status);
+      std::string dump = runHostCommand("/usr/bin/index_dump --type=char '" + cdx + "' " + tag + " 2>/dev/null", &status);
       ASSERT_EQ(status, 0) << cdx << " " << tag;
       EXPECT_EQ(compareWithIndexDump(entries, dump), "") << cdx << " " << tag;
       ++compared;
