@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sample/sample_database.h"
+#include "util/general.h"
 #include "util/path_globals.h"
 
 namespace pu {
@@ -43,43 +45,50 @@ protected:
 
 // Each file takes its own first free number; a memo file goes with its
 // table under one number free for both; a name in another case, or a
-// folder, counts as taken.
+// folder, counts as taken; the folder and the tables are found in any
+// letter case, and a table that is missing is skipped without a word.
 TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
   struct Case {
     std::vector<const char*> existing;
-    bool memo;
+    std::vector<std::string> tables;
     std::vector<std::string> made;
+    const char* backups = "Backups";
   };
   const Case cases[] = {
-      {{}, false, {"standard1.cdx", "standard1.dbf"}},
-      {{"standard1.dbf", "standard2.dbf", "standard1.cdx"}, false, {"standard2.cdx", "standard3.dbf"}},
-      {{"standard1.dbf", "standard3.dbf"}, false, {"standard1.cdx", "standard2.dbf"}},
-      {{"standard1.dbf", "standard2.fpt"}, true, {"standard1.cdx", "standard3.dbf", "standard3.fpt"}},
-      {{"STANDARD1.DBF", "standard2.dbf/"}, false, {"standard1.cdx", "standard3.dbf"}},
+      {{}, {"standard.dbf", "standard.cdx"}, {"standard1.cdx", "standard1.dbf"}},
+      {{"standard1.dbf", "standard2.dbf", "standard1.cdx"}, {"standard.dbf", "standard.cdx"}, {"standard2.cdx", "standard3.dbf"}},
+      {{"standard1.dbf", "standard3.dbf"}, {"standard.dbf", "standard.cdx"}, {"standard1.cdx", "standard2.dbf"}},
+      {{"standard1.dbf", "standard2.fpt"}, {"standard.dbf", "standard.cdx", "standard.fpt"}, {"standard1.cdx", "standard3.dbf", "standard3.fpt"}},
+      {{"STANDARD1.DBF", "standard2.dbf/"}, {"standard.dbf", "standard.cdx"}, {"standard1.cdx", "standard3.dbf"}},
+      {{}, {"STANDARD.DBF"}, {"standard1.dbf"}, "backups"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.made.back());
     test::TempDir dir;
-    test::writeWholeFile(dir.file("standard.dbf"), "dbf contents");
-    test::writeWholeFile(dir.file("standard.cdx"), "cdx contents");
-    if (c.memo) test::writeWholeFile(dir.file("standard.fpt"), "fpt contents");
-    fs::create_directories(dir.file("Backups"));
+    for (const std::string& table : c.tables) test::writeWholeFile(dir.file(table), table + " contents");
+    const std::string backups = dir.file(c.backups) + "/";
+    fs::create_directories(backups);
     for (std::string name : c.existing) {
       if (name.ends_with("/"))
-        fs::create_directories(dir.file("Backups/" + name));
+        fs::create_directories(backups + name);
       else
-        test::writeWholeFile(dir.file("Backups/" + name), "old");
+        test::writeWholeFile(backups + name, "old");
     }
     ASSERT_TRUE(PrepareDatabaseFolder(fromUtf8(dir.path())));
-    for (const std::string& name : c.made)
-      EXPECT_EQ(test::readWholeFile(dir.file("Backups/" + name)),
-                test::readWholeFile(dir.file("standard." + name.substr(name.size() - 3))))
-          << name;
+    EXPECT_FALSE(fs::exists(dir.file(c.backups == std::string("Backups") ? "backups" : "Backups")));
+    for (const std::string& name : c.made) {
+      auto source = std::find_if(c.tables.begin(), c.tables.end(),
+                                 [&](const std::string& t) { return UpperAscii(fromUtf8(t)).ends_with(UpperAscii(fromUtf8(name.substr(name.size() - 3)))); });
+      ASSERT_NE(source, c.tables.end());
+      EXPECT_EQ(test::readWholeFile(backups + name), test::readWholeFile(dir.file(*source))) << name;
+    }
     for (std::string name : c.existing) {
       if (!name.ends_with("/")) {
-        EXPECT_EQ(test::readWholeFile(dir.file("Backups/" + name)), "old");
+        EXPECT_EQ(test::readWholeFile(backups + name), "old");
       }
     }
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(backups), fs::directory_iterator())),
+              c.existing.size() + c.made.size());
   }
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
@@ -110,34 +119,21 @@ TEST_F(BackupTest, BackupOfATableWithMemosOpensInAnotherReader) {
   EXPECT_NE(test::dbfreadDump(copy).find("NOTES=Standards tree 2"), std::string::npos);
 }
 
-TEST_F(BackupTest, LowerCaseBackupsFolderIsTheSameFolder) {
-  fs::create_directories(m_dir.file("backups"));
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_TRUE(fs::exists(m_dir.file("backups/standard1.dbf")));
-  EXPECT_FALSE(fs::exists(m_dir.file("Backups")));
-}
-
-TEST_F(BackupTest, MissingTablesAreSkippedSilently) {
-  fs::remove(m_dir.file("standard.cdx"));
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-}
-
-TEST_F(BackupTest, UpperCaseTableFilesAreFound) {
-  fs::rename(m_dir.file("standard.dbf"), m_dir.file("STANDARD.DBF"));
-  ASSERT_TRUE(PrepareDatabaseFolder(folder()));
-  EXPECT_TRUE(fs::exists(backup("standard1.dbf")));
-}
-
-TEST_F(BackupTest, NoFreeNumberIsAnError) {
+// No free number, a copy the file system refuses: an error, nothing made.
+TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
   makeBackups({});
-  test::DelegatingFileSystem fake;
-  fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
   DataPath = folder();
-  Status s = BackupTableFile(folder() + u"\\standard.dbf");
-  EXPECT_FALSE(s.isOk());
-  EXPECT_TRUE(backupFolderNames().empty());
+  for (int refusal = 0; refusal < 2; ++refusal) {
+    test::DelegatingFileSystem fake;
+    if (refusal == 0)
+      fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
+    else
+      fake.createFileFailure = [](std::string_view) { return Status::ioError("permission denied"); };
+    Text made = u"unchanged";
+    EXPECT_FALSE(BackupTableFile(folder() + u"\\standard.dbf", &made).isOk()) << refusal;
+    EXPECT_EQ(made, u"unchanged");
+    EXPECT_TRUE(backupFolderNames().empty());
+  }
 }
 
 // A backup that could not be made is never silently followed by changes.
@@ -170,17 +166,6 @@ TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {
   // The table's own copy was made; the index's is absent, not half there.
   EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
   EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
-}
-
-TEST_F(BackupFailureTest, RefusedCreationIsReported) {
-  test::DelegatingFileSystem fake;
-  fake.createFileFailure = [](std::string_view) { return Status::ioError("permission denied"); };
-  DataPath = folder();
-  fs::create_directories(m_dir.file("Backups"));
-  Text made = u"unchanged";
-  EXPECT_FALSE(BackupTableFile(folder() + u"\\standard.dbf", &made).isOk());
-  EXPECT_EQ(made, u"unchanged");
-  EXPECT_TRUE(backupFolderNames().empty());
 }
 
 } // namespace

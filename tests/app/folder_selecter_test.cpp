@@ -67,6 +67,7 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_TRUE(choose([this] { m_dlg.close(); }).empty());
 }
 
+// A typed path is given as typed, unchecked and uncreated.
 TEST_F(FolderSelecterTest, TypedPathIsReturnedUncheckedWithoutCreate) {
   std::string typed = m_dir.file("nowhere") + "\\deeper";
   EXPECT_EQ(choose([this, typed] {
@@ -78,20 +79,9 @@ TEST_F(FolderSelecterTest, TypedPathIsReturnedUncheckedWithoutCreate) {
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
 
-TEST_F(FolderSelecterTest, ExistingDefaultOpensTheListsThere) {
-  Text given = fromUtf8(m_dir.file("course")) + u"\\";
-  EXPECT_EQ(choose(
-                [this] {
-                  EXPECT_EQ(pathBox()->text().toStdU16String(), fromUtf8(m_dir.file("course")) + u"\\");
-                  EXPECT_EQ(dirList()->path(), m_dir.file("course"));
-                  EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
-                  clickOk();
-                },
-                given),
-            given);
-}
-
-TEST_F(FolderSelecterTest, MissingDefaultLeavesTheDesignText) {
+// An existing default opens the lists there; a missing one leaves the
+// design text and the lists where they were.
+TEST_F(FolderSelecterTest, ExistingDefaultOpensTheListsThereAndAMissingOneLeavesTheDesignText) {
   std::string before = dirList()->path();
   choose(
       [this, before] {
@@ -100,30 +90,33 @@ TEST_F(FolderSelecterTest, MissingDefaultLeavesTheDesignText) {
         clickCancel();
       },
       fromUtf8(m_dir.file("missing")));
+  Text given = fromUtf8(m_dir.file("course")) + u"\\";
+  EXPECT_EQ(choose(
+                [this, given] {
+                  EXPECT_EQ(pathBox()->text().toStdU16String(), given);
+                  EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+                  EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
+                  clickOk();
+                },
+                given),
+            given);
 }
 
-TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBox) {
+// A click puts the folder's full path in the box; a double click opens it.
+TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoesThere) {
+  auto click = [this](const char* name, bool twice) {
+    QTreeWidgetItem* item = dirList()->entryOf(m_dir.file(name));
+    ASSERT_NE(item, nullptr);
+    dirList()->scrollToItem(item);
+    QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
+    if (twice) QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
+  };
   Text result = choose(
-      [this] {
-        QTreeWidgetItem* beta = dirList()->entryOf(m_dir.file("course/beta"));
-        ASSERT_NE(beta, nullptr);
-        dirList()->scrollToItem(beta);
-        QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(beta).center());
+      [&] {
+        click("course/beta", false);
         EXPECT_EQ(pathBox()->text().toStdString(), m_dir.file("course/beta"));
-        clickOk();
-      },
-      fromUtf8(m_dir.file("course")));
-  EXPECT_EQ(result, fromUtf8(m_dir.file("course/beta")));
-}
-
-TEST_F(FolderSelecterTest, OpeningAFolderPutsItInTheBox) {
-  Text result = choose(
-      [this] {
-        QTreeWidgetItem* alpha = dirList()->entryOf(m_dir.file("course/Alpha"));
-        ASSERT_NE(alpha, nullptr);
-        dirList()->scrollToItem(alpha);
-        QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(alpha).center());
-        QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(alpha).center());
+        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+        click("course/Alpha", true);
         EXPECT_EQ(dirList()->path(), m_dir.file("course/Alpha"));
         clickOk();
       },

@@ -65,32 +65,6 @@ TEST_F(PrefixWindowTest, ReplaceAndShortTitlesReloadTheTreeAndKeepTheGrid) {
   EXPECT_EQ(cell(1, 1), "A1 ... Z");
 }
 
-TEST_F(PrefixWindowTest, KeysNeverRunACommandOrEndTheProgram) {
-  open();
-  clickNode(11);
-  highlight(0, 3);
-  const std::string before = dump();
-  for (QWidget* w : {static_cast<QWidget*>(window->selectBox()), static_cast<QWidget*>(tree()->TList())})
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-      w->setFocus();
-      QTest::keyClick(w, key);
-    }
-  EXPECT_EQ(dump(), before);
-  EXPECT_TRUE(window->isVisible());
-  press("setPrefixBut");
-  const std::string after = dump();
-  EXPECT_NE(after.find("DESCRIPT=*1.2 *Adding fractions\t"), std::string::npos) << after;
-  QWidget* focused = QApplication::focusWidget();
-  ASSERT_NE(focused, nullptr);
-  EXPECT_NE(focused, control<QPushButton>("setPrefixBut"));
-  QTest::keyClick(focused, Qt::Key_Return);
-  QTest::keyClick(focused, Qt::Key_Escape);
-  EXPECT_EQ(dump(), after);
-  EXPECT_TRUE(window->isVisible());
-  press("closeBut");
-  EXPECT_FALSE(window->isVisible());
-}
-
 // A standard picked in one tree is no example for another tree: picking
 // a tree clears it, and Set Prefix then changes nothing.
 TEST_F(PrefixWindowTest, PickingAnotherTreeClearsThePickedStandard) {

@@ -120,6 +120,11 @@ std::vector<StandardRow> twoTrees() {
 
 TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
   useRows(twoTrees());
+  // A standard not in the tree, a tree that does not exist, nothing clicked yet.
+  EXPECT_EQ(setPrefix(99, u"1.2 Adding fractions", 0, 3, false).written, 0);
+  EXPECT_EQ(setPrefix(11, u"1.2 Adding fractions", 0, 3, false, 4).written, 0);
+  EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);
+  EXPECT_EQ(after(), before);
   CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
   EXPECT_EQ(r.written, 3);
   EXPECT_EQ(r.leftEnciphered + r.failed, 0);
@@ -168,15 +173,6 @@ TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChang
   EXPECT_EQ(title(20), "*1. Fractions*Teacher notes");
 }
 
-TEST_F(PrefixCommandsTest, NothingChangesWhenTheSelectedStandardIsNotInTheTree) {
-  useRows(twoTrees());
-  EXPECT_EQ(setPrefix(99, u"1.2 Adding fractions", 0, 3, false).written, 0);
-  EXPECT_EQ(setPrefix(11, u"1.2 Adding fractions", 0, 3, false, 4).written, 0);  // no tree 4
-  EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);  // nothing clicked yet
-  EXPECT_EQ(after(), before);
-  EXPECT_EQ(GetPathLength(2, 99), -1);
-}
-
 TEST_F(PrefixCommandsTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree) {
   std::vector<StandardRow> rows = twoTrees();
   rows.push_back({2, 40, 1, 3, "1.2: Fractions: parts"});
@@ -220,6 +216,7 @@ TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
   EXPECT_EQ(GetPathLength(2, 11), 2);
   for (std::int32_t node : {40, 41, 42}) EXPECT_EQ(GetPathLength(2, node), 2) << node;
   EXPECT_EQ(GetPathLength(2, 43), 3);
+  EXPECT_EQ(GetPathLength(2, 99), -1);
   StandardsTable standards;
   TreeShape depths = TreeShape::read(standards, 2);
   for (std::int32_t node : {1, 10, 11, 40, 41, 42, 43}) EXPECT_EQ(depths.depthOf(node), GetPathLength(2, node)) << node;

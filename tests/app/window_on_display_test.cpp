@@ -57,7 +57,8 @@ TEST_F(WindowOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
 }
 
 // Enter and Escape in the tree and in the highlight box run nothing and
-// end nothing.
+// end nothing, before a command and after it; only a click runs Set Prefix
+// and only "Back" ends.
 TEST_F(WindowOnDisplayTest, EnterAndEscapeDoNothingOutsideTheEditor) {
   show();
   const std::string before = dump();
@@ -67,6 +68,14 @@ TEST_F(WindowOnDisplayTest, EnterAndEscapeDoNothingOutsideTheEditor) {
   ASSERT_TRUE(keys("Home shift+Right shift+Right shift+Right Return KP_Enter Escape"));
   EXPECT_EQ(dump(), before);
   EXPECT_TRUE(window->isVisible());
+  ASSERT_TRUE(clickButton(control<QPushButton>("setPrefixBut")));
+  EXPECT_EQ(title(11), "*1.2 *Adding fractions");
+  const std::string after = dump();
+  ASSERT_TRUE(keys("Return KP_Enter Escape"));
+  EXPECT_EQ(dump(), after);
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_TRUE(clickButton(control<QPushButton>("closeBut")));
+  EXPECT_FALSE(window->isVisible());
 }
 
 // In the short display the editor still holds the stored title: F2 (or a
