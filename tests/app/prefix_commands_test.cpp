@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -118,25 +119,80 @@ std::vector<StandardRow> twoTrees() {
           {2, 30, 21, 1, "A. Deeper"}};
 }
 
-TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
-  useRows(twoTrees());
-  // A standard not in the tree, a tree that does not exist, nothing clicked yet.
-  EXPECT_EQ(setPrefix(99, u"1.2 Adding fractions", 0, 3, false).written, 0);
-  EXPECT_EQ(setPrefix(11, u"1.2 Adding fractions", 0, 3, false, 4).written, 0);
-  EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);
-  EXPECT_EQ(after(), before);
-  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
-  EXPECT_EQ(r.written, 3);
-  EXPECT_EQ(r.leftEnciphered + r.failed, 0);
-  EXPECT_EQ(CommandReportMessage(r), u"");
-  // Tree 3's rows with the same node numbers and depths stay as they were.
-  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
-  EXPECT_EQ(DbHelper().depth(), 0);
+std::string reportOf(const CommandReport& r) {
+  return std::to_string(r.written) + " written, " + std::to_string(r.leftEnciphered) + " enciphered, " +
+         std::to_string(r.leftParentEnciphered) + " parent enciphered, " + std::to_string(r.tooLong) + " too long, " +
+         std::to_string(r.failed) + " failed";
+}
 
-  // The same example again changes nothing.
-  r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
-  EXPECT_EQ(r.written, 0);
-  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
+// Set Prefix on tree 2 of twoTrees() as changed by each case: only the
+// titles listed change, and tree 3's rows with the same node numbers and
+// depths never do.
+TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<StandardRow>&)> change;
+    std::int32_t selected;
+    std::u16string box;
+    bool includeParent;
+    std::string report;
+    std::vector<StoredRow> changed;
+    std::u16string message;
+  };
+  auto encipher = [](std::vector<StandardRow>& rows) {
+    rows[3].title = foreignEnciphered("1.2 Adding fractions");  // 2/11, at the selected depth
+    rows[7].title = foreignEnciphered("3. Operations");         // 2/20, parent of 2/21
+    rows.push_back({2, 22, 20, 2, foreignEnciphered("9.2 Odd: even")});
+  };
+  const std::u16string enciphered = u"2 titles were left unchanged: they are stored enciphered and cannot be deciphered here.";
+  const Case cases[] = {
+      {"plain", [](auto&) {}, 11, u"1.2 Adding fractions", false, "3 written, 0 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+       {{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}}, u""},
+      // Node 12 also in trees 4 and 5 and twice in tree 2: the parent
+      // identifier goes in front once, on the row a seek finds.
+      {"repeated node",
+       [](auto& rows) {
+         rows.push_back({4, 12, 1, 1, "x"});
+         rows.push_back({5, 12, 1, 1, "y"});
+         rows.push_back({2, 12, 10, 3, "3.4 Second row"});
+       },
+       12, u"3.4 Subtracting", true, "3 written, 0 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+       {{2, 11, "*1.1.2 *Adding fractions"}, {2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*3.9.1 *Dividing: remainders"}}, u""},
+      {"enciphered", encipher,
+       12, u"3.4 Subtracting", false, "2 written, 2 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+       {{2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}}, enciphered},
+      // 2/21's parent title is enciphered; its own is plain.
+      {"enciphered parent", encipher,
+       12, u"3.4 Subtracting", true, "1 written, 2 enciphered, 1 parent enciphered, 0 too long, 0 failed",
+       {{2, 12, "*1.3.4 *Subtracting"}},
+       enciphered + u"\n1 title was left unchanged: the identifier of its parent is stored enciphered and cannot be deciphered here."},
+      {"too long", [](auto& rows) { rows[6].title = "3.4 " + std::string(250, 'x'); },  // 254 characters: the field is full
+       11, u"1.2 Adding fractions", false, "2 written, 0 enciphered, 0 parent enciphered, 1 too long, 0 failed",
+       {{2, 11, "*1.2 *Adding fractions"}, {2, 21, "*9.1 *Dividing: remainders"}},
+       u"1 title was left unchanged: the new title would be too long for the title field."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    folder = dir.file(c.what);
+    std::vector<StandardRow> rows = twoTrees();
+    c.change(rows);
+    useRows(rows);
+    // A standard not in the tree, a tree that does not exist, nothing clicked yet.
+    EXPECT_EQ(setPrefix(99, c.box, 0, 3, false).written, 0);
+    EXPECT_EQ(setPrefix(c.selected, c.box, 0, 3, false, 9).written, 0);
+    EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);
+    EXPECT_EQ(after(), before);
+    CommandReport r = setPrefix(c.selected, c.box, 0, 3, c.includeParent);
+    EXPECT_EQ(reportOf(r), c.report);
+    EXPECT_EQ(CommandReportMessage(r), c.message);
+    expectOnlyChanged(c.changed);
+    // The same example again changes nothing more (with the parent's
+    // identifier, a second run puts it in front once more).
+    if (c.includeParent) continue;
+    EXPECT_EQ(setPrefix(c.selected, c.box, 0, 3, false).written, 0);
+    expectOnlyChanged(c.changed);
+  }
+  EXPECT_EQ(DbHelper().depth(), 0);
 }
 
 TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChanges) {
@@ -186,21 +242,6 @@ TEST_F(PrefixCommandsTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree
   expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}});
 }
 
-TEST_F(PrefixCommandsTest, AStandardWhoseNodeNumberRepeatsIsVisitedOnce) {
-  // Node 12 also in trees 3 to 5 and twice in tree 2: the table's node list
-  // holds it five times, yet the parent identifier goes in front once, on
-  // the row a seek finds.
-  std::vector<StandardRow> rows = twoTrees();
-  rows.push_back({4, 12, 1, 1, "x"});
-  rows.push_back({5, 12, 1, 1, "y"});
-  rows.push_back({2, 12, 10, 3, "3.4 Second row"});
-  useRows(rows);
-  CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
-  EXPECT_EQ(r.written, 3);
-  expectOnlyChanged(
-      {{2, 11, "*1.1.2 *Adding fractions"}, {2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*3.9.1 *Dividing: remainders"}});
-}
-
 TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
   // Tree 2's root is its own parent (common in real databases); 40 -> 41 ->
   // 42 -> 40 is a damaged chain with 43 hanging below it.
@@ -224,29 +265,6 @@ TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
   CommandReport r = setPrefix(11, u"1.1 Standard", 0, 3, false);
   EXPECT_EQ(r.written, 4);
   expectOnlyChanged({{2, 11, "*1.1 *Standard"}, {2, 40, "*4.0 *Loop"}, {2, 41, "*4.1 *Loop"}, {2, 42, "*4.2 *Loop"}});
-}
-
-TEST_F(PrefixCommandsTest, EncipheredTitlesAreLeftAsStored) {
-  std::vector<StandardRow> rows = twoTrees();
-  rows[3].title = foreignEnciphered("1.2 Adding fractions");    // 2/11, at the selected depth
-  rows[7].title = foreignEnciphered("3. Operations");           // 2/20, parent of 2/21
-  rows.push_back({2, 22, 20, 2, foreignEnciphered("9.2 Odd: even")});
-  useRows(rows);
-  CommandReport r = setPrefix(12, u"3.4 Subtracting", 0, 3, false);
-  EXPECT_EQ(r.written, 2);
-  EXPECT_EQ(r.leftEnciphered, 2);
-  expectOnlyChanged({{2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
-  EXPECT_EQ(CommandReportMessage(r), u"2 titles were left unchanged: they are stored enciphered and cannot be deciphered here.");
-
-  // With the parent identifier: 2/21's parent title is enciphered; its own is plain.
-  r = setPrefix(12, u"3.4 Subtracting", 0, 3, true);
-  EXPECT_EQ(r.written, 1);
-  EXPECT_EQ(r.leftEnciphered, 2);
-  EXPECT_EQ(r.leftParentEnciphered, 1);
-  EXPECT_EQ(CommandReportMessage(r),
-            u"2 titles were left unchanged: they are stored enciphered and cannot be deciphered here.\n"
-            u"1 title was left unchanged: the identifier of its parent is stored enciphered and cannot be deciphered here.");
-  expectOnlyChanged({{2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}});
 }
 
 // Rows marked deleted wait for a pack another program prevented: no
@@ -333,16 +351,6 @@ TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
   EXPECT_TRUE(r.anyFailed());
   *fs.refuse = {};
   expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}});
-}
-
-TEST_F(PrefixCommandsTest, ATitleThatWouldNotFitIsNotCut) {
-  std::vector<StandardRow> rows = twoTrees();
-  rows[6].title = "3.4 " + std::string(250, 'x');  // 254 characters: the field is full
-  useRows(rows);
-  CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
-  EXPECT_EQ(r.written, 2);
-  EXPECT_EQ(r.tooLong, 1);
-  expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 21, "*9.1 *Dividing: remainders"}});
 }
 
 } // namespace
