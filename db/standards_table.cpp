@@ -206,17 +206,22 @@ WriteResult StandardsTable::release(WriteResult result) {
   return result;
 }
 
+bool StandardsTable::titleFits(const RowChanges& changes) {
+  return !changes.title || static_cast<std::int64_t>(toAnsi(*changes.title).size()) <= titleWidth();
+}
+
 WriteResult StandardsTable::preview(const StandardRow& row, const RowChanges& changes) {
-  if (changes.title && static_cast<std::int64_t>(toAnsi(*changes.title).size()) > titleWidth()) return WriteResult::TooLong;
+  if (!titleFits(changes)) return WriteResult::TooLong;
   if (m_table == 0) return WriteResult::Failed;
   if (d4go(m_table, row.recno) != kResultSuccess || !holds(row.ref)) return WriteResult::Missing;
   return differs(current(), changes) ? WriteResult::Written : WriteResult::Unchanged;
 }
 
 WriteResult StandardsTable::write(const StandardRow& row, const RowChanges& changes) {
-  // An unchanged row is neither locked nor written.
-  WriteResult planned = preview(row, changes);
-  if (planned != WriteResult::Written) return planned;
+  if (!titleFits(changes)) return WriteResult::TooLong;
+  // A row unchanged as the caller read it is neither locked nor written;
+  // what is stored is compared again once the lock is held.
+  if (!differs(row, changes)) return WriteResult::Unchanged;
   WriteResult locked = lockRow(row);
   if (locked != WriteResult::Written) return locked;
   StandardRow now = current();
@@ -235,7 +240,7 @@ WriteResult StandardsTable::markDeleted(const StandardRow& row) {
 }
 
 WriteResult StandardsTable::append(StandardRow& row) {
-  if (static_cast<std::int64_t>(toAnsi(row.title).size()) > titleWidth()) return WriteResult::TooLong;
+  if (!titleFits({.title = row.title})) return WriteResult::TooLong;
   if (m_table == 0) return WriteResult::Failed;
   AppendBlank(m_table);
   if (LastResult != kResultSuccess) return WriteResult::Failed;

@@ -101,7 +101,8 @@ public:
   int titleWidth();
 
   // Locks row.recno, checks it still holds row.ref and stores the changes
-  // that differ from what is stored there now.
+  // that differ from what is stored there now. Changes that do not differ
+  // from row (the caller's read) lock nothing.
   [[nodiscard]] WriteResult write(const StandardRow& row, const RowChanges& changes);
   // What write() would answer before it locks, found without locking or
   // writing: Written when the row still holds row.ref and a change differs.
@@ -119,6 +120,7 @@ private:
   StandardRow current() const;
   bool holds(const NodeRef& ref) const;
   bool hangsFrom(const NodeRef& parent) const;
+  bool titleFits(const RowChanges& changes);
   std::vector<StandardRow> childrenFromKey(const NodeRef& parent, const std::string& key);
   WriteResult lockRow(const StandardRow& row);
   WriteResult release(WriteResult result);

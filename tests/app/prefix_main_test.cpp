@@ -70,10 +70,18 @@ protected:
 };
 
 // Each run backs up under the next numbers; a folder given to Main is
-// offered and still confirmed.
+// offered and still confirmed; a missing full path is created with its
+// Backups folder.
 TEST_F(MainTest, ChosenFolderIsBackedUpThenShownEachRunUnderTheNextNumber) {
-  answerFolderDialog(m_db.path(), "btnFolderNext");
+  std::string fresh = m_db.file("fresh/course");
+  answerFolderDialog(fresh, "btnFolderNext");
   watchPrefixWindow();
+  Main();
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
+  EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
+  m_prefixWindowShown = false;
+  answerFolderDialog(m_db.path(), "btnFolderNext");
   Main();
   EXPECT_TRUE(m_prefixWindowShown);
   EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
@@ -127,16 +135,6 @@ TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
   EXPECT_TRUE(workFolderIsEmpty());
   EXPECT_TRUE(m_prefixWindowShown);
   EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
-}
-
-TEST_F(MainTest, MissingFullPathIsCreatedWithItsBackupsFolder) {
-  std::string typed = m_db.file("fresh/course");
-  answerFolderDialog(typed, "btnFolderNext");
-  watchPrefixWindow();
-  Main();
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(fs::is_directory(typed + "/Backups"));
-  EXPECT_TRUE(fs::is_empty(typed + "/Backups"));
 }
 
 TEST_F(MainTest, TableLayerMessagesComeToTheMessageBox) {
