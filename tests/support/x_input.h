@@ -2,6 +2,7 @@
 // Real input from the X server of a virtual display (xdotool), run while
 // this thread goes on serving the window system, as it does for a user.
 #include <QGuiApplication>
+#include <QWidget>
 #include <QTest>
 #include <cstdlib>
 #include <future>
@@ -29,5 +30,9 @@ inline bool xdotool(const std::string& args) {
 inline std::string xdotoolAt(const QPoint& global) {
   return "mousemove " + std::to_string(global.x()) + " " + std::to_string(global.y());
 }
+
+// A real click at a point of the widget; real presses of the named keys.
+inline bool xClick(QWidget* widget, QPoint local) { return xdotool(xdotoolAt(widget->mapToGlobal(local)) + " click 1"); }
+inline bool xKeys(const std::string& names) { return xdotool("key --delay 50 " + names); }
 
 } // namespace pu::test

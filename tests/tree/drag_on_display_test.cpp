@@ -1,8 +1,9 @@
-// Drags with the real pointer: the X server of a virtual display moves the
-// mouse and holds Shift or Ctrl (xdotool), so the drag runs through the
-// window system's own drag and drop as a user's does. ctest runs this under
-// xvfb-run; without a display it skips.
+// The tree driven by the X server of a virtual display (xdotool): drags with
+// the real pointer and Shift or Ctrl held run through the window system's
+// own drag and drop, and clicks move the focus, as for a user. ctest runs
+// this under xvfb-run; without a display it skips.
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -33,14 +34,35 @@ protected:
                               " sleep 0.3 " + test::xdotoolAt(b) + " sleep 0.3 " + test::xdotoolAt(b + QPoint(1, 0)) +
                               " sleep 0.3 mouseup 1" + release));
   }
-  std::string parentOf(int node) const {
+  // A field of tree 2's standard, as dbfread reads it.
+  std::string field(int node, const std::string& name) const {
     std::string dump = test::dbfreadDump(folder + "/standard.dbf");
-    std::size_t at = dump.find("TREE_ID=2\tNODE_ID=" + std::to_string(node) + "\tPARENT_ID=");
+    std::size_t at = dump.find("TREE_ID=2\tNODE_ID=" + std::to_string(node) + "\t");
     if (at == std::string::npos) return "missing";
-    at = dump.find("PARENT_ID=", at) + 10;
+    at = dump.find(name + "=", at) + name.size() + 1;
     return dump.substr(at, dump.find('\t', at) - at);
   }
+  std::string parentOf(int node) const { return field(node, "PARENT_ID"); }
 };
+
+// A command pressed while the editor is open finishes the edit on its own
+// node first: the typed title never lands on the row that moves into its place.
+TEST_F(DragOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
+  familyTree& t = showTree(true);
+  window->move(100, 100);
+  window->activateWindow();
+  QTest::qWait(300);
+  ASSERT_TRUE(test::xClick(t.TList()->viewport(), t.TList()->textRect(rowOf(10)).center()));
+  ASSERT_TRUE(test::xKeys("F2"));
+  ASSERT_TRUE(t.editBox()->isVisible());
+  ASSERT_TRUE(test::xKeys("ctrl+a"));
+  ASSERT_TRUE(test::xdotool("type --delay 50 'Renamed'"));
+  QWidget* moveDown = t.findChild<QWidget*>(QStringLiteral("cmdMoveDown"));
+  ASSERT_TRUE(test::xClick(moveDown, moveDown->rect().center()));
+  ASSERT_TRUE(test::xKeys("Return"));
+  EXPECT_EQ(field(10, "DESCRIPT"), "Renamed");
+  EXPECT_EQ(field(20, "DESCRIPT"), "2. Geometry");
+}
 
 TEST_F(DragOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
   familyTree& t = showTree(true);
