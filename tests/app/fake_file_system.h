@@ -1,6 +1,6 @@
 #pragma once
 // A file system that passes every call to the real one, except those a test
-// overrides: extra volumes, or copies that fail.
+// overrides: extra volumes, copies, writes and locks that fail.
 #include <functional>
 #include <memory>
 
@@ -19,6 +19,21 @@ public:
   // Paths reported as existing whether they do or not. Predicates see
   // resolved paths.
   std::function<bool(std::string_view)> pretendExists;
+  // Opened files whose path `in` accepts refuse the writes and locks the
+  // others accept. Shared with those files, which may outlive this one
+  // (the table registry keeps tables open).
+  struct Refusals {
+    std::function<bool(std::string_view path)> in;
+    std::function<bool(std::string_view bytes)> write;
+    std::function<bool(std::uint64_t offset)> lock;
+  };
+  std::shared_ptr<Refusals> refuse = std::make_shared<Refusals>();
+
+  Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
+    Status s = m_real.openFile(path, writable, file);
+    if (s && refuse->in && refuse->in(m_real.resolve(path))) *file = std::make_unique<Refusing>(std::move(*file), refuse);
+    return s;
+  }
 
   Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
     if (createFileFailure) {
@@ -36,6 +51,22 @@ public:
   std::vector<std::string> roots() override { return rootsOverride ? rootsOverride() : m_real.roots(); }
 
 private:
+  class Refusing : public ForwardingFile {
+  public:
+    Refusing(std::unique_ptr<File> inner, std::shared_ptr<Refusals> refuse) : ForwardingFile(std::move(inner)), m_refuse(std::move(refuse)) {}
+    Status writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+      if (m_refuse->write && m_refuse->write({static_cast<const char*>(data), n})) return Status::ioError("refused write");
+      return ForwardingFile::writeAt(offset, data, n);
+    }
+    Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+      if (m_refuse->lock && m_refuse->lock(offset)) return Status::ioError("refused lock");
+      return ForwardingFile::lock(offset, length, exclusive);
+    }
+
+  private:
+    std::shared_ptr<Refusals> m_refuse;
+  };
+
   class HalfWrites : public ForwardingFile {
   public:
     using ForwardingFile::ForwardingFile;

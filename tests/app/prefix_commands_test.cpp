@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -16,7 +15,7 @@
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
-#include "tests/support/forwarding_file_system.h"
+#include "tests/app/fake_file_system.h"
 
 namespace pu {
 namespace {
@@ -229,17 +228,24 @@ TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChang
   EXPECT_EQ(title(20), "*1. Fractions*Teacher notes");
 }
 
+// Every ": " of the current tree's plain titles becomes ":*"; enciphered
+// titles are left as stored, even where their stored form holds ": ".
 TEST_F(PrefixCommandsTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree) {
   std::vector<StandardRow> rows = twoTrees();
   rows.push_back({2, 40, 1, 3, "1.2: Fractions: parts"});
   rows.push_back({3, 40, 1, 3, "1.2: Other tree"});
+  // Enciphered forms holding ": ": each byte pair deciphers to a different pair.
+  const std::string plainLooking = foreignEnciphered("Dividing: remainders");
+  rows.push_back({2, 50, 1, 4, "\xFA" + std::string("ab: cd")});
+  rows.push_back({2, 51, 1, 5, plainLooking});
   useRows(rows);
   CommandReport r = ReplaceColons(2);
   EXPECT_EQ(r.written, 2);
-  EXPECT_EQ(CommandReportMessage(r), u"");
-  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}});
+  EXPECT_EQ(r.leftEnciphered, plainLooking.find(": ") == std::string::npos ? 1 : 2);
+  const std::vector<StoredRow> changed = {{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}};
+  expectOnlyChanged(changed);
   EXPECT_EQ(ReplaceColons(2).written, 0);  // a second run changes nothing
-  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}});
+  expectOnlyChanged(changed);
 }
 
 TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
@@ -285,66 +291,13 @@ TEST_F(PrefixCommandsTest, RowsMarkedDeletedAreNotRewritten) {
   expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing:*remainders"}});
 }
 
-TEST_F(PrefixCommandsTest, ReplaceLeavesEncipheredTitles) {
-  std::vector<StandardRow> rows = twoTrees();
-  // Enciphered forms holding ": ": each byte pair deciphers to a different pair.
-  std::string colon = "\xFA" + std::string("ab: cd");
-  std::string plainLooking = foreignEnciphered("Dividing: remainders");
-  rows.push_back({2, 50, 1, 4, colon});
-  rows.push_back({2, 51, 1, 5, plainLooking});
-  useRows(rows);
-  CommandReport r = ReplaceColons(2);
-  EXPECT_EQ(r.written, 1);
-  EXPECT_EQ(r.leftEnciphered, plainLooking.find(": ") == std::string::npos ? 1 : 2);
-  expectOnlyChanged({{2, 21, "9.1 Dividing:*remainders"}});
-}
-
-// Fails every write of the standards table that would store the given text,
-// and every lock of the given record. The table stays open in the registry
-// after the test, so its files share the settings rather than point back here.
-class RefusingFileSystem : public test::ForwardingFileSystem {
-public:
-  struct Refusals {
-    std::string text;
-    std::uint32_t record = 0;
-  };
-  std::shared_ptr<Refusals> refuse = std::make_shared<Refusals>();
-
-  Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
-    Status s = m_real.openFile(path, writable, file);
-    std::string lower(path);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (s && lower.ends_with("standard.dbf")) *file = std::make_unique<RefusingFile>(std::move(*file), refuse);
-    return s;
-  }
-
-private:
-  class RefusingFile : public test::ForwardingFile {
-  public:
-    RefusingFile(std::unique_ptr<File> inner, std::shared_ptr<Refusals> refuse)
-        : ForwardingFile(std::move(inner)), m_refuse(std::move(refuse)) {}
-    Status writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
-      std::string_view bytes(static_cast<const char*>(data), n);
-      if (!m_refuse->text.empty() && bytes.find(m_refuse->text) != std::string_view::npos)
-        return Status::ioError("refused write");
-      return ForwardingFile::writeAt(offset, data, n);
-    }
-    Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
-      if (m_refuse->record != 0 && offset == table::LockLayout{}.recordOffset(m_refuse->record))  // a table with index tags
-        return Status::ioError("refused lock");
-      return ForwardingFile::lock(offset, length, exclusive);
-    }
-
-  private:
-    std::shared_ptr<Refusals> m_refuse;
-  };
-};
-
 TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
-  RefusingFileSystem fs;
+  test::DelegatingFileSystem fs;
   useRows(twoTrees());
-  fs.refuse->text = "*3.4 *Subtracting";  // 2/12
-  fs.refuse->record = 9;                   // 2/21
+  fs.refuse->in = [](std::string_view path) { return path.ends_with("standard.dbf"); };
+  fs.refuse->write = [](std::string_view bytes) { return bytes.find("*3.4 *Subtracting") != std::string_view::npos; };  // 2/12
+  // 2/21, whose record is the ninth; a table with index tags
+  fs.refuse->lock = [](std::uint64_t offset) { return offset == table::LockLayout{}.recordOffset(9); };
   CommandReport r = setPrefix(11, u"1.2 Adding fractions", 0, 3, false);
   EXPECT_EQ(r.written, 1);
   EXPECT_EQ(r.failed, 2);
