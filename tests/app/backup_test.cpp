@@ -93,20 +93,6 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
 
-TEST_F(BackupTest, PathGlobalsTakeTheFolderExactlyAndADoubledSeparatorIsHarmless) {
-  UserDataPath.clear();
-  SharedDataPath.clear();
-  Text chosen = folder() + u"\\";
-  ASSERT_TRUE(PrepareDatabaseFolder(chosen));
-  for (const Text* global : {&DataPath, &TemplatePath, &ClassTablePath, &CourseTablePath}) EXPECT_EQ(*global, chosen);
-  EXPECT_TRUE(UserDataPath.empty());
-  EXPECT_TRUE(SharedDataPath.empty());
-  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.cdx", "standard1.dbf"}));
-  Text made;
-  ASSERT_TRUE(BackupTableFile(DataPath + u"\\standard.dbf", &made));
-  EXPECT_NE(made.find(u"\\\\Backups\\standard2.dbf"), Text::npos);
-}
-
 // The sample's standards table has memo fields: its backup must open with them.
 TEST_F(BackupTest, BackupOfATableWithMemosOpensInAnotherReader) {
   test::TempDir other;

@@ -11,7 +11,7 @@
 #include "platform/controls/directory_list.h"
 #include "platform/controls/drive_list.h"
 #include "tests/app/fake_file_system.h"
-#include "tests/app/ui_driver.h"
+#include "tests/support/ui_driver.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {

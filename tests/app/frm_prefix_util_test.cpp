@@ -6,7 +6,7 @@
 #include "platform/controls/window_layout.h"
 #include "platform/table/table.h"
 #include "tests/app/prefix_window_fixture.h"
-#include "tests/app/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 namespace pu {
 namespace {

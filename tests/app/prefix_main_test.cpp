@@ -10,7 +10,7 @@
 #include "db/message_hook.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
-#include "tests/app/ui_driver.h"
+#include "tests/support/ui_driver.h"
 #include "tests/support/temp_dir.h"
 #include "util/path_globals.h"
 
