@@ -7,9 +7,7 @@
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
 #include "tests/app/fake_file_system.h"
-#include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
-#include "tools/sample/sample_database.h"
 #include "util/general.h"
 #include "util/path_globals.h"
 
@@ -91,18 +89,6 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
               c.existing.size() + c.made.size());
   }
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-}
-
-// The sample's standards table has memo fields: its backup must open with them.
-TEST_F(BackupTest, BackupOfATableWithMemosOpensInAnotherReader) {
-  test::TempDir other;
-  const std::string course = other.file("course");
-  ASSERT_TRUE(sample::makeSampleDatabase(course, {}));
-  ASSERT_TRUE(PrepareDatabaseFolder(fromUtf8(course)));
-  const std::string copy = course + "/Backups/standard1.dbf";
-  EXPECT_EQ(test::readWholeFile(course + "/Backups/standard1.fpt"), test::readWholeFile(course + "/standard.fpt"));
-  EXPECT_EQ(test::dbfreadDump(copy), test::dbfreadDump(course + "/standard.dbf"));
-  EXPECT_NE(test::dbfreadDump(copy).find("NOTES=Standards tree 2"), std::string::npos);
 }
 
 // No free number, a copy the file system refuses: an error, nothing made.

@@ -110,6 +110,11 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_TRUE(workFolderIsEmpty());
   EXPECT_EQ(fs::exists("/Backups"), rootBackupsBefore);
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
+  // The table layer's messages come to the message box.
+  setMsgBoxNextAnswer(MsgResult::Retry);
+  EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
+  EXPECT_EQ(MsgText, u"Table could not be opened.");
+  EXPECT_EQ(MsgTitle, u"Error");
 }
 
 // The message asks the user to choose again: the dialog comes back.
@@ -135,15 +140,6 @@ TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
   EXPECT_TRUE(workFolderIsEmpty());
   EXPECT_TRUE(m_prefixWindowShown);
   EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
-}
-
-TEST_F(MainTest, TableLayerMessagesComeToTheMessageBox) {
-  answerFolderDialog("", "btnReportPathCancel");
-  Main();
-  setMsgBoxNextAnswer(MsgResult::Retry);
-  EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
-  EXPECT_EQ(MsgText, u"Table could not be opened.");
-  EXPECT_EQ(MsgTitle, u"Error");
 }
 
 } // namespace
