@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "platform/controls/elastic_panel.h"
 #include "platform/controls/screen_metrics.h"
 #include "platform/controls/screen_pointer.h"
 #include "platform/controls/window_layout.h"
@@ -14,26 +15,47 @@ namespace {
 
 constexpr std::int32_t rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
 
+TEST(ScreenMetricsTest, PixelsSurviveTheTripThroughTwips) {
+  for (int pixels : {0, 1, 9, 19, 73, 359, 1279}) {
+    EXPECT_EQ(pixelsFromTwipsX(twipsFromPixelsX(pixels)), pixels);
+    EXPECT_EQ(pixelsFromTwipsY(twipsFromPixelsY(pixels)), pixels);
+  }
+}
+
+TEST(ElasticPanelTest, FillingPanelFollowsItsParentsSize) {
+  QWidget window;
+  window.resize(300, 200);
+  auto* panel = new ElasticPanel(&window);
+  panel->setFillParent(true);
+  window.show();  // a hidden window delivers its resize events only when shown
+  EXPECT_EQ(panel->geometry(), QRect(0, 0, 300, 200));
+  window.resize(420, 260);
+  EXPECT_EQ(panel->geometry(), QRect(0, 0, 420, 260));
+  panel->setFillParent(false);
+  window.resize(100, 100);
+  EXPECT_EQ(panel->size(), QSize(420, 260));
+}
+
 TEST(BlendColorTest, BlendsPerComponentRoundingHalvesToEvenAndClampsTheFraction) {
-  struct Case {
+  const struct {
     std::int32_t first, second;
     float fraction;
     std::int32_t expected;
     float fractionAfter;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {rgb(0, 0, 255), rgb(255, 255, 255), 0.25f, rgb(64, 64, 255), 0.25f},
       {rgb(0, 0, 0), rgb(1, 2, 3), 0.5f, rgb(0, 1, 2), 0.5f},  // 0.5 -> 0, 1.0 -> 1, 1.5 -> 2
       {rgb(0, 0, 0), rgb(5, 0, 0), 0.5f, rgb(2, 0, 0), 0.5f},  // 2.5 -> 2
       {rgb(10, 20, 30), rgb(200, 100, 50), 1.5f, rgb(200, 100, 50), 1.0f},
       {rgb(10, 20, 30), rgb(200, 100, 50), -0.25f, rgb(10, 20, 30), 0.0f},
   };
-  for (Case c : cases) {
+  for (auto c : cases) {
     EXPECT_EQ(BlendColor(c.first, c.second, c.fraction), c.expected) << c.expected;
     EXPECT_EQ(c.fraction, c.fractionAfter);
   }
 }
 
+// The hourglass is one override, however often it is set: one reset ends it.
 TEST(BusyTest, SectionsNestUntilTheOutermostEndsAndForceEndsThemAll) {
   auto hourglass = [] {
     return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
@@ -45,14 +67,15 @@ TEST(BusyTest, SectionsNestUntilTheOutermostEndsAndForceEndsThemAll) {
   EndBusy();
   EXPECT_EQ(BusyCount, 1);
   EXPECT_TRUE(hourglass());
+  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
   EndBusy();
-  EXPECT_FALSE(hourglass());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(screenMousePointer(), kPointerDefault);
   BeginBusy();
   BeginBusy();
   EndBusy(true);
   EXPECT_EQ(BusyCount, 0);
-  EXPECT_FALSE(hourglass());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 class CenterFormTest : public ::testing::Test {

@@ -1,6 +1,7 @@
-// Record and header locks and share modes against another open and another
-// process. The other process stands for another FoxPro-compatible program:
-// it takes the locks and marks at the places those programs use.
+// Record and header locks, share modes and the shared view of the records
+// against another open and another process. The other process stands for
+// another FoxPro-compatible program: it takes the locks and marks at the
+// places those programs use.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,20 +21,40 @@ using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{}, {}, {}})); }
+  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{"one"}, {"two"}, {"three"}})); }
   std::unique_ptr<Table> open() { return test::openTable(path); }
+  static std::string name(Table& t) { return t.value(*t.schema().find("NAME")).bytes; }
 
   test::TempDir dir;
   std::string path = dir.file("locks.dbf");
 };
 
-TEST_F(TableLock, TwoOpensExcludeEachOther) {
-  auto a = open(), b = open();
-  ASSERT_TRUE(a->lockRecord(2));
-  EXPECT_EQ(b->lockRecord(2).code(), Status::Code::Locked);
-  EXPECT_TRUE(b->lockRecord(1));
-  ASSERT_TRUE(a->unlockAll());
-  EXPECT_TRUE(b->lockRecord(2));
+// Another program's write shows in the current record at once, ours reach a
+// plain reader at once, and a record being changed stays our own copy.
+TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
+  auto t = open();
+  std::unique_ptr<File> other;
+  ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
+  auto nameAt = [&](std::uint32_t recno) { return t->header().headerLength + (recno - 1) * 9u + 1; };
+  ASSERT_TRUE(t->go(2));
+  EXPECT_EQ(name(*t), "two     ");
+  ASSERT_TRUE(other->writeAt(nameAt(2), "TWO", 3));
+  EXPECT_EQ(name(*t), "TWO     ");
+
+  ASSERT_TRUE(t->go(3));
+  ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "drei"));
+  ASSERT_TRUE(t->flush());
+  char bytes[9] = {};
+  std::size_t got = 0;
+  ASSERT_TRUE(other->readAt(nameAt(3) - 1, bytes, sizeof bytes, &got));
+  EXPECT_EQ(std::string(bytes, got), " drei    ");
+
+  ASSERT_TRUE(t->go(1));
+  ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "mine"));
+  ASSERT_TRUE(other->writeAt(nameAt(1), "THEIRS", 6));
+  EXPECT_EQ(name(*t), "mine    ");
+  t->revert();  // back to the file: their bytes
+  EXPECT_EQ(name(*t), "THEIRS  ");
 }
 
 // Other programs lock a record of a table with index tags at 0x7FFFFFFE
@@ -142,9 +163,9 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     ASSERT_TRUE(t->go(r));
     // Bound, not copied: gcc 12 at -O2 reads a copy compared with an
     // eight-byte literal as possibly unset bytes.
-    const std::string& name = t->value(*t->schema().find("NAME")).bytes;
-    ours += name == "ours    ";
-    theirs += name == "other   ";
+    const std::string& n = t->value(*t->schema().find("NAME")).bytes;
+    ours += n == "ours    ";
+    theirs += n == "other   ";
   }
   EXPECT_EQ(ours, kEach);
   EXPECT_EQ(theirs, kEach);
