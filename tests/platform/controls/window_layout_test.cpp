@@ -84,7 +84,7 @@ protected:
   static QPoint centreOf(const QWidget& w) { return w.frameGeometry().center(); }
 };
 
-TEST_F(CenterFormTest, BeforeMeasuringCentresOnTheWholeScreen) {
+TEST_F(CenterFormTest, CentresOnTheScreenBeforeMeasuringThenOnTheWorkAreaWithTheGivenSize) {
   QWidget window;
   window.resize(200, 100);
   CenterForm(&window);
@@ -92,16 +92,11 @@ TEST_F(CenterFormTest, BeforeMeasuringCentresOnTheWholeScreen) {
   EXPECT_LE(std::abs(centreOf(window).x() - screen.width() / 2), 1);
   EXPECT_LE(std::abs(centreOf(window).y() - screen.height() / 2), 1);
   EXPECT_EQ(window.size(), QSize(200, 100));
-}
-
-TEST_F(CenterFormTest, AfterMeasuringCentresOnTheWorkAreaWithTheGivenSize) {
   // A work area smaller than the screen, as a panel would leave it.
   WorkAreaLeft = twipsFromPixelsX(0);
   WorkAreaTop = twipsFromPixelsY(40);
   WorkAreaWidth = twipsFromPixelsX(400);
   WorkAreaHeight = twipsFromPixelsY(300);
-  QWidget window;
-  window.resize(200, 100);
   CenterForm(&window);
   EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(100, 40 + 100));
   // A given width applies with the old size's position; 0 keeps the height.

@@ -8,7 +8,6 @@
 #include "platform/table/expr_eval.h"
 #include "platform/table/expr_parser.h"
 #include "platform/table/key_builder.h"
-#include "platform/table/field_value.h"
 #include "platform/table/key_codec.h"
 #include "tests/platform/table/cdx_test_support.h"
 

@@ -80,25 +80,6 @@ TEST_F(TableLock, RecordLocksSitWhereOtherProgramsLookForThem) {
   EXPECT_TRUE(other->lock(0x40000000u + headerLength + recordLength, 1, true));
 }
 
-TEST_F(TableLock, AppendIsRefusedWhileAnotherHoldsTheHeaderLock) {
-  for (bool indexed : {false, true}) {
-    SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
-    const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
-    auto t = open();
-    ASSERT_TRUE(t->setStructuralIndex(indexed));
-    const std::uint32_t before = t->recordCount();
-    std::unique_ptr<File> other;
-    ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
-    ASSERT_TRUE(other->lock(headerLock, 1, true));
-    ASSERT_TRUE(t->appendStart());
-    EXPECT_EQ(t->append().code(), Status::Code::Locked);
-    EXPECT_EQ(t->recordCount(), before);
-    ASSERT_TRUE(other->unlock(headerLock, 1));
-    EXPECT_TRUE(t->append());
-    EXPECT_EQ(t->recordCount(), before + 1);
-  }
-}
-
 // Another program appends to a table without index tags as FoxPro-compatible
 // programs do: under the byte at 0x40000000 it reads the count, writes the
 // record and the end-of-file byte, then the count. Our appends beside it
