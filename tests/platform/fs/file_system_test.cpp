@@ -1,11 +1,10 @@
 #include "platform/fs/file_system.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -62,17 +61,11 @@ TEST_F(FileSystemTest, ByteRangeLocksExcludeASecondOpenAndASecondProcess) {
   EXPECT_EQ(second->lock(1000, 1, true).code(), Status::Code::Locked);
   EXPECT_TRUE(second->lock(1001, 1, true).isOk());
 
-  pid_t child = fork();
-  if (child == 0) {
-    std::unique_ptr<File> other;
-    bool blocked = fs.openFile(dir.file("t.dbf"), true, &other).isOk() &&
-                   other->lock(1000, 1, true).code() == Status::Code::Locked;
-    _exit(blocked ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
+  test::OtherProgram other([&] {
+    std::unique_ptr<File> f;
+    return fs.openFile(dir.file("t.dbf"), true, &f).isOk() && f->lock(1000, 1, true).code() == Status::Code::Locked;
+  });
+  EXPECT_TRUE(other.ready());
   ASSERT_TRUE(first->unlock(1000, 1).isOk());
   EXPECT_TRUE(second->lock(1000, 1, true).isOk());
 }

@@ -3,8 +3,6 @@
 // another FoxPro-compatible program: it takes the locks and marks at the
 // places those programs use.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/table/bytes.h"
 #include "platform/table/cdx_index.h"
@@ -59,25 +57,37 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
 
 // Other programs lock a record of a table with index tags at 0x7FFFFFFE
 // minus its number, and of a table without them at 0x40000000 plus the
-// record's offset in the file.
-TEST_F(TableLock, RecordLocksSitWhereOtherProgramsLookForThem) {
+// record's offset in the file; the header lock, which an append takes, at
+// 0x7FFFFFFE or 0x40000000.
+TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
   auto t = open();
   const std::uint64_t headerLength = t->header().headerLength, recordLength = t->schema().recordLength;
-  ASSERT_FALSE(t->hasStructuralIndex());
-  ASSERT_TRUE(t->lockRecord(2));
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
-  EXPECT_EQ(other->lock(0x40000000u + headerLength + recordLength, 1, true).code(), Status::Code::Locked);
-  EXPECT_TRUE(other->lock(0x40000000u + headerLength + 2 * recordLength, 1, true));
-  EXPECT_TRUE(other->lock(0x7FFFFFFEu - 2, 1, true));
-  ASSERT_TRUE(other->unlock(0, 0));
-  ASSERT_TRUE(t->unlockAll());
+  ASSERT_FALSE(t->hasStructuralIndex());
+  for (bool indexed : {false, true}) {
+    SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
+    auto recordAt = [&](bool tags, std::uint32_t recno) {
+      return tags ? 0x7FFFFFFEu - recno : 0x40000000u + headerLength + (recno - 1) * recordLength;
+    };
+    ASSERT_TRUE(t->setStructuralIndex(indexed));
+    ASSERT_TRUE(t->lockRecord(2));
+    EXPECT_EQ(other->lock(recordAt(indexed, 2), 1, true).code(), Status::Code::Locked);
+    EXPECT_TRUE(other->lock(recordAt(indexed, 3), 1, true));
+    EXPECT_TRUE(other->lock(recordAt(!indexed, 2), 1, true));  // nothing left from the other layout
+    ASSERT_TRUE(other->unlock(0, 0));
+    ASSERT_TRUE(t->unlockAll());
 
-  ASSERT_TRUE(t->setStructuralIndex(true));
-  ASSERT_TRUE(t->lockRecord(2));
-  EXPECT_EQ(other->lock(0x7FFFFFFEu - 2, 1, true).code(), Status::Code::Locked);
-  EXPECT_TRUE(other->lock(0x7FFFFFFEu - 3, 1, true));
-  EXPECT_TRUE(other->lock(0x40000000u + headerLength + recordLength, 1, true));
+    const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
+    const std::uint32_t before = t->recordCount();
+    ASSERT_TRUE(other->lock(headerLock, 1, true));
+    ASSERT_TRUE(t->appendStart());
+    EXPECT_EQ(t->append().code(), Status::Code::Locked);
+    EXPECT_EQ(t->recordCount(), before);
+    ASSERT_TRUE(other->unlock(headerLock, 1));
+    EXPECT_TRUE(t->append());
+    EXPECT_EQ(t->recordCount(), before + 1);
+  }
 }
 
 // Another program appends to a table without index tags as FoxPro-compatible
@@ -92,14 +102,9 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     headerLength = t->header().headerLength;
     recordLength = t->schema().recordLength;
   }
-  int started[2];
-  ASSERT_EQ(::pipe(started), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  OtherProgram other([&] {  // runs beside our appends below
     std::unique_ptr<File> f;
-    if (!FileSystem::instance().openFile(path, true, &f)) ::_exit(1);
-    (void)!::write(started[1], "s", 1);
+    if (!FileSystem::instance().openFile(path, true, &f)) return false;
     std::string record(recordLength, ' ');
     record.replace(1, 5, "other");
     for (int i = 0; i < kEach; ++i) {
@@ -107,20 +112,17 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       }
       std::string count(4, '\0');
       std::size_t got = 0;
-      if (!f->readAt(4, count.data(), 4, &got)) ::_exit(1);
+      if (!f->readAt(4, count.data(), 4, &got)) return false;
       std::uint32_t n = getLe(count, 0, 4);
       FileSystem::instance().sleepMilliseconds(1);  // a slower program: our appends meet it here
       std::string out = record + "\x1a";
-      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size())) ::_exit(1);
       putLe(count, 0, n + 1, 4);
-      if (!f->writeAt(4, count.data(), 4)) ::_exit(1);
-      if (!f->unlock(0x40000000u, 1)) ::_exit(1);
+      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size()) ||
+          !f->writeAt(4, count.data(), 4) || !f->unlock(0x40000000u, 1))
+        return false;
     }
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(started[0], &c, 1), 1);
-  for (int fd : started) ::close(fd);
+    return true;
+  });
   {
     auto t = open();
     for (int i = 0; i < kEach; ++i) {
@@ -134,9 +136,7 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       FileSystem::instance().sleepMilliseconds(1);  // spread over the other program's run
     }
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(other.ready());  // every one of its appends done
   auto t = open();
   ASSERT_EQ(t->recordCount(), 3u + 2 * kEach);
   int ours = 0, theirs = 0;
