@@ -1,6 +1,7 @@
+// Screen metrics, the resizing panel and the window helpers. TextWidthIn is
+// measured through the message box (msg_box_layout_test), which sizes itself by it.
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -131,15 +132,6 @@ TEST(TopmostTest, SetAndClearTheFlagWithoutHidingTheWindow) {
   EXPECT_TRUE(SetTopmost(&window, off));
   EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_FALSE(MakeTopmost(nullptr));
-}
-
-TEST(TextWidthTest, ATextWithLineBreaksIsAsWideAsItsWidestLine) {
-  QLabel label;
-  const QString wide = QStringLiteral("a rather wide line");
-  std::int32_t width = TextWidthIn(&label, wide);
-  EXPECT_GT(width, TextWidthIn(&label, QStringLiteral("short")));
-  EXPECT_EQ(TextWidthIn(&label, QStringLiteral("x\r\n") + wide + QStringLiteral("\r\nshort")), width);
-  EXPECT_EQ(TextWidthIn(&label, QString()), 0);
 }
 
 } // namespace
