@@ -178,11 +178,9 @@ TEST_F(TableLock, PackAndReindexWaitUntilNoOtherProgramHasTheTableOpen) {
     ASSERT_TRUE(CompoundIndex::create(indexPathFor(path), *t, {{"name", "name", "", false, false, false}}, &created));
   }
   const std::string before = test::readWholeFile(path), indexBefore = test::readWholeFile(indexPathFor(path));
-  auto t = open();
-  std::unique_ptr<CompoundIndex> opened;
-  ASSERT_TRUE(CompoundIndex::open(indexPathFor(path), *t, &opened));
-  CompoundIndex* index = opened.get();
-  t->attachIndex(std::move(opened));
+  auto t = test::openWithIndex(path);
+  ASSERT_TRUE(t);
+  CompoundIndex* index = &test::indexOf(*t);
   auto othersMayTakeItAlone = [&] {
     std::unique_ptr<File> f;
     return FileSystem::instance().openFile(path, false, &f) && f->share(File::Share::Exclusive);
