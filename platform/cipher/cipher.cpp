@@ -11,7 +11,6 @@ std::string xorWithKey(std::string_view text, std::string_view key) {
 }
 
 const XorCipher g_xor;
-const StoredTextCipher* g_cipher = &g_xor;
 
 } // namespace
 
@@ -19,9 +18,7 @@ std::string XorCipher::decipher(std::string_view source, std::string_view key) c
 
 std::string XorCipher::encipher(std::string_view plain, std::string_view key) const { return xorWithKey(plain, key); }
 
-const StoredTextCipher& currentCipher() { return *g_cipher; }
-
-void setCurrentCipher(const StoredTextCipher* cipher) { g_cipher = cipher ? cipher : &g_xor; }
+const StoredTextCipher& currentCipher() { return g_xor; }
 
 std::string DxXCrypted(std::string_view source, std::string_view key, std::int32_t mode) {
   return mode == 0 ? currentCipher().decipher(source, key) : currentCipher().encipher(source, key);

@@ -24,8 +24,6 @@ public:
 };
 
 const StoredTextCipher& currentCipher();
-// nullptr puts the XOR cipher back.
-void setCurrentCipher(const StoredTextCipher* cipher);
 
 // Mode 0 deciphers; any other mode enciphers.
 std::string DxXCrypted(std::string_view source, std::string_view key, std::int32_t mode);

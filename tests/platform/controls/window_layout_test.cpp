@@ -1,10 +1,12 @@
+// Screen metrics, the resizing panel and the window helpers. TextWidthIn is
+// measured through the message box (msg_box_layout_test), which sizes itself by it.
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "platform/controls/elastic_panel.h"
 #include "platform/controls/screen_metrics.h"
 #include "platform/controls/screen_pointer.h"
 #include "platform/controls/window_layout.h"
@@ -14,26 +16,47 @@ namespace {
 
 constexpr std::int32_t rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
 
+TEST(ScreenMetricsTest, PixelsSurviveTheTripThroughTwips) {
+  for (int pixels : {0, 1, 9, 19, 73, 359, 1279}) {
+    EXPECT_EQ(pixelsFromTwipsX(twipsFromPixelsX(pixels)), pixels);
+    EXPECT_EQ(pixelsFromTwipsY(twipsFromPixelsY(pixels)), pixels);
+  }
+}
+
+TEST(ElasticPanelTest, FillingPanelFollowsItsParentsSize) {
+  QWidget window;
+  window.resize(300, 200);
+  auto* panel = new ElasticPanel(&window);
+  panel->setFillParent(true);
+  window.show();  // a hidden window delivers its resize events only when shown
+  EXPECT_EQ(panel->geometry(), QRect(0, 0, 300, 200));
+  window.resize(420, 260);
+  EXPECT_EQ(panel->geometry(), QRect(0, 0, 420, 260));
+  panel->setFillParent(false);
+  window.resize(100, 100);
+  EXPECT_EQ(panel->size(), QSize(420, 260));
+}
+
 TEST(BlendColorTest, BlendsPerComponentRoundingHalvesToEvenAndClampsTheFraction) {
-  struct Case {
+  const struct {
     std::int32_t first, second;
     float fraction;
     std::int32_t expected;
     float fractionAfter;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {rgb(0, 0, 255), rgb(255, 255, 255), 0.25f, rgb(64, 64, 255), 0.25f},
       {rgb(0, 0, 0), rgb(1, 2, 3), 0.5f, rgb(0, 1, 2), 0.5f},  // 0.5 -> 0, 1.0 -> 1, 1.5 -> 2
       {rgb(0, 0, 0), rgb(5, 0, 0), 0.5f, rgb(2, 0, 0), 0.5f},  // 2.5 -> 2
       {rgb(10, 20, 30), rgb(200, 100, 50), 1.5f, rgb(200, 100, 50), 1.0f},
       {rgb(10, 20, 30), rgb(200, 100, 50), -0.25f, rgb(10, 20, 30), 0.0f},
   };
-  for (Case c : cases) {
+  for (auto c : cases) {
     EXPECT_EQ(BlendColor(c.first, c.second, c.fraction), c.expected) << c.expected;
     EXPECT_EQ(c.fraction, c.fractionAfter);
   }
 }
 
+// The hourglass is one override, however often it is set: one reset ends it.
 TEST(BusyTest, SectionsNestUntilTheOutermostEndsAndForceEndsThemAll) {
   auto hourglass = [] {
     return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
@@ -45,14 +68,15 @@ TEST(BusyTest, SectionsNestUntilTheOutermostEndsAndForceEndsThemAll) {
   EndBusy();
   EXPECT_EQ(BusyCount, 1);
   EXPECT_TRUE(hourglass());
+  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
   EndBusy();
-  EXPECT_FALSE(hourglass());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(screenMousePointer(), kPointerDefault);
   BeginBusy();
   BeginBusy();
   EndBusy(true);
   EXPECT_EQ(BusyCount, 0);
-  EXPECT_FALSE(hourglass());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 class CenterFormTest : public ::testing::Test {
@@ -61,7 +85,7 @@ protected:
   static QPoint centreOf(const QWidget& w) { return w.frameGeometry().center(); }
 };
 
-TEST_F(CenterFormTest, BeforeMeasuringCentresOnTheWholeScreen) {
+TEST_F(CenterFormTest, CentresOnTheScreenBeforeMeasuringThenOnTheWorkAreaWithTheGivenSize) {
   QWidget window;
   window.resize(200, 100);
   CenterForm(&window);
@@ -69,16 +93,11 @@ TEST_F(CenterFormTest, BeforeMeasuringCentresOnTheWholeScreen) {
   EXPECT_LE(std::abs(centreOf(window).x() - screen.width() / 2), 1);
   EXPECT_LE(std::abs(centreOf(window).y() - screen.height() / 2), 1);
   EXPECT_EQ(window.size(), QSize(200, 100));
-}
-
-TEST_F(CenterFormTest, AfterMeasuringCentresOnTheWorkAreaWithTheGivenSize) {
   // A work area smaller than the screen, as a panel would leave it.
   WorkAreaLeft = twipsFromPixelsX(0);
   WorkAreaTop = twipsFromPixelsY(40);
   WorkAreaWidth = twipsFromPixelsX(400);
   WorkAreaHeight = twipsFromPixelsY(300);
-  QWidget window;
-  window.resize(200, 100);
   CenterForm(&window);
   EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(100, 40 + 100));
   // A given width applies with the old size's position; 0 keeps the height.
@@ -113,15 +132,6 @@ TEST(TopmostTest, SetAndClearTheFlagWithoutHidingTheWindow) {
   EXPECT_TRUE(SetTopmost(&window, off));
   EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_FALSE(MakeTopmost(nullptr));
-}
-
-TEST(TextWidthTest, ATextWithLineBreaksIsAsWideAsItsWidestLine) {
-  QLabel label;
-  const QString wide = QStringLiteral("a rather wide line");
-  std::int32_t width = TextWidthIn(&label, wide);
-  EXPECT_GT(width, TextWidthIn(&label, QStringLiteral("short")));
-  EXPECT_EQ(TextWidthIn(&label, QStringLiteral("x\r\n") + wide + QStringLiteral("\r\nshort")), width);
-  EXPECT_EQ(TextWidthIn(&label, QString()), 0);
 }
 
 } // namespace

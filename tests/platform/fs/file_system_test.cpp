@@ -1,11 +1,10 @@
 #include "platform/fs/file_system.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -17,51 +16,37 @@ protected:
   test::TempDir dir;
 };
 
-TEST_F(FileSystemTest, BackslashesAndDoubledSeparatorsResolveToTheEntry) {
-  std::filesystem::create_directories(dir.file("db/Backups"));
-  test::writeWholeFile(dir.file("db/standard.dbf"), "x");
-  EXPECT_EQ(fs.resolve(dir.path() + "\\db\\\\standard.dbf"), dir.file("db/standard.dbf"));
-  EXPECT_TRUE(fs.modifiedTime(dir.path() + "\\db\\Backups\\").has_value());
-}
-
-TEST_F(FileSystemTest, NamesDifferingOnlyInCaseAreFound) {
-  std::filesystem::create_directories(dir.file("DB"));
+// Backslashes, doubled separators and letter case resolve to the entry; the
+// exact case wins, and a name that two entries match is not guessed.
+TEST_F(FileSystemTest, NamesResolveToTheEntryTheyMean) {
+  std::filesystem::create_directories(dir.file("DB/Backups"));
   test::writeWholeFile(dir.file("DB/STANDARD.DBF"), "x");
-  EXPECT_EQ(fs.resolve(dir.path() + "/db\\standard.dbf"), dir.file("DB/STANDARD.DBF"));
-  std::unique_ptr<File> file;
-  EXPECT_TRUE(fs.openFile(dir.path() + "/Db/Standard.Dbf", false, &file).isOk());
-}
-
-TEST_F(FileSystemTest, ExactCaseWinsAndAmbiguousNamesAreNotGuessed) {
   test::writeWholeFile(dir.file("a.txt"), "lower");
   test::writeWholeFile(dir.file("A.TXT"), "upper");
+  EXPECT_EQ(fs.resolve(dir.path() + "\\DB\\\\STANDARD.DBF"), dir.file("DB/STANDARD.DBF"));
+  EXPECT_EQ(fs.resolve(dir.path() + "/db\\standard.dbf"), dir.file("DB/STANDARD.DBF"));
+  EXPECT_TRUE(fs.modifiedTime(dir.path() + "\\db\\backups\\").has_value());
+  std::unique_ptr<File> file;
+  EXPECT_TRUE(fs.openFile(dir.path() + "/Db/Standard.Dbf", false, &file).isOk());
   EXPECT_EQ(fs.resolve(dir.file("A.TXT")), dir.file("A.TXT"));
   EXPECT_EQ(fs.resolve(dir.file("A.txt")), dir.file("A.txt"));  // two candidates: none is chosen
   EXPECT_FALSE(fs.modifiedTime(dir.file("A.txt")).has_value());
 }
 
-TEST_F(FileSystemTest, ReplaceAtomicallyLeavesNoTemporaryFile) {
-  ASSERT_TRUE(replaceFileAtomically(dir.file("f.ini"), "one").isOk());
-  ASSERT_TRUE(replaceFileAtomically(dir.file("f.ini"), "two").isOk());
-  EXPECT_EQ(test::readWholeFile(dir.file("f.ini")), "two");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST_F(FileSystemTest, AFileReplacedByRenameKeepsItsMode) {
-  test::writeWholeFile(dir.file("t.dbf"), "old");
+// The replacement keeps the file's mode and leaves no temporary file.
+TEST_F(FileSystemTest, ReplaceAtomicallyKeepsTheModeAndLeavesNoTemporaryFile) {
+  ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "old").isOk());
   std::filesystem::permissions(dir.file("t.dbf"), std::filesystem::perms(0660));
   ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "new").isOk());
   EXPECT_EQ(std::filesystem::status(dir.file("t.dbf")).permissions(), std::filesystem::perms(0660));
   EXPECT_EQ(test::readWholeFile(dir.file("t.dbf")), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 // A folder sync that fails is reported: the renames in the folder may not last.
-TEST_F(FileSystemTest, AFolderThatCannotBeSyncedIsAnError) {
+TEST_F(FileSystemTest, FolderSyncAndCreationReportWhatIsMissing) {
   EXPECT_TRUE(fs.syncDirectory(dir.path()).isOk());
   EXPECT_EQ(fs.syncDirectory(dir.file("missing")).code(), Status::Code::NotFound);
-}
-
-TEST_F(FileSystemTest, CreateDirectoryTellsAMissingParentFromAnExistingFolder) {
   EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);
   EXPECT_TRUE(fs.createDirectory(dir.file("a")).isOk());
   EXPECT_EQ(fs.createDirectory(dir.file("a")).code(), Status::Code::Exists);
@@ -76,17 +61,11 @@ TEST_F(FileSystemTest, ByteRangeLocksExcludeASecondOpenAndASecondProcess) {
   EXPECT_EQ(second->lock(1000, 1, true).code(), Status::Code::Locked);
   EXPECT_TRUE(second->lock(1001, 1, true).isOk());
 
-  pid_t child = fork();
-  if (child == 0) {
-    std::unique_ptr<File> other;
-    bool blocked = fs.openFile(dir.file("t.dbf"), true, &other).isOk() &&
-                   other->lock(1000, 1, true).code() == Status::Code::Locked;
-    _exit(blocked ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
+  test::OtherProgram other([&] {
+    std::unique_ptr<File> f;
+    return fs.openFile(dir.file("t.dbf"), true, &f).isOk() && f->lock(1000, 1, true).code() == Status::Code::Locked;
+  });
+  EXPECT_TRUE(other.ready());
   ASSERT_TRUE(first->unlock(1000, 1).isOk());
   EXPECT_TRUE(second->lock(1000, 1, true).isOk());
 }

@@ -56,7 +56,8 @@ TEST_F(ProfileTest, WriteReplacesOneValueAndKeepsEveryOtherLine) {
   EXPECT_EQ(test::readWholeFile(path), "; rules\r\n[Tree 3]\r\nLEVEL1=new\r\nLevel2=A.\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
 }
 
-TEST_F(ProfileTest, WriteCreatesTheFileAndTheSection) {
+// A write creates what is missing; one that fails leaves the file as it was.
+TEST_F(ProfileTest, WriteCreatesTheFileAndTheSectionOrFailsChangingNothing) {
   ASSERT_NE(WritePrivateProfileStringA("Strings", "StandardOrdinal1", "1", path), 0);
   ASSERT_NE(WritePrivateProfileStringA("Other", "k", "v", path), 0);
   EXPECT_EQ(read("strings", "standardordinal1"), "1");
@@ -64,9 +65,6 @@ TEST_F(ProfileTest, WriteCreatesTheFileAndTheSection) {
   test::writeWholeFile(path, "[a]\nx=1");  // no line end after the last line
   ASSERT_NE(WritePrivateProfileStringA("a", "y", "2", path), 0);
   EXPECT_EQ(test::readWholeFile(path), "[a]\nx=1\ny=2\n");
-}
-
-TEST_F(ProfileTest, FailedWriteLeavesTheFileAsItWas) {
   EXPECT_EQ(WritePrivateProfileStringA("s", "k", "v", dir.file("missing/x.ini")), 0);
   std::filesystem::create_directory(dir.file("folder.ini"));
   EXPECT_EQ(WritePrivateProfileStringA("s", "k", "v", dir.file("folder.ini")), 0);

@@ -1,5 +1,5 @@
 // Damaged index files: every problem comes back as a Status; nothing
-// crashes, reads out of bounds or loops.
+// crashes, reads out of bounds or loops. Random damage is the fuzz target's.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -53,20 +53,17 @@ protected:
     };
     for (int t = 0; t < index->tagCount(); ++t) {
       TagCursor c;
-      Status w = index->first(t, &c);
-      for (std::size_t n = 0; w && c.valid; ++n) {
-        EXPECT_LT(n, 100000u) << "walk did not end";
-        if (n >= 100000) break;
-        w = index->next(t, &c);
+      for (bool forward : {true, false}) {
+        Status w = forward ? index->first(t, &c) : index->last(t, &c);
+        for (std::size_t n = 0; w && c.valid; ++n) {
+          if (n == 100000) {
+            ADD_FAILURE() << "walk did not end";
+            return Status::ok();
+          }
+          w = forward ? index->next(t, &c) : index->prev(t, &c);
+        }
+        note(w);
       }
-      note(w);
-      w = index->last(t, &c);
-      for (std::size_t n = 0; w && c.valid; ++n) {
-        EXPECT_LT(n, 100000u) << "walk did not end";
-        if (n >= 100000) break;
-        w = index->prev(t, &c);
-      }
-      note(w);
       SeekResult r;
       note(index->seek(t, "m", &c, &r));
     }
@@ -115,19 +112,6 @@ TEST_F(CdxDamageTest, EachDamageIsReportedAsCorruption) {
     c.damage(b);
     EXPECT_EQ(exercise(b).code(), Status::Code::Corruption) << c.what;
   }
-}
-
-TEST_F(CdxDamageTest, RandomByteDamageNeverCrashes) {
-  std::mt19937 rng(11);
-  int errors = 0;
-  for (int round = 0; round < 300; ++round) {
-    std::string b = m_good;
-    int flips = 1 + int(rng() % 8);
-    for (int k = 0; k < flips; ++k) b[rng() % b.size()] = char(rng());
-    if (!exercise(b)) ++errors;
-    if (HasFailure()) return;
-  }
-  EXPECT_GT(errors, 0);
 }
 
 } // namespace

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "platform/table/expr_eval.h"
 #include "platform/table/expr_parser.h"
 #include "platform/table/key_builder.h"
-#include "platform/table/field_value.h"
 #include "platform/table/key_codec.h"
 #include "tests/platform/table/cdx_test_support.h"
 
@@ -108,35 +108,24 @@ TEST(ExprStr, OfANumericFieldAsOfItsValue) {
   }
 }
 
-TEST_F(ExprTest, KeysSortAsFoxProSortsThem) {
-  // Stored forms seen in files FoxPro wrote.
-  std::string k;
+TEST(KeyCodec, StoredFormsAreFoxProsAndSortAsTheirValues) {
+  std::string k;  // forms seen in files FoxPro wrote
   key::appendDouble(45, &k);
-  EXPECT_EQ(k, std::string("\xC0\x46\x80\0\0\0\0\0", 8));
-  k.clear();
   key::appendDouble(2449750, &k);
-  EXPECT_EQ(k, std::string("\xC1\x42\xB0\xAB\0\0\0\0", 8));
-  k.clear();
   key::appendInt32(18, &k);
-  EXPECT_EQ(k, std::string("\x80\0\0\x12", 4));
-  k.clear();
   key::appendBinToC(1, 1, &k);
-  EXPECT_EQ(k, "\x81");
-  // Byte order equals numeric order across signs and magnitudes.
-  double values[] = {-1e300, -5, -0.5, 0, 1e-300, 0.5, 3, 1e300};
-  for (std::size_t i = 1; i < std::size(values); ++i) {
-    std::string a, b;
-    key::appendDouble(values[i - 1], &a);
-    key::appendDouble(values[i], &b);
-    EXPECT_LT(a, b) << values[i - 1] << " " << values[i];
+  EXPECT_EQ(k, std::string("\xC0\x46\x80\0\0\0\0\0" "\xC1\x42\xB0\xAB\0\0\0\0" "\x80\0\0\x12" "\x81", 21));
+  std::string previous;  // byte order equals numeric order across signs and magnitudes
+  for (double v : {-1e300, -5.0, -0.5, 0.0, 1e-300, 0.5, 3.0, 1e300}) {
+    std::string key;
+    key::appendDouble(v, &key);
+    EXPECT_LT(previous, key) << v;
+    previous = key;
   }
   std::string neg, pos;
   key::appendInt32(-1, &neg);
   key::appendInt32(0, &pos);
   EXPECT_LT(neg, pos);
-  int y, m, d;
-  civilFromJulian(julianDay(2000, 2, 29), &y, &m, &d);
-  EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
 }
 
 TEST_F(ExprTest, KeyBuilderPadsAndPrefixesNullableKeys) {
@@ -155,37 +144,38 @@ TEST_F(ExprTest, KeyBuilderPadsAndPrefixesNullableKeys) {
 }
 
 TEST_F(ExprTest, KeyBuilderTellsWhetherAChangeReachesItsInputs) {
-  KeyBuilder kb;
-  ASSERT_TRUE(kb.compile("UPPER(name)+STR(id,5)", ".NOT.DELETED()", m_records.schema(), {}, false));
-  std::string other = m_record;
-  EXPECT_TRUE(kb.sameInputs(m_record, other));
-  m_records.setNumber(other, "AMOUNT", 99.25);
-  m_records.setDate(other, "DAY", 2001, 12, 31);
-  EXPECT_TRUE(kb.sameInputs(m_record, other)) << "amount and day are not read";
-  std::string renamed = m_record;
-  m_records.setChar(renamed, "NAME", "  Mixed Casf");
-  EXPECT_FALSE(kb.sameInputs(m_record, renamed));
-  std::string renumbered = m_record;
-  m_records.setInt(renumbered, "ID", 8);
-  EXPECT_FALSE(kb.sameInputs(m_record, renumbered));
-  std::string deleted = m_record;
-  deleted[0] = '*';
-  EXPECT_FALSE(kb.sameInputs(m_record, deleted)) << "the FOR clause reads the deleted flag";
-  EXPECT_FALSE(kb.sameInputs(m_record, m_record.substr(0, m_record.size() - 1)));
-  EXPECT_FALSE(kb.sameInputs(m_record, std::string()));
-
+  const test::MemoryRecords& r = m_records;
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> change;
+    bool sameForName, sameForDay;  // key UPPER(name)+STR(id,5) FOR .NOT.DELETED(); key day FOR amount > 5000
+  } cases[] = {
+      {"nothing", [](std::string&) {}, true, true},
+      {"amount and day", [&](std::string& x) { r.setNumber(x, "AMOUNT", 99.25), r.setDate(x, "DAY", 2001, 12, 31); }, true, false},
+      {"name", [&](std::string& x) { r.setChar(x, "NAME", "  Mixed Casf"); }, false, true},
+      {"id", [&](std::string& x) { r.setInt(x, "ID", 8); }, false, true},
+      {"deleted flag", [](std::string& x) { x[0] = '*'; }, false, true},
+      {"amount past 5000", [&](std::string& x) { r.setNumber(x, "AMOUNT", 6000); }, true, false},
+      {"a shorter record", [](std::string& x) { x.pop_back(); }, false, false},
+      {"no record", [](std::string& x) { x.clear(); }, false, false},
+  };
+  KeyBuilder byName, byDay;
+  ASSERT_TRUE(byName.compile("UPPER(name)+STR(id,5)", ".NOT.DELETED()", m_records.schema(), {}, false));
+  ASSERT_TRUE(byDay.compile("day", "amount > 5000", m_records.schema(), {}, false));
+  for (const auto& c : cases) {
+    std::string other = m_record;
+    c.change(other);
+    EXPECT_EQ(byName.sameInputs(m_record, other), c.sameForName) << c.what;
+    EXPECT_EQ(byDay.sameInputs(m_record, other), c.sameForDay) << c.what;
+  }
   // Without DELETED() the flag is not an input; the keys agree with that.
-  ASSERT_TRUE(kb.compile("day", "amount > 5000", m_records.schema(), {}, false));
-  EXPECT_TRUE(kb.sameInputs(m_record, deleted));
-  std::string a, b;
+  std::string deleted = m_record, a, b;
+  deleted[0] = '*';
   bool inA = false, inB = false;
-  ASSERT_TRUE(kb.build(m_record, &m_records, &a, &inA));
-  ASSERT_TRUE(kb.build(deleted, &m_records, &b, &inB));
+  ASSERT_TRUE(byDay.build(m_record, &m_records, &a, &inA));
+  ASSERT_TRUE(byDay.build(deleted, &m_records, &b, &inB));
   EXPECT_EQ(a, b);
   EXPECT_EQ(inA, inB);
-  std::string richer = m_record;
-  m_records.setNumber(richer, "AMOUNT", 6000);
-  EXPECT_FALSE(kb.sameInputs(m_record, richer)) << "the FOR clause reads amount";
 }
 
 } // namespace

@@ -56,6 +56,8 @@ TEST(FieldValue, DecodesEachTypeAndKeepsWhatItCannotReadRaw) {
   int y, m, d;
   civilFromJulian(2449461, &y, &m, &d);
   EXPECT_EQ(y * 10000 + m * 100 + d, 19940418);
+  civilFromJulian(julianDay(2000, 2, 29), &y, &m, &d);
+  EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
 }
 
 TEST(FieldValue, MemoPointerBinaryAndDigits) {

@@ -1,9 +1,8 @@
-// Record and header locks and share modes against another open and another
-// process. The other process stands for another FoxPro-compatible program:
-// it takes the locks and marks at the places those programs use.
+// Record and header locks, share modes and the shared view of the records
+// against another open and another process. The other process stands for
+// another FoxPro-compatible program: it takes the locks and marks at the
+// places those programs use.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/table/bytes.h"
 #include "platform/table/cdx_index.h"
@@ -20,54 +19,67 @@ using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{}, {}, {}})); }
+  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{"one"}, {"two"}, {"three"}})); }
   std::unique_ptr<Table> open() { return test::openTable(path); }
+  static std::string name(Table& t) { return t.value(*t.schema().find("NAME")).bytes; }
 
   test::TempDir dir;
   std::string path = dir.file("locks.dbf");
 };
 
-TEST_F(TableLock, TwoOpensExcludeEachOther) {
-  auto a = open(), b = open();
-  ASSERT_TRUE(a->lockRecord(2));
-  EXPECT_EQ(b->lockRecord(2).code(), Status::Code::Locked);
-  EXPECT_TRUE(b->lockRecord(1));
-  ASSERT_TRUE(a->unlockAll());
-  EXPECT_TRUE(b->lockRecord(2));
+// Another program's write shows in the current record at once, ours reach a
+// plain reader at once, and a record being changed stays our own copy.
+TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
+  auto t = open();
+  std::unique_ptr<File> other;
+  ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
+  auto nameAt = [&](std::uint32_t recno) { return t->header().headerLength + (recno - 1) * 9u + 1; };
+  ASSERT_TRUE(t->go(2));
+  EXPECT_EQ(name(*t), "two     ");
+  ASSERT_TRUE(other->writeAt(nameAt(2), "TWO", 3));
+  EXPECT_EQ(name(*t), "TWO     ");
+
+  ASSERT_TRUE(t->go(3));
+  ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "drei"));
+  ASSERT_TRUE(t->flush());
+  char bytes[9] = {};
+  std::size_t got = 0;
+  ASSERT_TRUE(other->readAt(nameAt(3) - 1, bytes, sizeof bytes, &got));
+  EXPECT_EQ(std::string(bytes, got), " drei    ");
+
+  ASSERT_TRUE(t->go(1));
+  ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "mine"));
+  ASSERT_TRUE(other->writeAt(nameAt(1), "THEIRS", 6));
+  EXPECT_EQ(name(*t), "mine    ");
+  t->revert();  // back to the file: their bytes
+  EXPECT_EQ(name(*t), "THEIRS  ");
 }
 
 // Other programs lock a record of a table with index tags at 0x7FFFFFFE
 // minus its number, and of a table without them at 0x40000000 plus the
-// record's offset in the file.
-TEST_F(TableLock, RecordLocksSitWhereOtherProgramsLookForThem) {
+// record's offset in the file; the header lock, which an append takes, at
+// 0x7FFFFFFE or 0x40000000.
+TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
   auto t = open();
   const std::uint64_t headerLength = t->header().headerLength, recordLength = t->schema().recordLength;
-  ASSERT_FALSE(t->hasStructuralIndex());
-  ASSERT_TRUE(t->lockRecord(2));
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
-  EXPECT_EQ(other->lock(0x40000000u + headerLength + recordLength, 1, true).code(), Status::Code::Locked);
-  EXPECT_TRUE(other->lock(0x40000000u + headerLength + 2 * recordLength, 1, true));
-  EXPECT_TRUE(other->lock(0x7FFFFFFEu - 2, 1, true));
-  ASSERT_TRUE(other->unlock(0, 0));
-  ASSERT_TRUE(t->unlockAll());
-
-  ASSERT_TRUE(t->setStructuralIndex(true));
-  ASSERT_TRUE(t->lockRecord(2));
-  EXPECT_EQ(other->lock(0x7FFFFFFEu - 2, 1, true).code(), Status::Code::Locked);
-  EXPECT_TRUE(other->lock(0x7FFFFFFEu - 3, 1, true));
-  EXPECT_TRUE(other->lock(0x40000000u + headerLength + recordLength, 1, true));
-}
-
-TEST_F(TableLock, AppendIsRefusedWhileAnotherHoldsTheHeaderLock) {
+  ASSERT_FALSE(t->hasStructuralIndex());
   for (bool indexed : {false, true}) {
     SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
-    const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
-    auto t = open();
+    auto recordAt = [&](bool tags, std::uint32_t recno) {
+      return tags ? 0x7FFFFFFEu - recno : 0x40000000u + headerLength + (recno - 1) * recordLength;
+    };
     ASSERT_TRUE(t->setStructuralIndex(indexed));
+    ASSERT_TRUE(t->lockRecord(2));
+    EXPECT_EQ(other->lock(recordAt(indexed, 2), 1, true).code(), Status::Code::Locked);
+    EXPECT_TRUE(other->lock(recordAt(indexed, 3), 1, true));
+    EXPECT_TRUE(other->lock(recordAt(!indexed, 2), 1, true));  // nothing left from the other layout
+    ASSERT_TRUE(other->unlock(0, 0));
+    ASSERT_TRUE(t->unlockAll());
+
+    const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
     const std::uint32_t before = t->recordCount();
-    std::unique_ptr<File> other;
-    ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
     ASSERT_TRUE(other->lock(headerLock, 1, true));
     ASSERT_TRUE(t->appendStart());
     EXPECT_EQ(t->append().code(), Status::Code::Locked);
@@ -90,14 +102,9 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     headerLength = t->header().headerLength;
     recordLength = t->schema().recordLength;
   }
-  int started[2];
-  ASSERT_EQ(::pipe(started), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  OtherProgram other([&] {  // runs beside our appends below
     std::unique_ptr<File> f;
-    if (!FileSystem::instance().openFile(path, true, &f)) ::_exit(1);
-    (void)!::write(started[1], "s", 1);
+    if (!FileSystem::instance().openFile(path, true, &f)) return false;
     std::string record(recordLength, ' ');
     record.replace(1, 5, "other");
     for (int i = 0; i < kEach; ++i) {
@@ -105,20 +112,17 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       }
       std::string count(4, '\0');
       std::size_t got = 0;
-      if (!f->readAt(4, count.data(), 4, &got)) ::_exit(1);
+      if (!f->readAt(4, count.data(), 4, &got)) return false;
       std::uint32_t n = getLe(count, 0, 4);
       FileSystem::instance().sleepMilliseconds(1);  // a slower program: our appends meet it here
       std::string out = record + "\x1a";
-      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size())) ::_exit(1);
       putLe(count, 0, n + 1, 4);
-      if (!f->writeAt(4, count.data(), 4)) ::_exit(1);
-      if (!f->unlock(0x40000000u, 1)) ::_exit(1);
+      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size()) ||
+          !f->writeAt(4, count.data(), 4) || !f->unlock(0x40000000u, 1))
+        return false;
     }
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(started[0], &c, 1), 1);
-  for (int fd : started) ::close(fd);
+    return true;
+  });
   {
     auto t = open();
     for (int i = 0; i < kEach; ++i) {
@@ -132,9 +136,7 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       FileSystem::instance().sleepMilliseconds(1);  // spread over the other program's run
     }
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(other.ready());  // every one of its appends done
   auto t = open();
   ASSERT_EQ(t->recordCount(), 3u + 2 * kEach);
   int ours = 0, theirs = 0;
@@ -142,9 +144,9 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     ASSERT_TRUE(t->go(r));
     // Bound, not copied: gcc 12 at -O2 reads a copy compared with an
     // eight-byte literal as possibly unset bytes.
-    const std::string& name = t->value(*t->schema().find("NAME")).bytes;
-    ours += name == "ours    ";
-    theirs += name == "other   ";
+    const std::string& n = t->value(*t->schema().find("NAME")).bytes;
+    ours += n == "ours    ";
+    theirs += n == "other   ";
   }
   EXPECT_EQ(ours, kEach);
   EXPECT_EQ(theirs, kEach);
@@ -176,11 +178,9 @@ TEST_F(TableLock, PackAndReindexWaitUntilNoOtherProgramHasTheTableOpen) {
     ASSERT_TRUE(CompoundIndex::create(indexPathFor(path), *t, {{"name", "name", "", false, false, false}}, &created));
   }
   const std::string before = test::readWholeFile(path), indexBefore = test::readWholeFile(indexPathFor(path));
-  auto t = open();
-  std::unique_ptr<CompoundIndex> opened;
-  ASSERT_TRUE(CompoundIndex::open(indexPathFor(path), *t, &opened));
-  CompoundIndex* index = opened.get();
-  t->attachIndex(std::move(opened));
+  auto t = test::openWithIndex(path);
+  ASSERT_TRUE(t);
+  CompoundIndex* index = &test::indexOf(*t);
   auto othersMayTakeItAlone = [&] {
     std::unique_ptr<File> f;
     return FileSystem::instance().openFile(path, false, &f) && f->share(File::Share::Exclusive);

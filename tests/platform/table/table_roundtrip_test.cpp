@@ -64,8 +64,8 @@ TEST_F(TableRoundTrip, FoxPro2TableKeepsMemoPointersAsDigits) {
   EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Cy", "1", "memo in a 2.x table"));
 }
 
-TEST_F(TableRoundTrip, ChangedFieldIsWrittenAndOthersKept) {
-  test::makeTable(path, kPeople, {person("Ann", "1", "a"), person("Bob", "2", "b")}).reset();
+TEST_F(TableRoundTrip, ChangedFieldIsWrittenOthersKeptDeleteMarksAndPackRemoves) {
+  test::makeTable(path, kPeople, {person("Ann", "1", "a"), person("Bob", "2", "b"), person("Cy", "3", "c")}).reset();
   std::string bytes = test::readWholeFile(path);
   bytes.replace(1, 3, std::string({char(80), char(1), char(1)}));  // last updated long ago
   test::writeWholeFile(path, bytes);
@@ -77,12 +77,23 @@ TEST_F(TableRoundTrip, ChangedFieldIsWrittenAndOthersKept) {
   EXPECT_EQ(t->value(*t->schema().find("AMOUNT")).bytes, "1.00");
   ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "Annabel"));
   ASSERT_TRUE(t->flush());
-  t.reset();
+  ASSERT_TRUE(t->go(2));
+  ASSERT_TRUE(t->setDeleted(true));
+  ASSERT_TRUE(t->flush());
   std::time_t now = std::time(nullptr);
   std::tm tm{};
   localtime_r(&now, &tm);
   EXPECT_EQ(test::readWholeFile(path).substr(1, 3), std::string({char(tm.tm_year % 100), char(tm.tm_mon + 1), char(tm.tm_mday)}));
-  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Annabel", "1", "a") + dumped(2, false, "Bob", "2", "b"));
+  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Annabel", "1", "a") + dumped(2, false, "Cy", "3", "c") + dumped(3, true, "Bob", "2", "b"));
+  ASSERT_TRUE(t->pack());
+  EXPECT_EQ(t->recordCount(), 2u);
+  ASSERT_TRUE(t->go(2));
+  EXPECT_EQ(t->value(*t->schema().find("NAME")).bytes, "Cy        ");
+  ASSERT_TRUE(t->close());
+  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Annabel", "1", "a") + dumped(2, false, "Cy", "3", "c"));
+  bytes = test::readWholeFile(path);
+  EXPECT_EQ(bytes.back(), kEndOfFile);
+  EXPECT_EQ(bytes.size(), t->header().headerLength + 2u * t->schema().recordLength + 1);
 }
 
 TEST_F(TableRoundTrip, ChangedMemoGoesToNewBlocksAtTheEndOfTheMemoFileInAnyLetterCase) {
@@ -106,24 +117,6 @@ TEST_F(TableRoundTrip, ChangedMemoGoesToNewBlocksAtTheEndOfTheMemoFileInAnyLette
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->memoText(*t->schema().find("NOTES"), &memo));
   EXPECT_EQ(memo, std::string(100, 'x'));
-}
-
-TEST_F(TableRoundTrip, DeleteMarksAndPackRemoves) {
-  auto t = test::makeTable(path, kPeople, {person("Ann", "1", "a"), person("Bob", "2", "b"), person("Cy", "3", "c")});
-  ASSERT_TRUE(t);
-  ASSERT_TRUE(t->go(2));
-  ASSERT_TRUE(t->setDeleted(true));
-  ASSERT_TRUE(t->flush());
-  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Ann", "1", "a") + dumped(2, false, "Cy", "3", "c") + dumped(3, true, "Bob", "2", "b"));
-  ASSERT_TRUE(t->pack());
-  EXPECT_EQ(t->recordCount(), 2u);
-  ASSERT_TRUE(t->go(2));
-  EXPECT_EQ(t->value(*t->schema().find("NAME")).bytes, "Cy        ");
-  ASSERT_TRUE(t->close());
-  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Ann", "1", "a") + dumped(2, false, "Cy", "3", "c"));
-  std::string bytes = test::readWholeFile(path);
-  EXPECT_EQ(bytes.back(), kEndOfFile);
-  EXPECT_EQ(bytes.size(), t->header().headerLength + 2u * t->schema().recordLength + 1);
 }
 
 TEST_F(TableRoundTrip, AppendSeesRecordsAnotherOpenAppended) {
