@@ -14,7 +14,7 @@
 namespace pu {
 namespace {
 
-class DragOnDisplayTest : public test::TreeTest {
+class TreeOnDisplayTest : public test::TreeTest {
 protected:
   void SetUp() override {
     if (std::string why = test::withoutXInput(); !why.empty()) GTEST_SKIP() << why;
@@ -47,7 +47,7 @@ protected:
 
 // A command pressed while the editor is open finishes the edit on its own
 // node first: the typed title never lands on the row that moves into its place.
-TEST_F(DragOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
+TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
   familyTree& t = showTree(true);
   window->move(100, 100);
   window->activateWindow();
@@ -64,7 +64,7 @@ TEST_F(DragOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
   EXPECT_EQ(field(20, "DESCRIPT"), "2. Geometry");
 }
 
-TEST_F(DragOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
+TEST_F(TreeOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
   familyTree& t = showTree(true);
   window->move(100, 100);
   window->activateWindow();
