@@ -14,9 +14,9 @@
 #include "db/standards_table.h"
 #include "platform/fs/file_system.h"
 #include "tests/platform/table/independent_reader.h"
-#include "tests/support/host_command.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/run_dbftool.h"
 #include "tools/sample/sample_database.h"
 #include "util/path_globals.h"
 #include "util/stored_text.h"
@@ -25,17 +25,6 @@ namespace pu::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-};
-
-Outcome dbftool(const std::string& args, const std::string& prefix = "") {
-  Outcome r;
-  r.out = runHostCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &r.exitCode);
-  return r;
-}
 
 // Every file under the folder with its bytes.
 std::map<std::string, std::string> snapshot(const std::string& folder) {
@@ -129,7 +118,7 @@ TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
     const auto before = snapshot(folder);
     const auto titlesBefore = titlesOfTree(folder + "/standard.dbf", c.tree);
 
-    Outcome dry;
+    std::string dry;
     {
       std::unique_ptr<File> held;  // open in the other program until it ends: closing it would drop the locks
       OtherProgram other([&] {
@@ -137,20 +126,18 @@ TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
                held->lock(0x7FFFFFFEu - 100000, 100000, true);
       });
       ASSERT_TRUE(other.ready());
-      dry = dbftool(arguments(c, folder) + " --dry-run");
+      dry = expectDbftool(arguments(c, folder) + " --dry-run", c.exitCode);
     }
-    EXPECT_EQ(dry.exitCode, c.exitCode) << dry.out;
     EXPECT_TRUE(snapshot(folder) == before);
-    Outcome real = dbftool(arguments(c, folder));
-    EXPECT_EQ(real.exitCode, c.exitCode) << real.out;
-    EXPECT_FALSE(listed(real.out).empty()) << real.out;
-    EXPECT_EQ(listed(dry.out), listed(real.out));
+    const std::string real = expectDbftool(arguments(c, folder), c.exitCode);
+    EXPECT_FALSE(listed(real).empty()) << real;
+    EXPECT_EQ(listed(dry), listed(real));
 
     // What dbfread finds changed is what the run listed.
     std::map<std::int32_t, std::string> changed;
     for (const auto& [node, title] : titlesOfTree(folder + "/standard.dbf", c.tree))
       if (titlesBefore.at(node) != title) changed[node] = title;
-    EXPECT_EQ(changed, listed(real.out));
+    EXPECT_EQ(changed, listed(real));
 
     DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(window);
     const CommandReport report = windowCommand(c);
@@ -161,17 +148,18 @@ TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
 
 // Restore after Set Prefix gives the table back byte for byte and keeps the
 // files it replaced as the next backup; backups lists both, newest first.
-TEST_F(DbfToolCourse, RestoreUndoesSetPrefix) {
+// Restore then touches nothing while another program has the table open,
+// shared or alone (flock(1) holds the mark), nor from a damaged or missing backup.
+TEST_F(DbfToolCourse, RestoreUndoesSetPrefixAndRefusesAHeldTableAndADamagedBackup) {
   const char* files[] = {"standard.dbf", "standard.fpt", "standard.cdx"};
   std::map<std::string, std::string> original, marked;
   for (const char* f : files) original[f] = readWholeFile(course + "/" + f);
   EXPECT_EQ(dbftool("backups " + course).out, "no backups in " + course + "/Backups/\n");
-  ASSERT_EQ(dbftool("prefix " + course + " --tree 2 --standard 3 --identifier 1.1.").exitCode, 0);
+  expectDbftool("prefix " + course + " --tree 2 --standard 3 --identifier 1.1.", 0);
   for (const char* f : files) marked[f] = readWholeFile(course + "/" + f);
   ASSERT_NE(marked, original);
 
-  Outcome restore = dbftool("restore " + course + " 1");
-  EXPECT_EQ(restore.exitCode, 0) << restore.out;
+  expectDbftool("restore " + course + " 1", 0);
   for (const char* f : files) {
     EXPECT_TRUE(readWholeFile(course + "/" + f) == original[f]) << f;
     std::string kept = std::string(f).insert(8, "2");
@@ -179,49 +167,38 @@ TEST_F(DbfToolCourse, RestoreUndoesSetPrefix) {
   }
 
   // Each line: number, date and time, bytes of its files, records, files.
-  Outcome list = dbftool("backups " + course);
-  EXPECT_EQ(list.exitCode, 0);
-  std::istringstream lines(list.out);
+  const std::string list = expectDbftool("backups " + course, 0);
+  std::istringstream lines(list);
   std::string header, line;
   std::getline(lines, header);
   const std::string dbfread =
       "import dbfread,sys; t = dbfread.DBF(sys.argv[1], load=True); print(len(t.records) + len(t.deleted))";
   for (int number : {2, 1}) {
-    ASSERT_TRUE(std::getline(lines, line)) << list.out;
+    ASSERT_TRUE(std::getline(lines, line)) << list;
     std::istringstream fields(line);
     int listedNumber = 0;
     std::string date, time, bytes, records, names;
     fields >> listedNumber >> date >> time >> bytes >> records;
     std::getline(fields >> std::ws, names);
     const std::string n = std::to_string(number);
-    EXPECT_EQ(listedNumber, number) << list.out;
+    EXPECT_EQ(listedNumber, number) << list;
     EXPECT_EQ(records + "\n", runPython(dbfread, course + "/Backups/standard" + n + ".dbf")) << line;
     EXPECT_EQ(names, "standard" + n + ".dbf standard" + n + ".fpt standard" + n + ".cdx");
     std::uintmax_t total = 0;
     for (const char* ext : {".dbf", ".fpt", ".cdx"}) total += fs::file_size(course + "/Backups/standard" + n + ext);
     EXPECT_EQ(bytes, std::to_string(total)) << line;
   }
-  EXPECT_FALSE(std::getline(lines, line)) << list.out;
-}
+  EXPECT_FALSE(std::getline(lines, line)) << list;
 
-// Restore touches nothing while another program has the table open, shared
-// or alone (flock(1) holds the mark), nor from a damaged or missing backup.
-TEST_F(DbfToolCourse, RestoreRefusesAHeldTableAndADamagedBackup) {
-  ASSERT_EQ(dbftool("replace-colons " + course + " --tree 2").exitCode, 0);
   const auto before = snapshot(course);
-  for (const char* mode : {"-s", "-x"}) {
-    Outcome held = dbftool("restore " + course + " 1", std::string("flock ") + mode + " " + course + "/standard.dbf ");
-    EXPECT_EQ(held.exitCode, 1) << mode << held.out;
-    EXPECT_NE(held.out.find("open in another program"), std::string::npos) << held.out;
-  }
+  for (const char* mode : {"-s ", "-x "})
+    expectDbftool("restore " + course + " 1", 1, {"open in another program"}, "flock " + (mode + course) + "/standard.dbf ");
   EXPECT_TRUE(snapshot(course) == before);
 
   fs::resize_file(course + "/Backups/standard1.dbf", fs::file_size(course + "/Backups/standard1.dbf") - 100);
   const auto damaged = snapshot(course);
-  Outcome truncated = dbftool("restore " + course + " 1");
-  EXPECT_EQ(truncated.exitCode, 1) << truncated.out;
-  EXPECT_NE(truncated.out.find("damaged"), std::string::npos) << truncated.out;
-  EXPECT_EQ(dbftool("restore " + course + " 2").exitCode, 2);
+  expectDbftool("restore " + course + " 1", 1, {"damaged"});
+  expectDbftool("restore " + course + " 3", 2);
   EXPECT_TRUE(snapshot(course) == damaged);
 }
 
@@ -244,10 +221,8 @@ TEST_F(DbfToolCourse, BadArgumentsWriteNothing) {
   };
   const auto before = snapshot(course);
   for (const auto& [args, message] : cases) {
-    Outcome r = dbftool(args);
-    EXPECT_EQ(r.exitCode, 2) << args;
-    EXPECT_NE(r.out.find(message), std::string::npos) << args << ": " << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    std::string out = expectDbftool(args, 2, {message});
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
   }
   EXPECT_TRUE(snapshot(course) == before);
   EXPECT_TRUE(fs::is_empty(empty.path()));

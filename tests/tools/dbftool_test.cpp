@@ -9,22 +9,11 @@
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
-#include "tests/support/host_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/run_dbftool.h"
 
 namespace pu::test {
 namespace {
-
-struct Result {
-  int exitCode = -1;
-  std::string out;
-};
-
-Result runTool(const std::string& args, const std::string& prefix = "") {
-  Result r;
-  r.out = runHostCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &r.exitCode);
-  return r;
-}
 
 class DbfTool : public ::testing::Test {
 protected:
@@ -41,34 +30,22 @@ protected:
 };
 
 TEST_F(DbfTool, DumpAsCsvAndInfo) {
-  Result r = runTool("dump --csv " + path);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "recno,deleted,NAME,QTY,NOTES\n1,,\"a,b\",7,note\n");
-  r = runTool("info " + path);
-  EXPECT_EQ(r.exitCode, 0);
-  for (const char* line : {"type: 0x30 (Visual FoxPro)", "records: 1", "code page: 1252", "QTY N(4) offset 9"})
-    EXPECT_NE(r.out.find(line), std::string::npos) << line << " in " << r.out;
-  EXPECT_EQ(runTool("").exitCode, 2);  // usage
+  EXPECT_EQ(expectDbftool("dump --csv " + path, 0), "recno,deleted,NAME,QTY,NOTES\n1,,\"a,b\",7,note\n");
+  expectDbftool("info " + path, 0, {"type: 0x30 (Visual FoxPro)", "records: 1", "code page: 1252", "QTY N(4) offset 9"});
+  expectDbftool("", 2);  // usage
 }
 
 TEST_F(DbfTool, CheckFindsDamageAndNamesIt) {
-  EXPECT_EQ(runTool("check " + path).exitCode, 0);
+  expectDbftool("check " + path, 0);
   const std::string good = readWholeFile(path);
   damage(4, 9);  // more records than the file holds
-  Result r = runTool("check " + path);
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.out.find(path), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("holds 1"), std::string::npos) << r.out;
+  expectDbftool("check " + path, 1, {path, "holds 1"});
   writeWholeFile(path, good);
   damage((static_cast<unsigned char>(good[8]) | (static_cast<unsigned char>(good[9]) << 8)) + 1 + 8 + 4 + 3, 0x40);
-  r = runTool("check " + path);  // the memo pointer past the end
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.out.find("past the end"), std::string::npos) << r.out;
+  expectDbftool("check " + path, 1, {"past the end"});  // the memo pointer past the end
   // A FIFO named like a table is refused at once instead of waiting for a writer.
   ASSERT_EQ(::mkfifo(dir.file("pipe.dbf").c_str(), 0600), 0);
-  r = runTool("info " + dir.file("pipe.dbf"), "timeout 20 ");
-  EXPECT_EQ(r.exitCode, 1) << r.out;
-  EXPECT_NE(r.out.find("not a file"), std::string::npos) << r.out;
+  expectDbftool("info " + dir.file("pipe.dbf"), 1, {"not a file"}, "timeout 20 ");
 }
 
 // Records the header counts but the file lacks are lost: dump and reindex say so.
@@ -77,47 +54,33 @@ TEST_F(DbfTool, DumpAndReindexOfATableMissingRecordsFail) {
   path = dir.file("tags.dbf");
   damage(4, 9);
   const std::string cdx = readWholeFile(dir.file("tags.cdx"));
-  Result dump = runTool("dump " + path);
-  EXPECT_EQ(dump.exitCode, 1);
-  EXPECT_NE(dump.out.find("NAME=a,b"), std::string::npos) << dump.out;
-  EXPECT_NE(dump.out.find("header counts 9 records but the file holds 1"), std::string::npos) << dump.out;
-  Result reindex = runTool("reindex " + path);
-  EXPECT_EQ(reindex.exitCode, 1);
-  EXPECT_NE(reindex.out.find("header counts 9 records but the file holds 1"), std::string::npos) << reindex.out;
+  expectDbftool("dump " + path, 1, {"NAME=a,b", "header counts 9 records but the file holds 1"});
+  expectDbftool("reindex " + path, 1, {"header counts 9 records but the file holds 1"});
   EXPECT_EQ(readWholeFile(dir.file("tags.cdx")), cdx);
 }
 
 TEST_F(DbfTool, ReindexRebuildsADestroyedCourseIndexFromTheRegistry) {
-  const std::string course = dir.file("course");
-  ASSERT_EQ(runTool("make-sample " + course).exitCode, 0);
-  const std::string before = readWholeFile(course + "/standard.dbf");
-  Result again = runTool("make-sample " + course + " --nodes 50");
-  EXPECT_EQ(again.exitCode, 1);
-  EXPECT_NE(again.out.find("already holds a course database"), std::string::npos) << again.out;
-  EXPECT_EQ(readWholeFile(course + "/standard.dbf"), before);
+  const std::string course = dir.file("course"), standard = course + "/standard.dbf";
+  expectDbftool("make-sample " + course, 0);
+  const std::string before = readWholeFile(standard);
+  expectDbftool("make-sample " + course + " --nodes 50", 1, {"already holds a course database"});
+  EXPECT_EQ(readWholeFile(standard), before);
 
   writeWholeFile(course + "/standard.cdx", "");
-  EXPECT_NE(runTool("check " + course + "/standard.dbf").exitCode, 0);
-  Result r = runTool("reindex " + course + "/standard.dbf");
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("from the course-table registry's tag definitions"), std::string::npos) << r.out;
-  Result check = runTool("check " + course + "/standard.dbf");
-  EXPECT_EQ(check.exitCode, 0) << check.out;
-  EXPECT_NE(check.out.find(", 4 tags"), std::string::npos) << check.out;
+  expectDbftool("check " + standard, 1);
+  expectDbftool("reindex " + standard, 0, {"from the course-table registry's tag definitions"});
+  expectDbftool("check " + standard, 0, {", 4 tags"});
   std::string listing = xbaseTagListing(course + "/standard.cdx", "TREEPRNTID");
   EXPECT_EQ(listing.find("XBase::Index failed"), std::string::npos) << listing.substr(0, 200);
   // A table the registry does not know cannot get its definitions back.
   writeWholeFile(dir.file("tool.cdx"), "");
-  Result unknown = runTool("reindex " + path);
-  EXPECT_EQ(unknown.exitCode, 1);
-  EXPECT_NE(unknown.out.find("its tag definitions are lost with it"), std::string::npos) << unknown.out;
+  expectDbftool("reindex " + path, 1, {"its tag definitions are lost with it"});
 }
 
 TEST(DbfToolCorpus, CheckPassesEveryPublishedTable) {
   PU_REQUIRE_CORPUS();
   for (const char* table : {"northwind/orders.dbf", "codeplex/fdkeywrd.dbf", "fb2p/fb2p_free.dbf", "testdata/employee.dbf"}) {
-    Result r = runTool("check " + corpusDir() + "/" + table);
-    EXPECT_EQ(r.exitCode, 0) << table << ": " << r.out;
+    expectDbftool("check " + corpusDir() + "/" + table, 0);
   }
 }
 
