@@ -3,6 +3,7 @@
 // copy them before writing. Without the folder a test skips, unless CI is set.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 

@@ -96,15 +96,11 @@ std::vector<KeyEntry> parseKeys(const std::string& listing) {
     end = listing.find('\n', at);
     std::string line = listing.substr(at, end - at);
     std::size_t tab = line.find('\t');
-    KeyEntry e{line.substr(0, tab), line.substr(tab + 1)};
-    if (e.key.rfind("0x", 0) != 0) {
-      e.key = e.key.substr(1, e.key.size() - 2);
-      entries.push_back(e);
-      continue;
-    }
-    std::string bytes;
-    for (std::size_t i = 2; i + 1 < e.key.size(); i += 2) bytes.push_back(char(std::stoi(e.key.substr(i, 2), nullptr, 16)));
-    entries.push_back({e.recno, bytes});
+    std::string key = line.substr(tab + 1), bytes;
+    const bool hex = key.rfind("0x", 0) == 0;
+    if (!hex) bytes = key.substr(1, key.size() - 2);
+    for (std::size_t i = 2; hex && i + 1 < key.size(); i += 2) bytes.push_back(char(std::stoi(key.substr(i, 2), nullptr, 16)));
+    entries.push_back({line.substr(0, tab), bytes});
   }
   return entries;
 }
