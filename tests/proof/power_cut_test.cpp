@@ -15,10 +15,10 @@
 #include "db/course_index_check.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/proof/proof_support.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
-#include "tools/sample/sample_database.h"
 #include "util/ini_file.h"
 
 namespace pu::proof {
@@ -148,10 +148,7 @@ private:
 
 class PowerCutTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(FileSystem::instance().createDirectory(pristine));
-    ASSERT_TRUE(sample::makeSampleDatabase(pristine, {}));
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(makeCourse(pristine)); }
   // Runs op on a fresh copy of the sample database once for each sync point
   // it reaches, the power cut there, and once with the power cut after op
   // has returned (cutShort false); check then looks at what the disk kept.
@@ -192,17 +189,16 @@ Key keyOf(const table::Table& t) {
   return {std::int64_t(t.value(*t.schema().find("TREE_ID")).number), std::int64_t(t.value(*t.schema().find("NODE_ID")).number)};
 }
 
-// The live rows of a standards table; python dbfread counts the same records.
+// The live rows of a standards table; python dbfread reads the same records.
 std::set<Key> liveNodes(const std::string& dbfPath) {
   std::set<Key> live;
-  std::unique_ptr<table::Table> t;
-  EXPECT_TRUE(table::Table::open(dbfPath, false, &t));
+  std::unique_ptr<table::Table> t = test::openTable(dbfPath, false);
   if (!t) return live;
   for (std::uint32_t r = 1; r <= t->recordCount() && t->go(r); ++r)
     if (!t->isDeleted()) live.insert(keyOf(*t));
-  DbfreadView independent = dbfreadField(dbfPath, "NODE_ID");
-  EXPECT_EQ(independent.error, "");
-  EXPECT_EQ(independent.records, t->recordCount());
+  std::size_t records = 0;
+  EXPECT_EQ(dbfreadDisagrees(dbfPath, "NODE_ID", &records), "");
+  EXPECT_EQ(records, t->recordCount());
   return live;
 }
 
@@ -212,11 +208,8 @@ TEST_F(PowerCutTest, PackKeepsEveryRowAndATableWithItsOwnIndex) {
   std::set<Key> kept;
   cutAtEverySyncPoint(
       [&] {
-        std::unique_ptr<table::Table> t;
-        std::unique_ptr<table::CompoundIndex> index;
-        ASSERT_TRUE(table::Table::open(standard, true, &t));
-        ASSERT_TRUE(table::CompoundIndex::open(table::indexPathFor(standard), *t, &index));
-        t->attachIndex(std::move(index));
+        std::unique_ptr<table::Table> t = test::openWithIndex(standard);
+        ASSERT_TRUE(t);
         kept.clear();
         for (std::uint32_t r = 1; r <= t->recordCount(); ++r) {
           ASSERT_TRUE(t->go(r));
@@ -241,8 +234,8 @@ TEST_F(PowerCutTest, PackKeepsEveryRowAndATableWithItsOwnIndex) {
 // keep it) rebuilt as start-up rebuilds it.
 TEST_F(PowerCutTest, ReindexLeavesTheOldIndexOrTheWholeNewOne) {
   {
-    std::unique_ptr<table::Table> t;
-    ASSERT_TRUE(table::Table::open(pristine + "/standard.dbf", true, &t));
+    std::unique_ptr<table::Table> t = test::openTable(pristine + "/standard.dbf");
+    ASSERT_TRUE(t);
     for (std::uint32_t r = 2; r <= t->recordCount(); r += 7) {
       ASSERT_TRUE(t->go(r));
       ASSERT_TRUE(t->assignInteger(*t->schema().find("ORDER"), 990 - r % 100));

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -16,21 +18,11 @@
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::proof {
 namespace {
-
-std::vector<std::string> splitTabs(const std::string& line) {
-  std::vector<std::string> parts;
-  std::size_t at = 0;
-  for (;;) {
-    std::size_t tab = line.find('\t', at);
-    parts.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
-    if (tab == std::string::npos) return parts;
-    at = tab + 1;
-  }
-}
 
 std::string dbfPathOf(const std::string& folder, const std::string& table) { return folder + "/" + table + ".dbf"; }
 
@@ -62,23 +54,15 @@ std::string upper(std::string s) {
 StormLog readLog(const std::string& path) {
   StormLog log;
   std::string text = test::readWholeFile(path);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t nl = text.find('\n', at);
-    if (nl == std::string::npos) break;  // cut short by the kill
-    std::string line = text.substr(at, nl - at);
-    at = nl + 1;
-    if (line == "done") {
-      log.done = true;
-      continue;
-    }
-    std::vector<std::string> p = splitTabs(line);
+  text.erase(text.find_last_of('\n') + 1);  // a line cut short by the kill
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line == "done") log.done = true;
+    std::vector<std::string> p;  // the cells between tabs, empty ones too
+    for (std::size_t at = 0, tab = 0; tab != std::string::npos; at = tab + 1)
+      p.push_back(line.substr(at, (tab = line.find('\t', at)) - at));
     if (p.size() < 4 || (p[0] != "B" && p[0] != "E") || p.size() % 2 != 0) continue;
-    Step s;
-    s.kind = p[0][0];
-    s.step = std::stoi(p[1]);
-    s.table = p[2];
-    s.recno = static_cast<std::uint32_t>(std::stoul(p[3]));
+    Step s{p[0][0], std::stoi(p[1]), p[2], static_cast<std::uint32_t>(std::stoul(p[3])), {}};
     for (std::size_t i = 4; i + 1 < p.size(); i += 2) s.fields.emplace_back(p[i], p[i + 1]);
     log.steps.push_back(std::move(s));
   }
@@ -136,46 +120,40 @@ Status checkStructure(const std::string& dbfPath, std::uint32_t* count) {
   return Status::ok();
 }
 
+// The table with its production index, as a reader or a writer opens them.
+static Status openIndexed(const std::string& dbfPath, bool writable, std::unique_ptr<table::Table>* t,
+                          std::unique_ptr<table::CompoundIndex>* index) {
+  Status s = table::Table::open(dbfPath, writable, t);
+  table::CdxOpenOptions options;
+  options.writable = writable;
+  return s ? table::CompoundIndex::open(table::indexPathFor((*t)->path()), **t, index, options) : s;
+}
+
 Status checkTags(const std::string& dbfPath) {
   std::unique_ptr<table::Table> t;
-  Status s = table::Table::open(dbfPath, false, &t);
-  if (!s) return s;
   std::unique_ptr<table::CompoundIndex> index;
-  table::CdxOpenOptions options;
-  options.writable = false;
-  s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
-  if (!s) return s;
-  return index->check();
+  Status s = openIndexed(dbfPath, false, &t, &index);
+  return s ? index->check() : s;
 }
 
 Status reindex(const std::string& dbfPath) {
   std::unique_ptr<table::Table> t;
-  Status s = table::Table::open(dbfPath, true, &t);
-  if (!s) return s;
   std::unique_ptr<table::CompoundIndex> index;
-  s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index);
-  if (!s) return s;
-  return index->reindex();
+  Status s = openIndexed(dbfPath, true, &t, &index);
+  return s ? index->reindex() : s;
 }
 
 void Expectation::apply(const StormLog& log) {
   // Steps of one writer run one after another: only the last can be unfinished.
   for (std::size_t i = 0; i < log.steps.size(); ++i) {
     const Step& s = log.steps[i];
-    bool finished = i + 1 < log.steps.size() && log.steps[i + 1].kind == 'E' && log.steps[i + 1].step == s.step;
     if (s.kind == 'E') {
       Row& row = m_rows[s.table][s.recno];
       for (const auto& [f, v] : s.fields) row.fields[upper(f)] = v;
-    } else if (!finished && s.recno != 0) {
+    } else if (!log.finished(i) && s.recno != 0) {
       m_rows[s.table][s.recno].open = true;
     }
   }
-}
-
-std::size_t Expectation::rows() const {
-  std::size_t n = 0;
-  for (const auto& [name, rows] : m_rows) n += rows.size();
-  return n;
 }
 
 std::string Expectation::compare(const std::string& folder) {
@@ -243,14 +221,13 @@ void TreeModel::apply(const StormLog& log, int* finished) {
     if (s.kind != 'B' || s.table != "delete" || s.fields.size() != 3) continue;
     Key node{std::stoi(s.fields[0].second), std::stoi(s.fields[1].second)};
     bool promote = s.fields[2].second == "1";
-    bool done = i + 1 < log.steps.size() && log.steps[i + 1].kind == 'E' && log.steps[i + 1].step == s.step;
     auto it = m_rows.find(node);
     if (it == m_rows.end()) {
       if (m_error.empty()) m_error = "step " + std::to_string(s.step) + " deleted a node the model does not hold";
       continue;
     }
     std::vector<Key> rows = affected(node, promote);
-    if (!done) {
+    if (!log.finished(i)) {
       for (const Key& k : rows) m_rows[k].open = true;
       continue;
     }
@@ -291,34 +268,23 @@ std::string TreeModel::compare(const std::string& folder) {
   return "";
 }
 
-std::string ourListing(const std::string& dbfPath, const std::string& tagName) {
+std::string xbaseDisagrees(const std::string& dbfPath, const std::string& tagName) {
   std::unique_ptr<table::Table> t;
-  Status s = table::Table::open(dbfPath, false, &t);
   std::unique_ptr<table::CompoundIndex> index;
-  table::CdxOpenOptions options;
-  options.writable = false;
-  if (s) s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
+  Status s = openIndexed(dbfPath, false, &t, &index);
   if (!s) return s.message();
   int tag = index->findTag(tagName);
   if (tag < 0) return "no tag " + tagName;
-  static const char* digits = "0123456789abcdef";
-  std::ostringstream out;
-  table::TagCursor c;
-  s = index->first(tag, &c);
-  while (s && c.valid) {
-    std::string key;
-    std::uint32_t recno = 0;
-    if (s = index->entry(tag, c, &key, &recno); !s) break;
-    while (!key.empty() && static_cast<std::uint8_t>(key.back()) == index->filler(tag)) key.pop_back();
-    for (unsigned char ch : key) out << digits[ch >> 4] << digits[ch & 15];
-    out << "\t" << recno << "\n";
-    s = index->next(tag, &c);
-  }
-  if (!s) return s.message();
-  return out.str();
+  std::string ours = test::tagListing(*index, tag);
+  std::string theirs = test::xbaseTagListing(table::indexPathFor(dbfPath), tagName);
+  if (ours.empty()) return "our walk lists nothing";
+  if (theirs == ours) return "";
+  auto at = static_cast<std::size_t>(std::mismatch(theirs.begin(), theirs.end(), ours.begin(), ours.end()).first - theirs.begin());
+  std::size_t from = at < 60 ? 0 : at - 60;
+  return "XBase::Index lists \"" + theirs.substr(from, 120) + "\", we list \"" + ours.substr(from, 120) + "\"";
 }
 
-DbfreadView dbfreadField(const std::string& dbfPath, const std::string& field) {
+std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field, std::size_t* records) {
   static const char* script = R"(
 import sys, dbfread
 t = dbfread.DBF(sys.argv[1], load=True, raw=True)
@@ -326,26 +292,15 @@ rows = list(t.records) + list(t.deleted)
 print(len(rows))
 for r in rows: print(r[sys.argv[2]].rstrip(b' ').hex())
 )";
-  DbfreadView view;
   int status = 0;
-  std::string out = test::runPython(script, quote(dbfPath) + " " + field, &status);
-  if (status != 0) {
-    view.error = "dbfread failed: " + out;
-    return view;
-  }
-  std::istringstream in(out);
+  std::istringstream out(test::runPython(script, quote(dbfPath) + " " + field, &status));
+  if (status != 0) return "dbfread failed: " + out.str();
   std::string line;
-  if (std::getline(in, line)) view.records = std::stoul(line);
-  while (std::getline(in, line)) view.values.push_back(line);
-  return view;
-}
-
-} // namespace pu::proof
-
-namespace pu::proof {
-
-std::vector<std::string> ourField(const std::string& dbfPath, const std::string& field) {
-  std::vector<std::string> values;
+  std::getline(out, line);
+  if (records) *records = std::stoul(line);
+  std::vector<std::string> theirs, ours;
+  while (std::getline(out, line)) theirs.push_back(line);
+  // The stored bytes of the field, trailing blanks removed, through our reader.
   std::unique_ptr<table::Table> t;
   Status s = table::Table::open(dbfPath, false, &t);
   const table::FieldDef* f = s ? t->schema().find(field) : nullptr;
@@ -354,10 +309,21 @@ std::vector<std::string> ourField(const std::string& dbfPath, const std::string&
     if (s = t->go(r); !s) break;
     std::string_view raw = t->current().substr(f->offset, f->length);
     while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
-    values.push_back(table::hexOf(raw));
+    ours.push_back(table::hexOf(raw));
   }
-  if (!s) values.push_back("(" + s.message() + ")");
-  return values;
+  if (!s) return s.message();
+  // dbfread lists live records before deleted ones.
+  std::sort(theirs.begin(), theirs.end());
+  std::sort(ours.begin(), ours.end());
+  if (theirs.size() != ours.size())
+    return "dbfread reads " + std::to_string(theirs.size()) + " records, we read " + std::to_string(ours.size());
+  auto differ = std::mismatch(ours.begin(), ours.end(), theirs.begin());
+  return differ.first == ours.end() ? "" : "we read " + *differ.first + ", dbfread " + *differ.second;
+}
+
+void makeCourse(const std::string& folder, const sample::SampleOptions& options, std::map<std::string, std::uint32_t>* counts) {
+  ASSERT_TRUE(sample::makeSampleDatabase(folder, options));
+  for (const auto& name : kTables) ASSERT_TRUE(!counts || checkStructure(dbfPathOf(folder, name), &(*counts)[name]));
 }
 
 } // namespace pu::proof

@@ -1,7 +1,8 @@
 #pragma once
-// What the proof tests share: running write_storm, reading its log, the
-// checks dbftool check makes (structure, records, memos, every tag), the
-// repair by reindex, and the values the logs say the tables must hold.
+// What the proof tests share: the course database they start from, running
+// write_storm and reading its log, the checks dbftool check makes
+// (structure, records, memos, every tag), the repair by reindex, the values
+// the logs say the tables must hold, and the independent readers' view.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -11,10 +12,15 @@
 #include <vector>
 
 #include "platform/status.h"
+#include "tools/sample/sample_database.h"
 
 namespace pu::proof {
 
 inline const std::vector<std::string> kTables = {"standard", "stanques", "quests"};
+
+// The sample course database made in folder; *counts (when given): the records of each of kTables.
+void makeCourse(const std::string& folder, const sample::SampleOptions& options = {},
+                std::map<std::string, std::uint32_t>* counts = nullptr);
 
 struct Step {
   char kind = 0;  // 'B' started, 'E' finished
@@ -27,6 +33,10 @@ struct Step {
 struct StormLog {
   std::vector<Step> steps;
   bool done = false;  // the storm ran to its end
+  // Whether step i began and its end is logged.
+  bool finished(std::size_t i) const {
+    return i + 1 < steps.size() && steps[i + 1].kind == 'E' && steps[i + 1].step == steps[i].step;
+  }
 };
 
 // A line cut short by a kill is left out.
@@ -59,7 +69,6 @@ public:
   // Empty when the tables agree; else the first disagreement. Open rows
   // take the table's values.
   std::string compare(const std::string& folder);
-  std::size_t rows() const;
 
 private:
   struct Row {
@@ -96,18 +105,11 @@ private:
   std::string m_error;
 };
 
-// Keys and record numbers of one tag as our walk lists them, in the form of
-// test::xbaseTagListing.
-std::string ourListing(const std::string& dbfPath, const std::string& tag);
-// The records python dbfread reads (live and deleted), and the stored bytes
-// of one text field of each, trailing blanks removed, in hexadecimal.
-struct DbfreadView {
-  std::size_t records = 0;
-  std::vector<std::string> values;
-  std::string error;
-};
-DbfreadView dbfreadField(const std::string& dbfPath, const std::string& field);
-// The same through our reader.
-std::vector<std::string> ourField(const std::string& dbfPath, const std::string& field);
+// Empty when python dbfread reads as many records (live and deleted) as we
+// do, each with the same stored bytes of field; else how they differ.
+// *records: how many it read.
+std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field, std::size_t* records = nullptr);
+// Empty when Perl XBase::Index lists the tag's keys and records as our walk does.
+std::string xbaseDisagrees(const std::string& dbfPath, const std::string& tag);
 
 } // namespace pu::proof

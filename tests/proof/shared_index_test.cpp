@@ -4,63 +4,34 @@
 // update lock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/fs/file_system.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
 namespace {
 
-struct Opened {
-  std::unique_ptr<Table> table;
-  CompoundIndex* index = nullptr;
-};
-
 class SharedIndex : public ::testing::Test {
 protected:
   void SetUp() override {
-    path = dir.file("t.dbf");
-    ASSERT_TRUE(Table::create(path, {{"NAME", 'C', 8}, {"NUM", 'N', 6}}, TableFormat::VisualFoxPro));
-    std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::open(path, true, &t));
-    for (int i = 1; i <= 40; ++i) ASSERT_TRUE(appendRow(*t, "r" + std::to_string(i), i));
-    std::unique_ptr<CompoundIndex> index;
-    TagSpec num, name;
-    num.name = "NUM";
-    num.keyExpr = "STR(NUM,6)";
-    name.name = "NAME";
-    name.keyExpr = "NAME";
-    ASSERT_TRUE(CompoundIndex::create(dir.file("t.cdx"), *t, {num, name}, &index));
-    ASSERT_TRUE(t->setStructuralIndex(true));
+    std::vector<test::Row> rows;
+    for (int i = 1; i <= 40; ++i) rows.push_back({"r" + std::to_string(i), std::to_string(i)});
+    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"NUM", 'N', 6}}, rows,
+                                {{"NUM", "STR(NUM,6)", "", false, false, false}, {"NAME", "NAME", "", false, false, false}}));
   }
 
-  static Status appendRow(Table& t, const std::string& name, int num) {
-    Status s = t.appendStart();
-    if (s) s = t.assignText(*t.schema().find("NAME"), name);
+  static Status setNum(Table& t, std::uint32_t recno, int num) {
+    Status s = t.lockRecord(recno);
+    if (s) s = t.go(recno);
     if (s) s = t.assignInteger(*t.schema().find("NUM"), num);
-    return s ? t.append() : s;
-  }
-
-  Opened open() {
-    Opened o;
-    EXPECT_TRUE(Table::open(path, true, &o.table));
-    std::unique_ptr<CompoundIndex> index;
-    EXPECT_TRUE(CompoundIndex::open(dir.file("t.cdx"), *o.table, &index));
-    o.index = index.get();
-    o.table->attachIndex(std::move(index));
-    return o;
-  }
-
-  static Status setNum(Opened& o, std::uint32_t recno, int num) {
-    Status s = o.table->lockRecord(recno);
-    if (s) s = o.table->go(recno);
-    if (s) s = o.table->assignInteger(*o.table->schema().find("NUM"), num);
-    if (s) s = o.table->unlockAll();
+    if (s) s = t.unlockAll();
     return s;
   }
 
@@ -75,61 +46,50 @@ protected:
     return s ? index->check() : s;
   }
 
-  // Every key of tag NUM in order, as recnos.
-  static std::vector<std::uint32_t> walk(Opened& o) {
-    std::vector<std::uint32_t> out;
-    int tag = o.index->findTag("NUM");
-    TagCursor c;
-    EXPECT_TRUE(o.index->first(tag, &c));
-    while (c.valid) {
-      std::string key;
-      std::uint32_t recno = 0;
-      EXPECT_TRUE(o.index->entry(tag, c, &key, &recno));
-      out.push_back(recno);
-      EXPECT_TRUE(o.index->next(tag, &c));
-    }
-    return out;
-  }
+  // Tag NUM in order, a line per entry.
+  static std::string walk(Table& t) { return test::tagListing(test::indexOf(t), test::indexOf(t).findTag("NUM")); }
+  static std::size_t entries(const std::string& listing) { return std::count(listing.begin(), listing.end(), '\n'); }
 
   test::TempDir dir;
-  std::string path;
+  const std::string path = dir.file("t.dbf");
 };
 
 TEST_F(SharedIndex, TwoOpensTakingTurnsKeepBothIndexesRight) {
-  Opened a = open(), b = open();
+  auto a = test::openWithIndex(path), b = test::openWithIndex(path);
+  ASSERT_TRUE(a && b);
   // Both read the tag first, so each holds nodes in memory that the other then changes.
-  ASSERT_EQ(walk(a).size(), 40u);
-  ASSERT_EQ(walk(b).size(), 40u);
+  ASSERT_EQ(entries(walk(*a)), 40u);
+  ASSERT_EQ(entries(walk(*b)), 40u);
   for (int round = 0; round < 60; ++round) {
-    Opened& me = round % 2 ? a : b;
+    Table& me = round % 2 ? *a : *b;
     // Keys move across the whole tag, so leaves split and merge under both.
     ASSERT_TRUE(setNum(me, 1 + static_cast<std::uint32_t>((round * 7) % 40), 100000 - round * 997 % 50000));
     if (round % 3 == 0) {
-      ASSERT_TRUE(appendRow(*me.table, "n" + std::to_string(round), 500 + round));
+      ASSERT_TRUE(test::appendRow(me, {"n" + std::to_string(round), std::to_string(500 + round)}));
     }
   }
-  ASSERT_TRUE(a.table->refreshCount());
-  ASSERT_TRUE(b.table->refreshCount());
-  EXPECT_EQ(a.table->recordCount(), 60u);
+  ASSERT_TRUE(a->refreshCount());
+  ASSERT_TRUE(b->refreshCount());
+  EXPECT_EQ(a->recordCount(), 60u);
   EXPECT_TRUE(checkFresh());
   // Both opens, brought up to date, walk what the file holds.
-  EXPECT_TRUE(a.index->refresh());
-  EXPECT_TRUE(b.index->refresh());
-  EXPECT_EQ(walk(a).size(), 60u);
-  EXPECT_EQ(walk(a), walk(b));
+  EXPECT_TRUE(test::indexOf(*a).refresh());
+  EXPECT_TRUE(test::indexOf(*b).refresh());
+  EXPECT_EQ(entries(walk(*a)), 60u);
+  EXPECT_EQ(walk(*a), walk(*b));
 }
 
 TEST_F(SharedIndex, AChangeStartsFromTheRecordAnotherOpenWrote) {
-  Opened a = open(), b = open();
-  ASSERT_TRUE(a.table->go(5));  // b's change below makes this copy stale
-  ASSERT_TRUE(b.table->lockRecord(5));
-  ASSERT_TRUE(b.table->go(5));
-  ASSERT_TRUE(b.table->assignText(*b.table->schema().find("NAME"), "from b"));
-  ASSERT_TRUE(b.table->unlockAll());
-  ASSERT_TRUE(setNum(a, 5, 777));
-  std::unique_ptr<Table> fresh;
-  ASSERT_TRUE(Table::open(path, false, &fresh));
-  ASSERT_TRUE(fresh->go(5));
+  auto a = test::openWithIndex(path), b = test::openWithIndex(path);
+  ASSERT_TRUE(a && b);
+  ASSERT_TRUE(a->go(5));  // b's change below makes this copy stale
+  ASSERT_TRUE(b->lockRecord(5));
+  ASSERT_TRUE(b->go(5));
+  ASSERT_TRUE(b->assignText(*b->schema().find("NAME"), "from b"));
+  ASSERT_TRUE(b->unlockAll());
+  ASSERT_TRUE(setNum(*a, 5, 777));
+  std::unique_ptr<Table> fresh = test::openTable(path, false);
+  ASSERT_TRUE(fresh && fresh->go(5));
   EXPECT_EQ(fresh->value(*fresh->schema().find("NAME")).bytes, "from b  ");
   EXPECT_EQ(fresh->value(*fresh->schema().find("NUM")).number, 777);
   EXPECT_TRUE(checkFresh());
@@ -152,12 +112,12 @@ private:
 };
 
 TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
-  Opened a = open();
+  auto a = test::openWithIndex(path);
   std::unique_ptr<File> other;
-  ASSERT_TRUE(FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
+  ASSERT_TRUE(a && FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
   ASSERT_TRUE(other->lock(kIndexLockOffset, 1, true));
   ReleaseOnFirstWait fs(*other);
-  Status s = setNum(a, 3, 4242);
+  Status s = setNum(*a, 3, 4242);
   ASSERT_TRUE(s) << s.message();
   EXPECT_EQ(fs.waits, 1);
   // The lock went again after the change: another open takes it at once.
@@ -166,8 +126,8 @@ TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
 }
 
 TEST_F(SharedIndex, AnUnchangedRecordTakesNoIndexLockAfterwards) {
-  Opened a = open();
-  ASSERT_TRUE(setNum(a, 2, 2));  // the value it already holds
+  auto a = test::openWithIndex(path);
+  ASSERT_TRUE(a && setNum(*a, 2, 2));  // the value it already holds
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
   EXPECT_TRUE(other->lock(kIndexLockOffset, 1, true));

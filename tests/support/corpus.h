@@ -3,12 +3,14 @@
 // copy them before writing. Without the folder a test skips, unless CI is set.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace pu::test {
 
-std::string corpusDir();
-bool corpusAvailable();
+inline std::string corpusDir() { return PU_CORPUS_DIR; }
+inline bool corpusAvailable() { return std::filesystem::is_directory(corpusDir() + "/northwind"); }
 
 } // namespace pu::test
 

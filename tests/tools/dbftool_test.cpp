@@ -1,29 +1,47 @@
-// dbftool as a user runs it: exit codes and what it prints.
+// dbftool as a user runs it: exit codes and what it prints, on single
+// tables and on the corpus; then its commands on a course database (backups,
+// restore and the prefix window's two commands), checked against the
+// window's own call, dbfread and the bytes on disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
 #include <vector>
 
+#include "app/prefix_commands.h"
+#include "db/standards_table.h"
+#include "platform/fs/file_system.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
 #include "tests/support/host_command.h"
+#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
+#include "tools/sample/sample_database.h"
+#include "util/path_globals.h"
+#include "util/stored_text.h"
 
 namespace pu::test {
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-};
+namespace fs = std::filesystem;
 
-Result runTool(const std::string& args, const std::string& prefix = "") {
-  Result r;
-  r.out = runHostCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &r.exitCode);
-  return r;
+// dbftool run as a user runs it (prefix: a command that runs it, as timeout
+// or flock): expects its exit code and each text in what it prints
+// (standard output and error), and returns that.
+std::string expectDbftool(const std::string& args, int exitCode, std::initializer_list<std::string> texts = {},
+                          const std::string& prefix = "") {
+  int status = -1;
+  const std::string out = runHostCommand(prefix + DBFTOOL_PATH + " " + args + " 2>&1", &status);
+  EXPECT_EQ(status, exitCode) << args << ": " << out;
+  for (const std::string& text : texts) EXPECT_NE(out.find(text), std::string::npos) << args << ": " << text << " in " << out;
+  return out;
 }
 
 class DbfTool : public ::testing::Test {
@@ -41,34 +59,22 @@ protected:
 };
 
 TEST_F(DbfTool, DumpAsCsvAndInfo) {
-  Result r = runTool("dump --csv " + path);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "recno,deleted,NAME,QTY,NOTES\n1,,\"a,b\",7,note\n");
-  r = runTool("info " + path);
-  EXPECT_EQ(r.exitCode, 0);
-  for (const char* line : {"type: 0x30 (Visual FoxPro)", "records: 1", "code page: 1252", "QTY N(4) offset 9"})
-    EXPECT_NE(r.out.find(line), std::string::npos) << line << " in " << r.out;
-  EXPECT_EQ(runTool("").exitCode, 2);  // usage
+  EXPECT_EQ(expectDbftool("dump --csv " + path, 0), "recno,deleted,NAME,QTY,NOTES\n1,,\"a,b\",7,note\n");
+  expectDbftool("info " + path, 0, {"type: 0x30 (Visual FoxPro)", "records: 1", "code page: 1252", "QTY N(4) offset 9"});
+  expectDbftool("", 2);  // usage
 }
 
 TEST_F(DbfTool, CheckFindsDamageAndNamesIt) {
-  EXPECT_EQ(runTool("check " + path).exitCode, 0);
+  expectDbftool("check " + path, 0);
   const std::string good = readWholeFile(path);
   damage(4, 9);  // more records than the file holds
-  Result r = runTool("check " + path);
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.out.find(path), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("holds 1"), std::string::npos) << r.out;
+  expectDbftool("check " + path, 1, {path, "holds 1"});
   writeWholeFile(path, good);
   damage((static_cast<unsigned char>(good[8]) | (static_cast<unsigned char>(good[9]) << 8)) + 1 + 8 + 4 + 3, 0x40);
-  r = runTool("check " + path);  // the memo pointer past the end
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.out.find("past the end"), std::string::npos) << r.out;
+  expectDbftool("check " + path, 1, {"past the end"});  // the memo pointer past the end
   // A FIFO named like a table is refused at once instead of waiting for a writer.
   ASSERT_EQ(::mkfifo(dir.file("pipe.dbf").c_str(), 0600), 0);
-  r = runTool("info " + dir.file("pipe.dbf"), "timeout 20 ");
-  EXPECT_EQ(r.exitCode, 1) << r.out;
-  EXPECT_NE(r.out.find("not a file"), std::string::npos) << r.out;
+  expectDbftool("info " + dir.file("pipe.dbf"), 1, {"not a file"}, "timeout 20 ");
 }
 
 // Records the header counts but the file lacks are lost: dump and reindex say so.
@@ -77,47 +83,33 @@ TEST_F(DbfTool, DumpAndReindexOfATableMissingRecordsFail) {
   path = dir.file("tags.dbf");
   damage(4, 9);
   const std::string cdx = readWholeFile(dir.file("tags.cdx"));
-  Result dump = runTool("dump " + path);
-  EXPECT_EQ(dump.exitCode, 1);
-  EXPECT_NE(dump.out.find("NAME=a,b"), std::string::npos) << dump.out;
-  EXPECT_NE(dump.out.find("header counts 9 records but the file holds 1"), std::string::npos) << dump.out;
-  Result reindex = runTool("reindex " + path);
-  EXPECT_EQ(reindex.exitCode, 1);
-  EXPECT_NE(reindex.out.find("header counts 9 records but the file holds 1"), std::string::npos) << reindex.out;
+  expectDbftool("dump " + path, 1, {"NAME=a,b", "header counts 9 records but the file holds 1"});
+  expectDbftool("reindex " + path, 1, {"header counts 9 records but the file holds 1"});
   EXPECT_EQ(readWholeFile(dir.file("tags.cdx")), cdx);
 }
 
 TEST_F(DbfTool, ReindexRebuildsADestroyedCourseIndexFromTheRegistry) {
-  const std::string course = dir.file("course");
-  ASSERT_EQ(runTool("make-sample " + course).exitCode, 0);
-  const std::string before = readWholeFile(course + "/standard.dbf");
-  Result again = runTool("make-sample " + course + " --nodes 50");
-  EXPECT_EQ(again.exitCode, 1);
-  EXPECT_NE(again.out.find("already holds a course database"), std::string::npos) << again.out;
-  EXPECT_EQ(readWholeFile(course + "/standard.dbf"), before);
+  const std::string course = dir.file("course"), standard = course + "/standard.dbf";
+  expectDbftool("make-sample " + course, 0);
+  const std::string before = readWholeFile(standard);
+  expectDbftool("make-sample " + course + " --nodes 50", 1, {"already holds a course database"});
+  EXPECT_EQ(readWholeFile(standard), before);
 
   writeWholeFile(course + "/standard.cdx", "");
-  EXPECT_NE(runTool("check " + course + "/standard.dbf").exitCode, 0);
-  Result r = runTool("reindex " + course + "/standard.dbf");
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("from the course-table registry's tag definitions"), std::string::npos) << r.out;
-  Result check = runTool("check " + course + "/standard.dbf");
-  EXPECT_EQ(check.exitCode, 0) << check.out;
-  EXPECT_NE(check.out.find(", 4 tags"), std::string::npos) << check.out;
+  expectDbftool("check " + standard, 1);
+  expectDbftool("reindex " + standard, 0, {"from the course-table registry's tag definitions"});
+  expectDbftool("check " + standard, 0, {", 4 tags"});
   std::string listing = xbaseTagListing(course + "/standard.cdx", "TREEPRNTID");
   EXPECT_EQ(listing.find("XBase::Index failed"), std::string::npos) << listing.substr(0, 200);
   // A table the registry does not know cannot get its definitions back.
   writeWholeFile(dir.file("tool.cdx"), "");
-  Result unknown = runTool("reindex " + path);
-  EXPECT_EQ(unknown.exitCode, 1);
-  EXPECT_NE(unknown.out.find("its tag definitions are lost with it"), std::string::npos) << unknown.out;
+  expectDbftool("reindex " + path, 1, {"its tag definitions are lost with it"});
 }
 
 TEST(DbfToolCorpus, CheckPassesEveryPublishedTable) {
   PU_REQUIRE_CORPUS();
   for (const char* table : {"northwind/orders.dbf", "codeplex/fdkeywrd.dbf", "fb2p/fb2p_free.dbf", "testdata/employee.dbf"}) {
-    Result r = runTool("check " + corpusDir() + "/" + table);
-    EXPECT_EQ(r.exitCode, 0) << table << ": " << r.out;
+    expectDbftool("check " + corpusDir() + "/" + table, 0);
   }
 }
 
@@ -133,15 +125,11 @@ std::vector<KeyEntry> parseKeys(const std::string& listing) {
     end = listing.find('\n', at);
     std::string line = listing.substr(at, end - at);
     std::size_t tab = line.find('\t');
-    KeyEntry e{line.substr(0, tab), line.substr(tab + 1)};
-    if (e.key.rfind("0x", 0) != 0) {
-      e.key = e.key.substr(1, e.key.size() - 2);
-      entries.push_back(e);
-      continue;
-    }
-    std::string bytes;
-    for (std::size_t i = 2; i + 1 < e.key.size(); i += 2) bytes.push_back(char(std::stoi(e.key.substr(i, 2), nullptr, 16)));
-    entries.push_back({e.recno, bytes});
+    std::string key = line.substr(tab + 1), bytes;
+    const bool hex = key.rfind("0x", 0) == 0;
+    if (!hex) bytes = key.substr(1, key.size() - 2);
+    for (std::size_t i = 2; hex && i + 1 < key.size(); i += 2) bytes.push_back(char(std::stoi(key.substr(i, 2), nullptr, 16)));
+    entries.push_back({line.substr(0, tab), bytes});
   }
   return entries;
 }
@@ -173,7 +161,7 @@ std::string compareWithIndexDump(const std::vector<KeyEntry>& ours, const std::s
 TEST(DbfToolCorpus, KeysListEveryReadableTagAsIndexDumpDoes) {
   PU_REQUIRE_CORPUS();
   int compared = 0;
-  for (const auto& file : std::filesystem::recursive_directory_iterator(corpusDir())) {
+  for (const auto& file : fs::recursive_directory_iterator(corpusDir())) {
     if (file.path().extension() != ".cdx") continue;
     std::string cdx = file.path().string();
     std::string dbf = file.path().parent_path() / (file.path().stem().string() + ".dbf");
@@ -194,6 +182,210 @@ TEST(DbfToolCorpus, KeysListEveryReadableTagAsIndexDumpDoes) {
     }
   }
   EXPECT_GE(compared, 150);  // the corpus has 171 tags, a few of them bitmap tags
+}
+
+// Every file under the folder with its bytes.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = readWholeFile(entry.path());
+  return files;
+}
+
+// The node lines of a command's output: node number to new title.
+std::map<std::int32_t, std::string> listed(const std::string& out) {
+  std::map<std::int32_t, std::string> titles;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("node ", 0) != 0) continue;
+    std::size_t arrow = line.find("\" -> \"");
+    titles[std::stoi(line.substr(5))] = line.substr(arrow + 6, line.size() - arrow - 7);
+  }
+  return titles;
+}
+
+// descript of every row of the tree, as dbfread reads the table.
+std::map<std::int32_t, std::string> titlesOfTree(const std::string& dbf, int tree) {
+  std::map<std::int32_t, std::string> titles;
+  std::istringstream lines(dbfreadDump(dbf));
+  for (std::string line; std::getline(lines, line);) {
+    std::map<std::string, std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, '\t');)
+      if (std::size_t eq = cell.find('='); eq != std::string::npos) cells[cell.substr(0, eq)] = cell.substr(eq + 1);
+    if (cells["TREE_ID"] == std::to_string(tree)) titles[std::stoi(cells["NODE_ID"])] = cells["DESCRIPT"];
+  }
+  return titles;
+}
+
+class DbfToolCourse : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(sample::makeSampleDatabase(course, {})); }
+  void TearDown() override { DataPath = TemplatePath = ClassTablePath = CourseTablePath = u""; }
+
+  TempDir dir;
+  std::string course = dir.file("course");
+};
+
+struct CommandCase {
+  const char* name;
+  std::int16_t tree;
+  std::int32_t standard;      // 0: Replace
+  const char* identifier;     // highlighted in the standard's plain title
+  bool includeParent;
+  int exitCode;
+};
+
+// The window's call on the same database, with the example taken as the
+// window takes it from its highlight box.
+CommandReport windowCommand(const CommandCase& c) {
+  if (c.standard == 0) return ReplaceColons(c.tree);
+  std::optional<StandardRow> row = StandardsTable().find({c.tree, c.standard});
+  EXPECT_TRUE(row);
+  if (!row) return {};
+  Text plain = DisplayTextOfTitle(DecodeStoredText(row->title), DisplayPlain);
+  Text identifier = fromUtf8(c.identifier);
+  int length = static_cast<int>(identifier.size());
+  PrefixExample example = TakePrefixExample(plain, static_cast<int>(plain.find(identifier)), length);
+  return SetPrefix(c.tree, c.standard, example, c.includeParent);
+}
+
+std::string arguments(const CommandCase& c, const std::string& folder) {
+  if (c.standard == 0) return "replace-colons " + folder + " --tree " + std::to_string(c.tree);
+  return "prefix " + folder + " --tree " + std::to_string(c.tree) + " --standard " + std::to_string(c.standard) +
+         " --identifier '" + c.identifier + "'" + (c.includeParent ? " --include-parent" : "");
+}
+
+// A dry run changes no byte, also while another program holds every record,
+// and lists exactly what the run then writes; the run writes what the
+// window's command writes.
+TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
+  const CommandCase cases[] = {
+      {"Set Prefix, identifier ending in its separator", 2, 3, "1.1.", false, 0},
+      {"Set Prefix, identifier grown by the blank after it", 3, 2, "I", false, 0},
+      {"Set Prefix with the parent prefix", 3, 3, "A)", true, 0},
+      {"Set Prefix over a level with enciphered titles", 2, 2, "1.", false, 1},
+      {"Replace", 2, 0, "", false, 0},
+  };
+  for (const CommandCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir work;
+    const std::string folder = work.file("course"), window = work.file("window");
+    fs::copy(course, folder, fs::copy_options::recursive);
+    fs::copy(course, window, fs::copy_options::recursive);
+    const auto before = snapshot(folder);
+    const auto titlesBefore = titlesOfTree(folder + "/standard.dbf", c.tree);
+
+    std::string dry;
+    {
+      std::unique_ptr<File> held;  // open in the other program until it ends: closing it would drop the locks
+      OtherProgram other([&] {
+        return FileSystem::instance().openFile(folder + "/standard.dbf", true, &held) &&
+               held->lock(0x7FFFFFFEu - 100000, 100000, true);
+      });
+      ASSERT_TRUE(other.ready());
+      dry = expectDbftool(arguments(c, folder) + " --dry-run", c.exitCode);
+    }
+    EXPECT_TRUE(snapshot(folder) == before);
+    const std::string real = expectDbftool(arguments(c, folder), c.exitCode);
+    EXPECT_FALSE(listed(real).empty()) << real;
+    EXPECT_EQ(listed(dry), listed(real));
+
+    // What dbfread finds changed is what the run listed.
+    std::map<std::int32_t, std::string> changed;
+    for (const auto& [node, title] : titlesOfTree(folder + "/standard.dbf", c.tree))
+      if (titlesBefore.at(node) != title) changed[node] = title;
+    EXPECT_EQ(changed, listed(real));
+
+    DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(window);
+    const CommandReport report = windowCommand(c);
+    EXPECT_EQ(report.written, static_cast<std::int32_t>(changed.size()));
+    EXPECT_TRUE(readWholeFile(folder + "/standard.dbf") == readWholeFile(window + "/standard.dbf"));
+  }
+}
+
+// Restore after Set Prefix gives the table back byte for byte and keeps the
+// files it replaced as the next backup; backups lists both, newest first.
+// Restore then touches nothing while another program has the table open,
+// shared or alone (flock(1) holds the mark), nor from a damaged or missing backup.
+TEST_F(DbfToolCourse, RestoreUndoesSetPrefixAndRefusesAHeldTableAndADamagedBackup) {
+  const char* files[] = {"standard.dbf", "standard.fpt", "standard.cdx"};
+  std::map<std::string, std::string> original, marked;
+  for (const char* f : files) original[f] = readWholeFile(course + "/" + f);
+  EXPECT_EQ(expectDbftool("backups " + course, 0), "no backups in " + course + "/Backups/\n");
+  expectDbftool("prefix " + course + " --tree 2 --standard 3 --identifier 1.1.", 0);
+  for (const char* f : files) marked[f] = readWholeFile(course + "/" + f);
+  ASSERT_NE(marked, original);
+
+  // The table goes last: until then the old one, marked ours alone, keeps other programs from the new files.
+  expectDbftool("restore " + course + " 1", 0,
+                {"put back: standard1.fpt as standard.fpt, standard1.cdx as standard.cdx, standard1.dbf as standard.dbf"});
+  for (const char* f : files) {
+    EXPECT_TRUE(readWholeFile(course + "/" + f) == original[f]) << f;
+    std::string kept = std::string(f).insert(8, "2");
+    EXPECT_TRUE(readWholeFile(course + "/Backups/" + kept) == marked[f]) << kept;
+  }
+
+  // Each line: number, date and time, bytes of its files, records, files.
+  const std::string list = expectDbftool("backups " + course, 0);
+  std::istringstream lines(list);
+  std::string header, line;
+  std::getline(lines, header);
+  const std::string dbfread =
+      "import dbfread,sys; t = dbfread.DBF(sys.argv[1], load=True); print(len(t.records) + len(t.deleted))";
+  for (int number : {2, 1}) {
+    ASSERT_TRUE(std::getline(lines, line)) << list;
+    std::istringstream fields(line);
+    int listedNumber = 0;
+    std::string date, time, bytes, records, names;
+    fields >> listedNumber >> date >> time >> bytes >> records;
+    std::getline(fields >> std::ws, names);
+    const std::string n = std::to_string(number);
+    EXPECT_EQ(listedNumber, number) << list;
+    EXPECT_EQ(records + "\n", runPython(dbfread, course + "/Backups/standard" + n + ".dbf")) << line;
+    EXPECT_EQ(names, "standard" + n + ".dbf standard" + n + ".fpt standard" + n + ".cdx");
+    std::uintmax_t total = 0;
+    for (const char* ext : {".dbf", ".fpt", ".cdx"}) total += fs::file_size(course + "/Backups/standard" + n + ext);
+    EXPECT_EQ(bytes, std::to_string(total)) << line;
+  }
+  EXPECT_FALSE(std::getline(lines, line)) << list;
+
+  const auto before = snapshot(course);
+  for (const char* mode : {"-s ", "-x "})
+    expectDbftool("restore " + course + " 1", 1, {"open in another program"}, "flock " + (mode + course) + "/standard.dbf ");
+  EXPECT_TRUE(snapshot(course) == before);
+
+  fs::resize_file(course + "/Backups/standard1.dbf", fs::file_size(course + "/Backups/standard1.dbf") - 100);
+  const auto damaged = snapshot(course);
+  expectDbftool("restore " + course + " 1", 1, {"damaged"});
+  expectDbftool("restore " + course + " 3", 2);
+  EXPECT_TRUE(snapshot(course) == damaged);
+}
+
+// Wrong arguments: one line, exit status 2, nothing written.
+TEST_F(DbfToolCourse, BadArgumentsWriteNothing) {
+  TempDir empty;
+  const std::string setPrefix = " --standard 3 --identifier 1.1.";
+  const std::pair<std::string, const char*> cases[] = {
+      {"prefix " + course + " --tree 9" + setPrefix, "is not a state tree"},
+      {"prefix " + course + " --tree 1" + setPrefix, "is not a state tree"},
+      {"prefix " + course + " --tree 2 --standard 999 --identifier 1.1.", "is not in tree 2"},
+      {"prefix " + course + " --tree 2 --standard 3 --identifier ''", "identifier is empty"},
+      {"prefix " + course + " --tree 2 --standard 3 --identifier 7.7.", "is not in the title"},
+      {"prefix " + course + " --tree 2 --standard 3", "needs --identifier"},
+      {"replace-colons " + course + " --tree 2 --dry", "unknown option"},
+      {"replace-colons " + empty.path() + " --tree 2", "not a course database"},
+      {"prefix " + empty.path() + " --tree 2" + setPrefix, "not a course database"},
+      {"backups " + empty.path(), "not a course database"},
+      {"restore " + empty.path() + " 1", "not a course database"},
+  };
+  const auto before = snapshot(course);
+  for (const auto& [args, message] : cases) {
+    std::string out = expectDbftool(args, 2, {message});
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  }
+  EXPECT_TRUE(snapshot(course) == before);
+  EXPECT_TRUE(fs::is_empty(empty.path()));
 }
 
 } // namespace
