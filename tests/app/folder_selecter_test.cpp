@@ -32,7 +32,13 @@ protected:
   }
 
   Text choose(std::function<void()> act, const Text& defaultFolder = {}, bool createIfMissing = false) {
-    test::whenShown(QStringLiteral("frmFolderSelecter"), [act](QWidget*) { act(); });
+    // Acts once the dialog is active, as a user sees it: before that, the
+    // focus and so the button Enter presses are not settled.
+    test::whenShown(QStringLiteral("frmFolderSelecter"), [act](QWidget* dialog) {
+      dialog->activateWindow();  // a display without a window manager activates nothing itself
+      if (QTest::qWaitForWindowActive(dialog)) act();
+      else dialog->close();
+    });
     return m_dlg.ShowFolderChooser(u"Select the location of the database to change:", defaultFolder, createIfMissing);
   }
 
@@ -41,7 +47,9 @@ protected:
   DriveList* driveList() { return m_dlg.findChild<DriveList*>(QStringLiteral("driveList")); }
   void clickOk() { QTest::mouseClick(m_dlg.findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton); }
   void clickCancel() { QTest::mouseClick(m_dlg.findChild<QPushButton*>(QStringLiteral("btnReportPathCancel")), Qt::LeftButton); }
+  // Clicks into the box, as a user must before typing, and types the text.
   void type(const std::string& text) {
+    QTest::mouseClick(pathBox(), Qt::LeftButton);
     pathBox()->clear();
     QTest::keyClicks(pathBox(), QString::fromStdString(text));
   }

@@ -15,6 +15,7 @@
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
+#include "util/general.h"
 #include "tests/app/fake_file_system.h"
 
 namespace pu {
@@ -294,7 +295,7 @@ TEST_F(PrefixCommandsTest, RowsMarkedDeletedAreNotRewritten) {
 TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
   test::DelegatingFileSystem fs;
   useRows(twoTrees());
-  fs.refuse->in = [](std::string_view path) { return path.ends_with("standard.dbf"); };
+  fs.refuse->in = [](std::string_view path) { return UpperAscii(fromUtf8(std::string(path))).ends_with(u"STANDARD.DBF"); };
   fs.refuse->write = [](std::string_view bytes) { return bytes.find("*3.4 *Subtracting") != std::string_view::npos; };  // 2/12
   // 2/21, whose record is the ninth; a table with index tags
   fs.refuse->lock = [](std::uint64_t offset) { return offset == table::LockLayout{}.recordOffset(9); };
