@@ -49,12 +49,6 @@ extern const FieldRef quest_id;
 }
 
 std::int32_t RefValLng(const FieldRef& ref);
-Text RefValStr(const FieldRef& ref);
-Text RefValMemo(const FieldRef& ref);
-// False when nothing was written (the lock was given up, the write failed).
-[[nodiscard]] bool RefSetLng(const FieldRef& ref, std::int32_t value);
-[[nodiscard]] bool RefSetStr(const FieldRef& ref, const Text& value);
 bool RefFindFirst(const FieldRef& ref, const Text& key);
-bool RefSeekNext(const FieldRef& ref, const Text& key);
 
 } // namespace pu
