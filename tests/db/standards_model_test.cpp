@@ -2,19 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "db/course_tables.h"
 #include "db/database_helper.h"
-#include "platform/table/cdx_index.h"
-#include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 
 namespace pu {
 namespace {
 
-using sample::LinkRow;
-using sample::StandardRow;
 using test::treeOf;
 
 TEST(NodeKeyTest, TreeAndNodeRightAligned) {
@@ -58,6 +52,7 @@ TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
   EXPECT_EQ(row.parent, 10);
   EXPECT_EQ(row.title, u"b");
   EXPECT_EQ(GetNodeRow(2, 77).ref, NodeRef{});
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);  // no links at all
 }
 
 TEST_F(StandardsModelTest, ARootThatIsItsOwnParentStandsTwiceAtTheFront) {
@@ -117,29 +112,6 @@ TEST_F(StandardsModelTest, NewNodeIdIsAboveEveryNumberTheTreeUses) {
   }
 }
 
-// Tags keyed and named as another program may make them: node_id as a
-// number, the tree tag named treeid. A row marked deleted keeps its number.
-TEST_F(StandardsModelTest, NewNodeIdCountsEveryRowWhateverTheTagsAre) {
-  useDatabase(treeOf({{2, 20005, 1, 1, "a"}, {2, 20009, 1, 2, "deleted"}, {3, 20400, 1, 1, "other tree"}}));
-  {
-    std::unique_ptr<table::Table> t;
-    ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &t));
-    std::vector<table::TagSpec> tags(4);
-    tags[0] = {"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false};
-    tags[1] = {"treeprntid", "STR(tree_id,3)+STR(parent_id,7)+STR(Order,3)", "", false, false, false, false};
-    tags[2] = {"node_id", "node_id", "", false, false, false, false};
-    tags[3] = {"treeid", "STR(tree_id,3)", "", false, false, false, false};
-    std::unique_ptr<table::CompoundIndex> index;
-    ASSERT_TRUE(table::CompoundIndex::create(folder + "/standard.cdx", *t, tags, &index));
-    t->attachIndex(std::move(index));
-    ASSERT_TRUE(t->go(3));
-    ASSERT_TRUE(t->setDeleted(true));
-    ASSERT_TRUE(t->flush());
-  }
-  EXPECT_EQ(NewNodeId(2), u"0020010");
-  EXPECT_EQ(NewNodeId(3), u"0020401");
-}
-
 TEST_F(StandardsModelTest, NextChildOrderAfterTheLastNumberedChild) {
   useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 11, 1, 4, "b"}, {2, 12, 1, 800, "note"}, {2, 13, 10, 800, "only note"}}));
   EXPECT_EQ(NextChildOrder({2, 1}), 5);
@@ -184,11 +156,6 @@ TEST_F(StandardsModelTest, QuestionCountsAreDistinctOverTheSubtree) {
   EXPECT_EQ(CountNodeQuestions({2, 10}, 1, 3), 2);  // stops after collecting 1, 2, 2
   EXPECT_EQ(CountNodeQuestions({2, 1}, 1, -1), 4);
   EXPECT_EQ(CountNodeQuestions({2, 99}, 1, -1), 0);
-}
-
-TEST_F(StandardsModelTest, NoLinksCountsNothing) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}}));
-  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);
 }
 
 } // namespace
