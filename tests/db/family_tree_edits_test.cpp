@@ -48,11 +48,6 @@ protected:
     writeStyles(folder);
     standard = OpenTable(u"standard");
   }
-  void TearDown() override {
-    setEventHook({});
-    CourseDbTest::TearDown();
-  }
-
   // (node, "Order") of the live children, in "treeprntid" order.
   std::vector<std::pair<std::int32_t, std::int32_t>> children(std::int32_t parent) {
     std::vector<std::pair<std::int32_t, std::int32_t>> rows;
@@ -139,7 +134,15 @@ TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
     const char* row;
     long rows;
   };
+  // Typed titles split by the style of the level (1, I, i), then stored.
+  auto typed = [](std::int32_t node, std::int16_t level, const char16_t* text) {
+    NumberedTitle split = SplitNumberedTitle(text, level);
+    return RenameCategory({2, node}, CleanEditedTitle(split.title), split.order);
+  };
   const Case cases[] = {
+      {[&] { return typed(11, 0, u"5. Five"); }, 1, {{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}, "11 1 5 0 Five\n", 11},
+      {[&] { return typed(21, 1, u"IV) Four"); }, 10, {{20, 1}, {21, 4}, {22, 800}}, "21 10 4 0 Four\n", 11},
+      {[&] { return typed(30, 2, u"iii: Three"); }, 20, {{30, 3}}, "30 20 3 0 Three\n", 11},
       {[] { return RenameCategory({2, 11}, u"Shapes", 0); }, 1,  // to the end of the unnumbered
        {{10, 1}, {12, 3}, {13, 800}, {14, 801}, {15, 802}, {11, 803}}, "11 1 803 0 Shapes\n", 11},
       {[] { return RenameCategory({2, 14}, u"Now numbered", 4); }, 1,  // the gap it leaves closes
@@ -169,26 +172,6 @@ TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), c.rows) << rows;
     expectTagsConsistent("standard");
   }
-}
-
-// Typed titles split by the style of each level (1, I, i), then stored.
-TEST_F(FamilyTreeEditsTest, NumberedTitlesAtEveryLevelStoreTheirPlace) {
-  struct Case {
-    std::int32_t node;
-    std::int16_t level;
-    const char16_t* typed;
-  } cases[] = {{11, 0, u"5. Five"}, {21, 1, u"IV) Four"}, {30, 2, u"iii: Three"}};
-  for (const Case& c : cases) {
-    NumberedTitle split = SplitNumberedTitle(c.typed, c.level);
-    ASSERT_EQ(RenameCategory({2, c.node}, CleanEditedTitle(split.title), split.order), WriteResult::Written);
-  }
-  EXPECT_EQ(children(1), (Rows{{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}));
-  EXPECT_EQ(children(10), (Rows{{20, 1}, {21, 4}, {22, 800}}));
-  EXPECT_EQ(children(20), (Rows{{30, 3}}));
-  std::string rows = dbfreadRows();
-  for (const char* want : {"11 1 5 0 Five\n", "21 10 4 0 Four\n", "30 20 3 0 Three\n"})
-    EXPECT_NE(rows.find(want), std::string::npos) << want << rows;
-  expectTagsConsistent("standard");
 }
 
 // Edits that find nothing to do write nothing; an unchanged rename does not
@@ -305,21 +288,23 @@ TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheDeleteIsDoneAnd
   expectTagsConsistent("standard");
 }
 
-TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirst) {
-  {
-    HeldRecord held(folder + "/standard.dbf", 10, 3);
-    ASSERT_EQ(MoveCategory({2, 11}, -1), WriteResult::Written);  // writes 10 first
-    EXPECT_EQ(held.waits, 3);
-  }
-  {
-    HeldRecord held(folder + "/standard.dbf", 21, 2);
-    ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);  // promotes 21
-    EXPECT_EQ(held.waits, 2);
-  }
-  {
-    HeldRecord held(folder + "/standard.dbf", 12, 2);
-    ASSERT_EQ(RenameCategory({2, 12}, u"Renamed", 3), WriteResult::Written);
-    EXPECT_EQ(held.waits, 2);
+TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirstAndGivenBack) {
+  const struct {
+    std::int32_t node;
+    int waits;
+    std::function<WriteResult()> edit;
+  } cases[] = {
+      {10, 3, [] { return MoveCategory({2, 11}, -1); }},                     // writes 10 first
+      {21, 2, [] { return DeleteClassification(2, 10, 2, true).result; }},  // promotes 21
+      {12, 2, [] { return RenameCategory({2, 12}, u"Renamed", 3); }},
+  };
+  for (const auto& c : cases) {
+    {
+      HeldRecord held(folder + "/standard.dbf", c.node, c.waits);
+      ASSERT_EQ(c.edit(), WriteResult::Written);
+      EXPECT_EQ(held.waits, c.waits);
+    }
+    HeldRecord again(folder + "/standard.dbf", c.node, 1);  // locks it: the edit's lock was given back
   }
   EXPECT_EQ(children(1), (Rows{{11, 1}, {20, 1}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));
   expectTagsConsistent("standard");
