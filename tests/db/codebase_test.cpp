@@ -1,8 +1,6 @@
 // The table library calls and the system's wrappers around them.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "db/codebase_wrappers.h"
 #include "db/course_tables.h"
 #include "db/message_hook.h"
@@ -80,23 +78,6 @@ TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
   EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
 }
 
-// The table registry keys on the name, so it comes back whole; folder names
-// the ANSI code page cannot hold reach the file system as they are.
-TEST_F(CodeBase, PathsComeBackWholeAndReachTheFileSystemAsTheyAre) {
-  std::string folder = dir.file("Kurs \xd0\x9c\xd0\xb8\xd1\x80 \xe8\xaf\xbe\xe7\xa8\x8b");
-  while (folder.size() < 300) {
-    folder += "/" + std::string(60, 'd');
-    std::filesystem::create_directories(folder);
-  }
-  const std::string p = folder + "/items.dbf";
-  ASSERT_TRUE(test::makeTable(p, {{"NAME", 'C', 10}}));
-  std::int32_t t = openTable(p);
-  ASSERT_NE(t, 0);
-  EXPECT_EQ(DbfFileName(t), fromUtf8(p));
-  addRow(t, "written", 0);
-  EXPECT_EQ(test::dbfreadDump(p), "1\t0\tNAME=written\n");
-}
-
 // A table that cannot be opened is reported with the reason, with the
 // critical icon and no title, and ends the program.
 TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
@@ -140,12 +121,6 @@ TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
     expectReported(path, "table '" + path + "' is in exclusive use by another program");
   }
   EXPECT_NE(openTable(path), 0);  // the other program is gone
-}
-
-TEST_F(CodeBase, MissingTableHookRunsBeforeTheOpen) {
-  setLibraryHooks({.createMissingTable = [&](const Text& p, std::int16_t) { (void)test::makeTable(toUtf8(p), {{"NAME", 'C', 4}}); }});
-  std::int32_t t = openTable(dir.file("made.dbf"));
-  EXPECT_NE(t, 0);
 }
 
 TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {

@@ -57,6 +57,8 @@ TEST_F(ForeignTagsTest, TheModelWorksOnTheTable) {
   EXPECT_EQ(RefValLng(standard::Order), 801);
   EXPECT_EQ(ReparentNode(21, 11, 2).formerParent, 10);
   EXPECT_EQ(GetNodeRow(2, 21).parent, 11);
+  EXPECT_TRUE(IsDescendantOf({2, 21}, {2, 11}));
+  EXPECT_EQ(ReparentNode(77, 1, 2).formerParent, 0);
   EXPECT_EQ(NewNodeId(2), u"0020010");
   EXPECT_EQ(NewNodeId(3), u"0020401");
   expectTagsConsistent("standard");
