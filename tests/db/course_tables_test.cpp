@@ -43,6 +43,8 @@ TEST_F(CourseTablesTest, ATableIsOpenedOnceWhateverTheCaseOfItsFolder) {
   EXPECT_EQ(first.name, u"STANDARD");
   EXPECT_NE(first.tag, 0);
   EXPECT_EQ(first.identityField, 0);
+  CourseTablePath = u"";  // course tables need the course folder
+  EXPECT_EQ(OpenTable(u"quests"), TableRec{});
 }
 
 // Folders the ANSI code page cannot hold, and paths longer than the 255
@@ -64,11 +66,6 @@ TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
     EXPECT_NE(test::dbfreadDump(where + "/standard.dbf").find("DESCRIPT=written"), std::string::npos);
   }
   EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(CourseTablesTest, CourseTablesNeedTheCourseFolder) {
-  CourseTablePath = u"";
-  EXPECT_EQ(OpenTable(u"quests"), TableRec{});
 }
 
 TEST_F(CourseTablesTest, AMissingTableIsCopiedFromTheBlankTables) {

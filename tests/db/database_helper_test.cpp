@@ -54,10 +54,7 @@ TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
   EXPECT_NE(LastResult, 0);
   EXPECT_FALSE(helper.FindFirst(standard, u"no_such", MakeNodeKey(2, 10)));
   EXPECT_EQ(helper.depth(), 0);
-}
-
-TEST_F(DatabaseHelperTest, PartialKeysMatchLongerTagKeys) {
-  EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{20, 21}));
+  EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{20, 21}));  // a part of the tag's keys
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  2"));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 21);
 }

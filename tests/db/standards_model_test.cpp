@@ -23,12 +23,13 @@ TEST(NodeKeyTest, TreeAndNodeRightAligned) {
 
 class StandardsModelTest : public test::CourseDbTest {};
 
-TEST_F(StandardsModelTest, OutlineNumbersFollowOrderAndLevelStyles) {
+TEST_F(StandardsModelTest, OutlineNumbersAndNextPlacesFollowOrder) {
   useDatabase(treeOf({{2, 10, 1, 1, "one"},
                       {2, 11, 1, 2, "two"},
                       {2, 12, 1, 3, "three"},
                       {2, 20, 12, 2, "three-two"},
-                      {2, 21, 12, 800, "note"}}));
+                      {2, 21, 12, 800, "note"},
+                      {2, 22, 10, 800, "only note"}}));
   EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
   // options.ini of the sample gives levels 0 and 1 the style "1".
   EXPECT_EQ(OutlineNumber({2, 12}, 1), u"3.");
@@ -36,6 +37,8 @@ TEST_F(StandardsModelTest, OutlineNumbersFollowOrderAndLevelStyles) {
   EXPECT_EQ(OutlineNumber({2, 20}, 0), u"2.");
   EXPECT_EQ(OutlineNumber({2, 21}, 1), u"3.");
   EXPECT_EQ(OutlineNumber({2, 99}, 1), u"");
+  // A new child goes after the last numbered one.
+  for (auto [parent, next] : {std::pair{1, 4}, {12, 3}, {10, 1}, {11, 1}}) EXPECT_EQ(NextChildOrder({2, parent}), next) << parent;
 }
 
 TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
@@ -105,14 +108,6 @@ TEST_F(StandardsModelTest, NewNodeIdIsAboveEveryNumberTheTreeUses) {
     useDatabase(content);
     EXPECT_EQ(NewNodeId(c.tree), c.expected);
   }
-}
-
-TEST_F(StandardsModelTest, NextChildOrderAfterTheLastNumberedChild) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 11, 1, 4, "b"}, {2, 12, 1, 800, "note"}, {2, 13, 10, 800, "only note"}}));
-  EXPECT_EQ(NextChildOrder({2, 1}), 5);
-  EXPECT_EQ(NextChildOrder({2, 10}), 1);
-  EXPECT_EQ(NextChildOrder({2, 11}), 1);
-  EXPECT_EQ(NextChildOrder({2, 12}), 1);
 }
 
 TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
