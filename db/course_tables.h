@@ -31,9 +31,6 @@ extern BoundedArray<TableRec> OpenTables;
 // course table is asked for before the course folder is known.
 TableRec OpenTable(const Text& name, const Text& folder = {});
 void CreateBlankTable(const Text& folder, const Text& name, std::int16_t emptyIt, const Text& blankFolder);
-// Marks the current record of a registry table deleted; it stays in the file
-// until the table is packed. True when the record is marked.
-[[nodiscard]] bool DeleteRecord(const TableRec& table);
 
 // Fields and tags of the tables this program reads. Tag names are the names
 // of these constants.
