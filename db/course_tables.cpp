@@ -143,7 +143,6 @@ void CreateBlankTable(const Text& folder, const Text& name, std::int16_t emptyIt
 
 std::int32_t RefValLng(const FieldRef& ref) { return DbHelper().FieldValLng(ref.field, ref.table); }
 
-
 bool RefFindFirst(const FieldRef& ref, const Text& key) {
   return DbHelper().FindFirst(OpenTable(ref.table), ref.field, key);
 }
