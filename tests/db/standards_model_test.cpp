@@ -16,9 +16,6 @@ TEST(NodeKeyTest, TreeAndNodeRightAligned) {
   EXPECT_EQ(MakeNodeKey(5, 12), u"  5     12");
   EXPECT_EQ(MakeNodeKey(1234, 12345678), u"123412345678");  // wider numbers are written whole
   EXPECT_EQ(ParseNodeKey(MakeNodeKey(7, 20001)), MakeNodeRef(7, 20001));
-  EXPECT_EQ(NodeRefKey({3, 44}), MakeNodeKey(3, 44));
-  EXPECT_EQ(CountDots(u"1.2.3."), 3);
-  EXPECT_EQ(CountDots(u"none"), 0);
 }
 
 class StandardsModelTest : public test::CourseDbTest {};
