@@ -2,19 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "db/course_tables.h"
 #include "db/database_helper.h"
-#include "platform/table/cdx_index.h"
-#include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 
 namespace pu {
 namespace {
 
-using sample::LinkRow;
-using sample::StandardRow;
 using test::treeOf;
 
 TEST(NodeKeyTest, TreeAndNodeRightAligned) {
@@ -22,19 +16,17 @@ TEST(NodeKeyTest, TreeAndNodeRightAligned) {
   EXPECT_EQ(MakeNodeKey(5, 12), u"  5     12");
   EXPECT_EQ(MakeNodeKey(1234, 12345678), u"123412345678");  // wider numbers are written whole
   EXPECT_EQ(ParseNodeKey(MakeNodeKey(7, 20001)), MakeNodeRef(7, 20001));
-  EXPECT_EQ(NodeRefKey({3, 44}), MakeNodeKey(3, 44));
-  EXPECT_EQ(CountDots(u"1.2.3."), 3);
-  EXPECT_EQ(CountDots(u"none"), 0);
 }
 
 class StandardsModelTest : public test::CourseDbTest {};
 
-TEST_F(StandardsModelTest, OutlineNumbersFollowOrderAndLevelStyles) {
+TEST_F(StandardsModelTest, OutlineNumbersAndNextPlacesFollowOrder) {
   useDatabase(treeOf({{2, 10, 1, 1, "one"},
                       {2, 11, 1, 2, "two"},
                       {2, 12, 1, 3, "three"},
                       {2, 20, 12, 2, "three-two"},
-                      {2, 21, 12, 800, "note"}}));
+                      {2, 21, 12, 800, "note"},
+                      {2, 22, 10, 800, "only note"}}));
   EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
   // options.ini of the sample gives levels 0 and 1 the style "1".
   EXPECT_EQ(OutlineNumber({2, 12}, 1), u"3.");
@@ -42,6 +34,8 @@ TEST_F(StandardsModelTest, OutlineNumbersFollowOrderAndLevelStyles) {
   EXPECT_EQ(OutlineNumber({2, 20}, 0), u"2.");
   EXPECT_EQ(OutlineNumber({2, 21}, 1), u"3.");
   EXPECT_EQ(OutlineNumber({2, 99}, 1), u"");
+  // A new child goes after the last numbered one.
+  for (auto [parent, next] : {std::pair{1, 4}, {12, 3}, {10, 1}, {11, 1}}) EXPECT_EQ(NextChildOrder({2, parent}), next) << parent;
 }
 
 TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
@@ -58,22 +52,14 @@ TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
   EXPECT_EQ(row.parent, 10);
   EXPECT_EQ(row.title, u"b");
   EXPECT_EQ(GetNodeRow(2, 77).ref, NodeRef{});
+  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);  // no links at all
 }
 
-TEST_F(StandardsModelTest, ARootThatIsItsOwnParentStandsTwiceAtTheFront) {
-  sample::SampleContent content;
-  content.standards = {{2, 1, 1, 1, "Root"}, {2, 10, 1, 1, "a"}};
-  useDatabase(content);
-  BoundedArray<std::int32_t> path;
-  ASSERT_TRUE(AncestorPath(2, 10, path));
-  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 1, 10}));
-  EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
-  EXPECT_EQ(OutlineNumber({2, 10}, 1), u"1.");
-}
-
+// A cycle, a missing parent, and in tree 4 a root that is its own parent,
+// which stands twice at the front of a path.
 TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
-  sample::SampleContent content =
-      treeOf({{2, 10, 30, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"}, {2, 40, 99, 1, "orphan"}});
+  sample::SampleContent content = treeOf({{2, 10, 30, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"},
+                                          {2, 40, 99, 1, "orphan"}, {4, 1, 1, 1, "Root"}, {4, 10, 1, 1, "a"}});
   content.questions = {1};
   content.links = {{1, 2, 20, 1}};
   useDatabase(content);
@@ -84,6 +70,10 @@ TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
   EXPECT_TRUE(AncestorPath(2, 40, path));  // a missing parent ends the path
   EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {40}));
   EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 1);
+  ASSERT_TRUE(AncestorPath(4, 10, path));
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 1, 10}));
+  EXPECT_EQ(OutlineNumber({4, 1}, 1), u"");
+  EXPECT_EQ(OutlineNumber({4, 10}, 1), u"1.");
 }
 
 // A new number lies above every number the tree uses in the standards
@@ -117,37 +107,6 @@ TEST_F(StandardsModelTest, NewNodeIdIsAboveEveryNumberTheTreeUses) {
   }
 }
 
-// Tags keyed and named as another program may make them: node_id as a
-// number, the tree tag named treeid. A row marked deleted keeps its number.
-TEST_F(StandardsModelTest, NewNodeIdCountsEveryRowWhateverTheTagsAre) {
-  useDatabase(treeOf({{2, 20005, 1, 1, "a"}, {2, 20009, 1, 2, "deleted"}, {3, 20400, 1, 1, "other tree"}}));
-  {
-    std::unique_ptr<table::Table> t;
-    ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &t));
-    std::vector<table::TagSpec> tags(4);
-    tags[0] = {"StandardID", "STR(tree_id,3)+STR(node_id,7)", "", false, false, false, false};
-    tags[1] = {"treeprntid", "STR(tree_id,3)+STR(parent_id,7)+STR(Order,3)", "", false, false, false, false};
-    tags[2] = {"node_id", "node_id", "", false, false, false, false};
-    tags[3] = {"treeid", "STR(tree_id,3)", "", false, false, false, false};
-    std::unique_ptr<table::CompoundIndex> index;
-    ASSERT_TRUE(table::CompoundIndex::create(folder + "/standard.cdx", *t, tags, &index));
-    t->attachIndex(std::move(index));
-    ASSERT_TRUE(t->go(3));
-    ASSERT_TRUE(t->setDeleted(true));
-    ASSERT_TRUE(t->flush());
-  }
-  EXPECT_EQ(NewNodeId(2), u"0020010");
-  EXPECT_EQ(NewNodeId(3), u"0020401");
-}
-
-TEST_F(StandardsModelTest, NextChildOrderAfterTheLastNumberedChild) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 11, 1, 4, "b"}, {2, 12, 1, 800, "note"}, {2, 13, 10, 800, "only note"}}));
-  EXPECT_EQ(NextChildOrder({2, 1}), 5);
-  EXPECT_EQ(NextChildOrder({2, 10}), 1);
-  EXPECT_EQ(NextChildOrder({2, 11}), 1);
-  EXPECT_EQ(NextChildOrder({2, 12}), 1);
-}
-
 TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
   sample::SampleContent content = treeOf({{2, 10, 1, 1, "numbered"}});
   for (std::int32_t i = 0; i < 205; ++i)
@@ -165,15 +124,6 @@ TEST_F(StandardsModelTest, RenumberUnnumberedKeepsThemConsecutiveAndCapsAt999) {
   expectTagsConsistent("standard");
 }
 
-TEST_F(StandardsModelTest, ReparentNodeMovesTheRowAndReturnsTheFormerParent) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 40000, 1, 2, "big"}}));
-  EXPECT_EQ(ReparentNode(20, 40000, 2).formerParent, 10);
-  EXPECT_EQ(GetNodeRow(2, 20).parent, 40000);
-  EXPECT_TRUE(IsDescendantOf({2, 20}, {2, 40000}));
-  EXPECT_EQ(ReparentNode(77, 1, 2).formerParent, 0);
-  expectTagsConsistent("standard");
-}
-
 TEST_F(StandardsModelTest, QuestionCountsAreDistinctOverTheSubtree) {
   sample::SampleContent content = treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 10, 2, "c"}});
   content.questions = {1, 2, 3, 4, 5};
@@ -184,11 +134,6 @@ TEST_F(StandardsModelTest, QuestionCountsAreDistinctOverTheSubtree) {
   EXPECT_EQ(CountNodeQuestions({2, 10}, 1, 3), 2);  // stops after collecting 1, 2, 2
   EXPECT_EQ(CountNodeQuestions({2, 1}, 1, -1), 4);
   EXPECT_EQ(CountNodeQuestions({2, 99}, 1, -1), 0);
-}
-
-TEST_F(StandardsModelTest, NoLinksCountsNothing) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}}));
-  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);
 }
 
 } // namespace

@@ -12,7 +12,6 @@
 namespace pu {
 namespace {
 
-using sample::StandardRow;
 using test::treeOf;
 
 TEST(DisplayTextOfTitleTest, EachModeOverTheMarkupLayouts) {
@@ -99,21 +98,15 @@ TEST(MarkIdentifierTest, MarksTheSameRunsInEveryTitle) {
 
 class StatePrefixTest : public test::CourseDbTest {};
 
-TEST_F(StatePrefixTest, StandardDisplayTextReadsTheStoredTitle) {
+// Stored enciphered with the program's own key, a title is deciphered before
+// use. A failed seek leaves a row current (node 15 the next greater key, node
+// 1 of tree 3 none); neither title is the missing standard's.
+TEST_F(StatePrefixTest, StandardDisplayTextReadsTheStoredTitleOfThatStandardOnly) {
   useDatabase(treeOf({{2, 10, 1, 1, "*1.2.* Fractions"}, {2, 20, 1, 2, "Unit *IV* Geometry", true}}));
   EXPECT_EQ(StandardDisplayText(2, 10, DisplayShort), u"1.2.");
-  EXPECT_EQ(StandardDisplayText(2, 10, DisplayPlain), u"1.2. Fractions");
   EXPECT_EQ(StandardDisplayText(2, 10, DisplayStored), u"*1.2.* Fractions");
-  // Stored enciphered with the program's own key: deciphered before use.
   EXPECT_EQ(StandardDisplayText(2, 20, DisplayShort), u"IV");
   EXPECT_EQ(StandardDisplayText(2, 20, DisplayPlain), u"Unit IV Geometry");
-}
-
-TEST_F(StatePrefixTest, AMissingStandardHasNoTitle) {
-  // Each failed seek leaves a row current: node 15 the next greater key (node
-  // 20), node 1 of tree 3 none. Neither title is the missing standard's.
-  useDatabase(treeOf({{2, 10, 1, 1, "*1.* Ten"}, {2, 20, 1, 2, "*2.* Twenty"}}));
-  ASSERT_EQ(StandardDisplayText(2, 20, DisplayStored), u"*2.* Twenty");
   for (std::int32_t mode : {DisplayPlain, DisplayShort, DisplayStored}) {
     EXPECT_EQ(StandardDisplayText(2, 15, mode), u"");
     EXPECT_EQ(StandardDisplayText(3, 1, mode), u"");
@@ -128,44 +121,29 @@ protected:
   }
 };
 
+// Levels run until the first missing or "0" start, however many there are.
 TEST_F(LevelRulesTest, LevelsRunUntilTheFirstMissingStart) {
-  useDatabase(treeOf({}));
-  write("State12", "Level1Start", "A");
-  write("State12", "Level1End", "Z");
-  write("State12", "Level2Start", "1");
-  write("State12", "Level4Start", "i");  // after a gap: not a level
-  std::vector<LevelRule> rules = ReadLevelRules(u"12");
-  ASSERT_EQ(rules.size(), 2u);
-  EXPECT_EQ(rules[0].level, 1);
-  EXPECT_EQ(rules[0].start, u"A");
-  EXPECT_EQ(rules[0].end, u"Z");
-  EXPECT_EQ(rules[0].includeParent, u"0");
-  EXPECT_EQ(rules[1].level, 2);
-  EXPECT_EQ(rules[1].start, u"1");
-  EXPECT_EQ(rules[1].end, u"0");
-  EXPECT_EQ(rules[1].includeParent, u"0");
-}
-
-TEST_F(LevelRulesTest, MissingFileSectionOrFirstStartGiveNoLevels) {
   useDatabase(treeOf({}));
   EXPECT_TRUE(ReadLevelRules(u"12").empty());  // the sample writes no section for tree 2
   write("State12", "Level1End", "Z");
   EXPECT_TRUE(ReadLevelRules(u"12").empty());
   write("State12", "Level1Start", "0");
-  write("State12", "Level2Start", "B");
+  write("State12", "Level2Start", "1");
   EXPECT_TRUE(ReadLevelRules(u"12").empty());
+  write("State12", "Level1Start", "A");
+  write("State12", "Level4Start", "i");  // after a gap: not a level
+  auto text = [](const LevelRule& r) { return std::to_string(r.level) + toUtf8(u" " + r.start + u"," + r.end + u"," + r.includeParent); };
+  std::vector<LevelRule> rules = ReadLevelRules(u"12");
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(text(rules[0]), "1 A,Z,0");
+  EXPECT_EQ(text(rules[1]), "2 1,0,0");
   EXPECT_TRUE(ReadLevelRules(u"13").empty());
+  for (int k = 1; k <= 12; ++k) write("State5", "Level" + std::to_string(k) + "Start", std::to_string(k));
+  rules = ReadLevelRules(u"5");
+  ASSERT_EQ(rules.size(), 12u);
+  EXPECT_EQ(text(rules[11]), "12 12,0,0");
   ClassTablePath = fromUtf8(dir.file("nowhere"));
   EXPECT_TRUE(ReadLevelRules(u"12").empty());
-}
-
-TEST_F(LevelRulesTest, MoreThanNineLevelsAreAllRead) {
-  useDatabase(treeOf({}));
-  for (int k = 1; k <= 12; ++k) write("State5", "Level" + std::to_string(k) + "Start", std::to_string(k));
-  std::vector<LevelRule> rules = ReadLevelRules(u"5");
-  ASSERT_EQ(rules.size(), 12u);
-  EXPECT_EQ(rules[11].level, 12);
-  EXPECT_EQ(rules[11].start, u"12");
 }
 
 } // namespace

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(AllSets, ButtonSetTest, ::testing::ValuesIn(kCases),
 // Digits press the button of their number, letters the button whose caption
 // marks them; keys that match no visible button do nothing; Enter presses
 // the default button.
-TEST(MsgBoxKeysTest, KeysPressTheirButtons) {
+TEST(MsgBoxKeysTest, KeysPressTheirButtonsAndCtrlCCopiesTheBox) {
   using Key = std::pair<Qt::Key, Qt::KeyboardModifiers>;
   const Qt::KeyboardModifiers none;
   const struct {
@@ -80,9 +80,12 @@ TEST(MsgBoxKeysTest, KeysPressTheirButtons) {
       {MsgButtons::YesNo | MsgDefault::Button2, {{Qt::Key_Return, none}}, MsgResult::No},
       {MsgButtons::YesNoCancel | MsgDefault::Button3, {{Qt::Key_Return, none}}, MsgResult::Cancel},
       {MsgButtons::YesNo | MsgDefault::Button3, {{Qt::Key_Y, none}}, MsgResult::Yes},  // a hidden default button
+      // Ctrl+C copies the box as text (checked below) and, as Ctrl+Y, answers nothing.
+      {MsgButtons::YesNo, {{Qt::Key_C, Qt::ControlModifier}, {Qt::Key_Y, Qt::ControlModifier}, {Qt::Key_Escape, none}}, MsgResult::None},
   };
+  QApplication::clipboard()->setText(QStringLiteral("before"));
   for (const auto& c : cases) {
-    OpenMsgBox box(u"Save?", c.options);
+    OpenMsgBox box(u"Save\r\nit?", c.options);
     if (box.button(3)->isHidden()) { EXPECT_NE(box.box().focusWidget(), box.button(3)); }
     for (std::size_t i = 0; i < c.keys.size(); ++i) {
       box.key(c.keys[i].first, c.keys[i].second);
@@ -90,53 +93,36 @@ TEST(MsgBoxKeysTest, KeysPressTheirButtons) {
     }
     EXPECT_EQ(box.result(), c.result) << c.options << ", key " << c.keys.front().first;
   }
-}
-
-TEST(MsgBoxKeysTest, CtrlCCopiesTheSevenLineTextAndAnswersNothing) {
-  QApplication::clipboard()->setText(QStringLiteral("before"));
-  OpenMsgBox box(u"one\r\ntwo", MsgButtons::YesNo, Text(u"T"));
-  box.key(Qt::Key_C, Qt::ControlModifier);
   const QString rule(27, QChar('-'));
   EXPECT_EQ(QApplication::clipboard()->text(),
-            rule + "\r\nT\r\n" + rule + "\r\none\r\ntwo\r\n" + rule + "\r\n&Yes   &No   \r\n" + rule + "\r\n");
-  EXPECT_TRUE(box.staysOpen());
-  box.key(Qt::Key_Y, Qt::ControlModifier);
-  EXPECT_TRUE(box.staysOpen());
-  box.key(Qt::Key_Escape);
-  EXPECT_EQ(box.result(), MsgResult::None);
+            rule + "\r\nT\r\n" + rule + "\r\nSave\r\nit?\r\n" + rule + "\r\n&Yes   &No   \r\n" + rule + "\r\n");
 }
 
-TEST(MsgBoxStateTest, PointerIsNormalWhileOpenAndRestoredAfter) {
+// The box has the title asked for (without one, the program's name) and the
+// normal pointer while open, the one before after; the form hook sees it laid out.
+TEST(MsgBoxStateTest, TitlePointerAndFormHook) {
   setScreenMousePointer(kPointerHourglass);
-  {
-    OpenMsgBox box(u"Wait", MsgButtons::OkOnly);
-    EXPECT_EQ(screenMousePointer(), kPointerDefault);
-    box.key(Qt::Key_Return);
-    EXPECT_EQ(box.result(), MsgResult::Ok);
-  }
-  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
-  setScreenMousePointer(kPointerDefault);
-}
-
-TEST(MsgBoxStateTest, TitleAndCaption) {
-  OpenMsgBox titled(u"M", 0, Text(u"Create Folder"));
-  EXPECT_EQ(titled.box().windowTitle(), QStringLiteral("Create Folder"));
-  OpenMsgBox untitled(u"M", 0, std::nullopt);
-  EXPECT_EQ(untitled.box().windowTitle(), QApplication::applicationDisplayName());
-  EXPECT_FALSE(untitled.box().windowTitle().isEmpty());
-}
-
-TEST(MsgBoxStateTest, FormHookSeesTheLaidOutBox) {
   QWidget* seen = nullptr;
   QSize seenSize;
   setMsgBoxFormHook([&](QWidget* form) {
     seen = form;
     seenSize = form->size();
   });
-  OpenMsgBox box(u"Hooked", 0);
-  setMsgBoxFormHook(nullptr);
-  EXPECT_EQ(seen, &box.box());
-  EXPECT_EQ(seenSize, box.box().size());
+  {
+    OpenMsgBox box(u"Wait", MsgButtons::OkOnly, Text(u"Create Folder"));
+    setMsgBoxFormHook(nullptr);
+    EXPECT_EQ(seen, &box.box());
+    EXPECT_EQ(seenSize, box.box().size());
+    EXPECT_EQ(box.box().windowTitle(), QStringLiteral("Create Folder"));
+    EXPECT_EQ(screenMousePointer(), kPointerDefault);
+    box.key(Qt::Key_Return);
+    EXPECT_EQ(box.result(), MsgResult::Ok);
+  }
+  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
+  setScreenMousePointer(kPointerDefault);
+  OpenMsgBox untitled(u"M", 0, std::nullopt);
+  EXPECT_EQ(untitled.box().windowTitle(), QApplication::applicationDisplayName());
+  EXPECT_FALSE(untitled.box().windowTitle().isEmpty());
 }
 
 } // namespace

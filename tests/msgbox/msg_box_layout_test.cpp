@@ -40,7 +40,7 @@ protected:
   void SetUp() override { MeasureWorkArea(); }
 };
 
-TEST_F(MsgBoxLayoutTest, ShortMessageGetsTheWidthTheButtonsNeedWithTheButtonsCentred) {
+TEST_F(MsgBoxLayoutTest, ShortMessageGetsTheWidthTheButtonsNeedCentred) {
   OpenMsgBox box(u"Hi", MsgButtons::AbortRetryIgnore);
   QWidget* group = groupOf(box);
   EXPECT_GT(group->x(), 0);
@@ -48,6 +48,9 @@ TEST_F(MsgBoxLayoutTest, ShortMessageGetsTheWidthTheButtonsNeedWithTheButtonsCen
   EXPECT_EQ(group->width(), box.button(3)->geometry().right() + 1);
   EXPECT_GT(messageOf(box)->width(), widthOf(messageOf(box), QStringLiteral("Hi")));
   expectButtonsInARow(box.box());
+  QRect work = workAreaPixels(), frame = box.box().frameGeometry();  // the box centred on the work area
+  EXPECT_LE(std::abs(frame.center().x() - work.center().x()), 1);
+  EXPECT_LE(std::abs(frame.center().y() - work.center().y()), 1);
 }
 
 // Widest message the box shows on one line: 3/5 of the work area less the
@@ -79,27 +82,29 @@ TEST_F(MsgBoxLayoutTest, AMessageThatFitsIsMeasuredByItsWidestLine) {
 }
 
 // Without an icon (none asked for, or a value without a stock image) the
-// message starts where the icon would be; with one, right of it.
-TEST_F(MsgBoxLayoutTest, TheMessageTakesTheIconsPlaceWhenThereIsNoIcon) {
-  for (std::int32_t options : {0, 80}) {
-    OpenMsgBox plain(u"No icon here", options);
-    EXPECT_TRUE(iconOf(plain)->isHidden()) << options;
-    EXPECT_EQ(messageOf(plain)->x(), iconOf(plain)->x()) << options;
-  }
-  OpenMsgBox withIcon(u"Icon here", MsgIcons::Exclamation);
-  EXPECT_FALSE(iconOf(withIcon)->isHidden());
-  EXPECT_FALSE(iconOf(withIcon)->pixmap().isNull());
-  EXPECT_GT(messageOf(withIcon)->x(), iconOf(withIcon)->geometry().right());
-}
-
-// Icon and message are centred on each other, whichever is taller; the
-// buttons come below both.
-TEST_F(MsgBoxLayoutTest, IconAndMessageAreCentredOnEachOther) {
-  for (const char16_t* text : {u"One line", u"one\r\ntwo\r\nthree\r\nfour"}) {
-    OpenMsgBox box(text, MsgIcons::Information);
+// message starts where the icon would be; with one, right of it, the two
+// centred on each other whichever is taller. The buttons come below both.
+TEST_F(MsgBoxLayoutTest, MessageBesideTheIconOrInItsPlace) {
+  const struct {
+    const char16_t* text;
+    std::int32_t options;
+    bool shown;
+  } cases[] = {{u"No icon", 0, false},
+               {u"No image", 80, false},
+               {u"One line", MsgIcons::Information, true},
+               {u"one\r\ntwo\r\nthree\r\nfour", MsgIcons::Exclamation, true}};
+  for (const auto& [text, options, shown] : cases) {
+    OpenMsgBox box(text, options);
     QRect icon = iconOf(box)->geometry(), label = messageOf(box)->geometry();
-    EXPECT_LE(std::abs(label.center().y() - icon.center().y()), 1) << label.height();
-    EXPECT_GT(groupOf(box)->y(), std::max(icon.bottom(), label.bottom()));
+    EXPECT_EQ(iconOf(box)->isHidden(), !shown) << options;
+    if (shown) {
+      EXPECT_FALSE(iconOf(box)->pixmap().isNull());
+      EXPECT_GT(label.x(), icon.right());
+      EXPECT_LE(std::abs(label.center().y() - icon.center().y()), 1) << label.height();
+    } else {
+      EXPECT_EQ(label.x(), icon.x());
+    }
+    EXPECT_GT(groupOf(box)->y(), std::max(shown ? icon.bottom() : 0, label.bottom()));
   }
 }
 
@@ -110,14 +115,6 @@ TEST_F(MsgBoxLayoutTest, LongCaptionsWidenButtonsAndPushTheNextOnesRight) {
   box.setFont(large);
   box.prepare(u"Big buttons", MsgButtons::AbortRetryIgnore, Text(u"T"));
   expectButtonsInARow(box);
-}
-
-TEST_F(MsgBoxLayoutTest, BoxIsCentredOnTheWorkArea) {
-  OpenMsgBox box(u"Centred", MsgButtons::OkCancel);
-  QRect work = workAreaPixels();
-  QRect frame = box.box().frameGeometry();
-  EXPECT_LE(std::abs(frame.center().x() - work.center().x()), 1);
-  EXPECT_LE(std::abs(frame.center().y() - work.center().y()), 1);
 }
 
 } // namespace

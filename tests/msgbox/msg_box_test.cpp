@@ -57,12 +57,10 @@ TEST_F(MsgBoxExTest, NextAnswerSkipsTheWindowButRecordsTheQuestion) {
 }
 
 TEST(MsgBoxMappingTest, PressedNumbersWithoutAnEntryStayAsTheyAre) {
-  EXPECT_EQ(MapPressedButton(MsgButtons::OkOnly, 0), MsgResult::Ok);
-  EXPECT_EQ(MapPressedButton(MsgButtons::OkOnly, 3), MsgResult::Ok);
-  EXPECT_EQ(MapPressedButton(MsgButtons::YesNo, 0), 0);
-  EXPECT_EQ(MapPressedButton(MsgButtons::YesNo, 3), 3);
-  EXPECT_EQ(MapPressedButton(MsgButtons::RetryCancel, 1), MsgResult::Retry);
-  EXPECT_EQ(MapPressedButton(MsgButtons::AbortRetryIgnore, 3), MsgResult::Ignore);
+  for (auto [set, pressed, answer] : {std::tuple{MsgButtons::OkOnly, 0, MsgResult::Ok}, {MsgButtons::OkOnly, 3, MsgResult::Ok},
+                                      {MsgButtons::YesNo, 0, 0}, {MsgButtons::YesNo, 3, 3}, {MsgButtons::RetryCancel, 1, MsgResult::Retry},
+                                      {MsgButtons::AbortRetryIgnore, 3, MsgResult::Ignore}})
+    EXPECT_EQ(MapPressedButton(set, pressed), answer) << set << " " << pressed;
 }
 
 } // namespace
