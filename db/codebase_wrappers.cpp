@@ -37,6 +37,13 @@ bool fileExists(const Text& path) {
 
 void setLibraryHooks(LibraryHooks set) { hooks() = std::move(set); }
 
+Text CPtrToStr(const char* pointer) {
+  if (!pointer) return Text();
+  char buffer[256];
+  std::int32_t n = u4ncpy(buffer, pointer, sizeof buffer);
+  return fromAnsi(std::string_view(buffer, static_cast<std::size_t>(n)));
+}
+
 Text DbfFileName(std::int32_t table) {
   const char* name = d4fileNameVB(table);
   return name ? fromUtf8(name) : Text();
@@ -44,10 +51,17 @@ Text DbfFileName(std::int32_t table) {
 
 Text FieldStr(std::int32_t field) { return copyBytes(f4ptr(field), f4len_v(field)); }
 
+Text MemoFieldStr(std::int32_t field) {
+  std::int32_t length = f4memoLenVB(field);
+  return copyBytes(f4memoPtr(field), length);
+}
+
 std::int16_t AssignFieldStr(std::int32_t field, const Text& text) {
   std::string bytes = toAnsi(text);
   return f4assignNVB(field, bytes.c_str(), static_cast<std::int16_t>(bytes.size()));
 }
+
+std::int16_t AssignFieldInt(std::int32_t field, std::int16_t value) { return f4assignIntVB(field, value); }
 
 void InitCodeBase() {
   CodeBaseHandle = d4init_v();
@@ -92,6 +106,13 @@ void EmptyDbf(std::int32_t table) {
     LastResult = d4skip(table, 1);
   }
   LastResult = d4pack(table);
+}
+
+bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key) {
+  d4tagSelect(table, tag);
+  std::string ansiKey = toAnsi(key);
+  LastResult = d4seek(table, ansiKey.c_str());
+  return LastResult == kResultSuccess;
 }
 
 void AppendBlank(std::int32_t table) {

@@ -16,17 +16,22 @@ namespace pu {
 extern std::int32_t LastResult;
 extern std::int32_t CodeBaseHandle;  // 0 until InitCodeBase
 
+// At most 255 characters come back.
+Text CPtrToStr(const char* pointer);
 // The whole name, however long: the table registry keys on it.
 Text DbfFileName(std::int32_t table);
 Text FieldStr(std::int32_t field);
+Text MemoFieldStr(std::int32_t field);
 // The library's result code.
 std::int16_t AssignFieldStr(std::int32_t field, const Text& text);
+std::int16_t AssignFieldInt(std::int32_t field, std::int16_t value);
 void InitCodeBase();
 // Opens a table; a table that cannot be opened is reported, with the
 // reason, and ends the program.
 std::int32_t OpenDbf(const Text& path, std::int16_t emptyIfCreated);
 void CloseDbf(std::int32_t& table);
 void EmptyDbf(std::int32_t table);
+bool SeekTag(std::int32_t table, std::int32_t tag, const Text& key);
 // Starts a new record; the caller fills it and stores it with AppendRecord.
 void AppendBlank(std::int32_t table);
 // Stores the record AppendBlank started as the table's last. While another

@@ -142,9 +142,22 @@ void CreateBlankTable(const Text& folder, const Text& name, std::int16_t emptyIt
 }
 
 std::int32_t RefValLng(const FieldRef& ref) { return DbHelper().FieldValLng(ref.field, ref.table); }
+Text RefValStr(const FieldRef& ref) { return DbHelper().FieldValStr(ref.field, ref.table); }
+Text RefValMemo(const FieldRef& ref) { return DbHelper().FieldValMemoStr(ref.field, ref.table); }
+bool RefSetLng(const FieldRef& ref, std::int32_t value) { return DbHelper().SetFieldLng(ref.field, ref.table, value); }
+bool RefSetStr(const FieldRef& ref, const Text& value) { return DbHelper().SetFieldStr(ref.field, ref.table, value); }
+
+bool DeleteRecord(const TableRec& table) {
+  d4delete(table.table);
+  return d4deleted(table.table) != 0;
+}
 
 bool RefFindFirst(const FieldRef& ref, const Text& key) {
   return DbHelper().FindFirst(OpenTable(ref.table), ref.field, key);
+}
+
+bool RefSeekNext(const FieldRef& ref, const Text& key) {
+  return DbHelper().SeekNextByTag(OpenTable(ref.table), ref.field, key);
 }
 
 } // namespace pu

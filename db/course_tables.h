@@ -31,6 +31,9 @@ extern BoundedArray<TableRec> OpenTables;
 // course table is asked for before the course folder is known.
 TableRec OpenTable(const Text& name, const Text& folder = {});
 void CreateBlankTable(const Text& folder, const Text& name, std::int16_t emptyIt, const Text& blankFolder);
+// Marks the current record of a registry table deleted; it stays in the file
+// until the table is packed. True when the record is marked.
+[[nodiscard]] bool DeleteRecord(const TableRec& table);
 
 // Fields and tags of the tables this program reads. Tag names are the names
 // of these constants.
@@ -46,6 +49,12 @@ extern const FieldRef quest_id;
 }
 
 std::int32_t RefValLng(const FieldRef& ref);
+Text RefValStr(const FieldRef& ref);
+Text RefValMemo(const FieldRef& ref);
+// False when nothing was written (the lock was given up, the write failed).
+[[nodiscard]] bool RefSetLng(const FieldRef& ref, std::int32_t value);
+[[nodiscard]] bool RefSetStr(const FieldRef& ref, const Text& value);
 bool RefFindFirst(const FieldRef& ref, const Text& key);
+bool RefSeekNext(const FieldRef& ref, const Text& key);
 
 } // namespace pu

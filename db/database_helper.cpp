@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "db/array_list.h"
 #include "db/codebase.h"
 #include "db/codebase_wrappers.h"
 #include "db/result_code.h"
@@ -16,10 +17,24 @@ std::int32_t tagHandle(std::int32_t table, const Text& name) {
 
 } // namespace
 
+Text DatabaseHelper::CurrentID() const {
+  const Iteration* it = innermost();
+  return it ? FieldStr(it->table.identityField) : Text();
+}
+
 void DatabaseHelper::EndSeek() {
   if (m_depth == 0) return;
   m_stack[m_depth] = Iteration{};
   --m_depth;
+}
+
+void DatabaseHelper::RecordPosition() {
+  if (m_depth > 0) m_stack[m_depth].savedRecord = d4recNo(m_stack[m_depth].table.table);
+}
+
+void DatabaseHelper::RestorePosition() {
+  closePending();
+  if (const Iteration* it = innermost()) LastResult = d4go(it->table.table, it->savedRecord);
 }
 
 std::int32_t DatabaseHelper::tableFor(const Text& table) const {
@@ -37,7 +52,13 @@ Text DatabaseHelper::FieldValStr(const Text& field, const Text& table) {
   return TrimSpaces(FieldStr(fieldHandle(field, table)));
 }
 
+Text DatabaseHelper::FieldValMemoStr(const Text& field, const Text& table) {
+  return TrimSpaces(MemoFieldStr(fieldHandle(field, table)));
+}
+
 std::int32_t DatabaseHelper::FieldValLng(const Text& field, const Text& table) { return f4long(fieldHandle(field, table)); }
+
+bool DatabaseHelper::FieldValB(const Text& field, const Text& table) { return f4true(fieldHandle(field, table)) != 0; }
 
 // Locks the current record of the table and gives the field to assign; 0
 // when there is none or the lock was not had.
@@ -59,6 +80,18 @@ bool DatabaseHelper::SetFieldStr(const Text& field, const Text& table, const Tex
   return f != 0 && (LastResult = AssignFieldStr(f, value)) == kResultSuccess;
 }
 
+bool DatabaseHelper::SetFieldMemoStr(const Text& field, const Text& table, const Text& value) {
+  if (FieldValMemoStr(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = f4memoAssign(f, toAnsi(value).c_str())) == kResultSuccess;
+}
+
+bool DatabaseHelper::SetFieldValB(const Text& field, const Text& table, bool value) {
+  if (FieldValB(field, table) == value) return true;
+  std::int32_t f = writableField(field, table);
+  return f != 0 && (LastResult = AssignFieldInt(f, value ? -1 : 0)) == kResultSuccess;
+}
+
 void DatabaseHelper::closePending() {
   if (!m_pending) return;
   m_pending = false;
@@ -72,7 +105,7 @@ bool DatabaseHelper::SeekStep(const TableRec& table, std::int32_t tag, const Tex
   bool continues = it && it->table.table == table.table && it->tag == tag && it->key == key;
   if (!continues) {
     if (m_depth == kMaxDepth) return false;  // the callers never nest this deep
-    m_stack[++m_depth] = Iteration{table, tag, key, false};
+    m_stack[++m_depth] = Iteration{table, tag, key, false, 0};
   }
   Iteration& entry = m_stack[m_depth];
   bool byKey = !key.empty() && tag != 0;
@@ -112,6 +145,16 @@ bool DatabaseHelper::FindFirst(const TableRec& table, const Text& tagName, const
   if (!SeekNextByTag(table, tagName, key)) return false;
   m_pending = true;
   return true;
+}
+
+BoundedArray<std::int32_t> DatabaseHelper::FieldLongList(const TableRec& table, const Text& tagName, const Text& key,
+                                                         const Text& fieldName, std::int16_t firstIndex) {
+  std::int32_t tag = tagHandle(table.table, tagName);
+  std::int32_t field = d4field(table.table, toAnsi(fieldName).c_str());
+  ArrayList list;
+  if (firstIndex != 0) list.Reset(firstIndex);
+  while (SeekStep(table, tag, key)) list.AddItem(f4long(field));
+  return list.ToArray();
 }
 
 DatabaseHelper& DbHelper() {

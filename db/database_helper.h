@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "db/course_tables.h"
+#include "util/bounded_array.h"
 
 namespace pu {
 
@@ -14,11 +15,16 @@ class DatabaseHelper {
 public:
   static constexpr int kMaxDepth = 25;
 
+  Text CurrentID() const;
   void EndSeek();
+  void RecordPosition();
+  void RestorePosition();
 
   // table empty: the field of the innermost walk's table.
   Text FieldValStr(const Text& field, const Text& table = {});
+  Text FieldValMemoStr(const Text& field, const Text& table = {});
   std::int32_t FieldValLng(const Text& field, const Text& table = {});
+  bool FieldValB(const Text& field, const Text& table = {});
 
   // Lock the record and write, only when the value differs from the stored
   // one. True when the field holds the value afterwards; false when nothing
@@ -26,6 +32,8 @@ public:
   // holds the code).
   [[nodiscard]] bool SetFieldLng(const Text& field, const Text& table, std::int32_t value);
   [[nodiscard]] bool SetFieldStr(const Text& field, const Text& table, const Text& value);
+  [[nodiscard]] bool SetFieldMemoStr(const Text& field, const Text& table, const Text& value);
+  [[nodiscard]] bool SetFieldValB(const Text& field, const Text& table, bool value);
 
   // False when nothing more is found, and when a 26th walk would be opened.
   // Records marked deleted are passed over.
@@ -33,6 +41,8 @@ public:
   bool SeekNextByTag(const TableRec& table, const Text& tagName, const Text& key);
   // Leaves the walk open on the first match until the next stepping call.
   bool FindFirst(const TableRec& table, const Text& tagName, const Text& key);
+  BoundedArray<std::int32_t> FieldLongList(const TableRec& table, const Text& tagName, const Text& key,
+                                           const Text& fieldName, std::int16_t firstIndex);
 
   std::int16_t depth() const { return m_depth; }
 
@@ -42,6 +52,7 @@ private:
     std::int32_t tag = 0;
     Text key;
     bool started = false;
+    std::int32_t savedRecord = 0;
   };
 
   std::int32_t tableFor(const Text& table) const;

@@ -1,7 +1,8 @@
 #pragma once
 // An array with a chosen lower bound, as the program's lists are passed
-// around: lists the routines fill start at index 1. An array with no
-// elements has upper() == lower() - 1.
+// around: lists the routines fill start at index 1, arrays handed out by
+// ArrayList keep its first index. An array with no elements has upper() ==
+// lower() - 1.
 #include <cstdint>
 #include <vector>
 

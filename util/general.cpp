@@ -39,12 +39,6 @@ bool createOneDirectory(const Text& folder, bool* parentMissing) {
   return s.isOk();
 }
 
-void deleteFile(const Text& path) {
-  FileSystem& fs = FileSystem::instance();
-  (void)fs.makeNormal(nativeName(path));  // a failure shows as the file still being there
-  (void)fs.removeFile(nativeName(path));
-}
-
 } // namespace
 
 bool FileExists(const Text& path) {
@@ -58,8 +52,14 @@ bool FolderExists(const Text& path) {
   return FileExists(p);
 }
 
+void DeleteFile(const Text& path) {
+  FileSystem& fs = FileSystem::instance();
+  (void)fs.makeNormal(nativeName(path));  // a failure shows as the file still being there
+  (void)fs.removeFile(nativeName(path));
+}
+
 void CopyFile(const Text& source, const Text& destination) {
-  if (FileExists(destination)) deleteFile(destination);
+  if (FileExists(destination)) DeleteFile(destination);
   FileSystem& fs = FileSystem::instance();
   std::unique_ptr<File> from, to;
   // The copy is written under a temporary name and moved into place when
@@ -124,9 +124,13 @@ Text UpperAscii(Text text) {
   return text;
 }
 
-bool IsAlphanumericChar(const Text& c) {
-  return !c.empty() && ((c[0] >= u'0' && c[0] <= u'9') || (c[0] >= u'A' && c[0] <= u'Z') || (c[0] >= u'a' && c[0] <= u'z'));
+bool IsDigitChar(const Text& c) { return !c.empty() && c[0] >= u'0' && c[0] <= u'9'; }
+
+bool IsLetterChar(const Text& c) {
+  return !c.empty() && ((c[0] >= u'A' && c[0] <= u'Z') || (c[0] >= u'a' && c[0] <= u'z'));
 }
+
+bool IsAlphanumericChar(const Text& c) { return IsLetterChar(c) || IsDigitChar(c); }
 
 Text RemoveAll(const Text& text, const Text& part) {
   Text result = text;
@@ -143,6 +147,13 @@ Text ReplaceAll(const Text& text, const Text& find, const Text& replacement) {
   return result;
 }
 
+Text ReplaceAt(const Text& text, int position, int length, const Text& replacement) {
+  auto size = static_cast<int>(text.size());
+  int head = std::clamp(position - 1, 0, size);
+  int tail = std::clamp(position - 1 + std::max(length, 0), 0, size);
+  return text.substr(0, static_cast<std::size_t>(head)) + replacement + text.substr(static_cast<std::size_t>(tail));
+}
+
 void SplitText(const Text& text, TextList& list, const Text& delimiter, bool skipBlank) {
   list.clear(1);
   std::size_t start = 0;
@@ -153,6 +164,38 @@ void SplitText(const Text& text, TextList& list, const Text& delimiter, bool ski
     if (!(skipBlank && blank)) list.append(piece);
     if (at == Text::npos) return;
     start = at + delimiter.size();
+  }
+}
+
+std::int16_t FindText(const TextList& list, const Text& text) {
+  for (std::int32_t i = list.lower(); i <= list.upper(); ++i)
+    if (list[i] == text) return static_cast<std::int16_t>(i);
+  return -1;
+}
+
+void SortLongs(LongList& list) {
+  if (list.empty()) return;
+  LongList none;
+  QuickSortLongs(list, static_cast<std::int16_t>(list.lower()), static_cast<std::int16_t>(list.upper()), none, false);
+}
+
+void QuickSortLongs(LongList& list, std::int16_t lo, std::int16_t hi, LongList& companion, bool withCompanion) {
+  for (;;) {
+    int i = lo, j = hi;
+    std::int32_t pivot = list[(lo + hi) / 2];
+    while (i <= j) {
+      while (list[i] < pivot && i < hi) ++i;
+      while (pivot < list[j] && j > lo) --j;
+      if (i <= j) {
+        std::swap(list[i], list[j]);
+        if (withCompanion) std::swap(companion[i], companion[j]);
+        ++i;
+        --j;
+      }
+    }
+    if (lo < j) QuickSortLongs(list, lo, static_cast<std::int16_t>(j), companion, withCompanion);
+    if (i >= hi) return;
+    lo = static_cast<std::int16_t>(i);
   }
 }
 

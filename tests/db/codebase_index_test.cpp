@@ -39,15 +39,19 @@ protected:
   std::int32_t name = 0;
 };
 
-// Tags are found by name without regard to case and keep their handle.
-TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
+TEST_F(CodeBaseIndexTest, TagsAreFoundByNameWithoutRegardToCaseAndKeepTheirHandle) {
   std::int32_t tag = d4tag(handle, "NAME");
   EXPECT_NE(tag, 0);
+  EXPECT_EQ(d4tag(handle, "name"), tag);
   EXPECT_EQ(d4tag(handle, "missing"), 0);
+  d4tagSelect(handle, tag);
+  EXPECT_EQ(d4tagSelected(handle), tag);
   d4tagSelect(handle, 0);
   EXPECT_EQ(d4tagSelected(handle), 0);
+}
+
+TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
   d4tagSelect(handle, d4tag(handle, "name"));
-  EXPECT_EQ(d4tagSelected(handle), tag);
   EXPECT_EQ(d4seek(handle, "apple"), kResultSuccess);
   EXPECT_EQ(d4recNo(handle), 2);  // equal keys in record order
   EXPECT_EQ(d4seekNext(handle, "apple"), kResultSuccess);
@@ -57,6 +61,8 @@ TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
   EXPECT_EQ(current(), "kiwi");
   EXPECT_EQ(d4seek(handle, "grape"), kResultAfter);
   EXPECT_EQ(current(), "kiwi");
+  EXPECT_FALSE(SeekTag(handle, d4tag(handle, "name"), u"grape"));
+  EXPECT_EQ(LastResult, kResultAfter);
   EXPECT_EQ(d4seek(handle, "zucchini"), kResultEof);
   EXPECT_EQ(d4recNo(handle), 6);
 }

@@ -36,7 +36,7 @@ protected:
   void addRow(std::int32_t t, const char* name, int qty) {
     AppendBlank(t);
     AssignFieldStr(d4field(t, "NAME"), fromUtf8(name));
-    f4assignIntVB(d4field(t, "QTY"), static_cast<std::int16_t>(qty));
+    AssignFieldInt(d4field(t, "QTY"), static_cast<std::int16_t>(qty));
     ASSERT_EQ(d4append(t), 0);
   }
 
@@ -51,7 +51,10 @@ TEST_F(CodeBase, FieldsAndDeletesThroughHandles) {
   std::int32_t t = openTable(path);
   addRow(t, "abc", 1);
   EXPECT_EQ(FieldStr(d4field(t, "name")), fromUtf8("abc       "));
-  EXPECT_EQ(f4memoAssign(d4field(t, "NOTES"), "a longer note"), 0);
+  std::int32_t notes = d4field(t, "NOTES");
+  EXPECT_EQ(MemoFieldStr(notes), Text());
+  EXPECT_EQ(f4memoAssign(notes, "a longer note"), 0);
+  EXPECT_EQ(MemoFieldStr(notes), fromUtf8("a longer note"));
   AssignFieldStr(d4field(t, "NAME"), fromUtf8("changed"));
   EXPECT_EQ(f4assignLong(d4field(t, "ID"), -77), 0);
   EXPECT_EQ(f4long(d4field(t, "ID")), -77);
@@ -72,10 +75,16 @@ TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
   ASSERT_TRUE(test::makeTable(flags, {{"DONE", 'L'}}, {{""}}));
   std::int32_t t = openTable(flags);
   ASSERT_EQ(d4go(t, 1), 0);
-  EXPECT_EQ(f4assignIntVB(d4field(t, "DONE"), -1), kResultSuccess);
+  EXPECT_EQ(AssignFieldInt(d4field(t, "DONE"), -1), kResultSuccess);
   EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=True\n");
   EXPECT_EQ(f4assignLong(d4field(t, "DONE"), 0), kResultSuccess);
   EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
+}
+
+TEST_F(CodeBase, CPtrToStrGivesAtMost255CharactersAndNothingForNull) {
+  const std::string longText(300, 'x');
+  EXPECT_EQ(CPtrToStr(longText.c_str()), fromAnsi(longText.substr(0, 255)));
+  EXPECT_EQ(CPtrToStr(nullptr), Text());
 }
 
 // A table that cannot be opened is reported with the reason, with the
@@ -87,40 +96,46 @@ TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
       return m_real.openFile(p, writable, file);
     }
   };
-  Text shown;
-  std::int32_t options = -1;
-  bool titled = true;
-  int ended = 0;
-  setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
-    shown = m;
-    options = o;
-    titled = title.has_value();
-    return 1;
-  });
-  setEndHook([&] { ++ended; });
-  auto expectReported = [&](const std::string& table, const std::string& reason) {
-    ended = 0;
+  auto exclusiveElsewhere = [&] {
+    return std::make_unique<test::OtherProgram>([&] {
+      std::unique_ptr<File> f;
+      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
+    });
+  };
+  const std::string missing = dir.file("missing.dbf");
+  for (const auto& [table, reason] : {std::pair{missing, "cannot open '" + missing + "': No such file or directory"},
+                                      {path, "cannot open '" + path + "': Read-only file system"},
+                                      {path, "table '" + path + "' is in exclusive use by another program"}}) {
+    std::unique_ptr<ReadOnlyMedia> readOnly;
+    std::unique_ptr<test::OtherProgram> other;
+    if (reason.find("Read-only") != std::string::npos) readOnly = std::make_unique<ReadOnlyMedia>();
+    if (reason.find("exclusive") != std::string::npos) { ASSERT_TRUE((other = exclusiveElsewhere())->ready()); }
+    Text shown;
+    std::int32_t options = -1;
+    bool titled = true;
+    int ended = 0;
+    setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
+      shown = m;
+      options = o;
+      titled = title.has_value();
+      return 1;
+    });
+    setEndHook([&] { ++ended; });
     EXPECT_EQ(OpenDbf(fromUtf8(table), 0), 0);
     EXPECT_EQ(shown, fromUtf8("Table: " + table + " could not be opened.\r\n\r\n" + reason));
     EXPECT_EQ(options, 16);
     EXPECT_FALSE(titled);
     EXPECT_EQ(ended, 1);
-  };
-  const std::string missing = dir.file("missing.dbf");
-  expectReported(missing, "cannot open '" + missing + "': No such file or directory");
-  {
-    ReadOnlyMedia readOnly;
-    expectReported(path, "cannot open '" + path + "': Read-only file system");
-  }
-  {
-    test::OtherProgram other([&] {
-      std::unique_ptr<File> f;
-      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
-    });
-    ASSERT_TRUE(other.ready());
-    expectReported(path, "table '" + path + "' is in exclusive use by another program");
   }
   EXPECT_NE(openTable(path), 0);  // the other program is gone
+}
+
+TEST_F(CodeBase, SeekWithoutIndexIsFalseWithCodeInLastResult) {
+  std::int32_t t = openTable(path);
+  addRow(t, "abc", 1);
+  EXPECT_EQ(d4tag(t, "NAME"), 0);
+  EXPECT_FALSE(SeekTag(t, 0, fromUtf8("abc")));
+  EXPECT_NE(LastResult, 0);
 }
 
 TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
@@ -177,13 +192,14 @@ TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
   addRow(t, "b", 2);
   ASSERT_EQ(d4go(t, 1), 0);
   fs.failing = true;
-  d4delete(t);
+  TableRec rec;
+  rec.table = t;
+  EXPECT_FALSE(DeleteRecord(rec));
   EXPECT_EQ(d4deleted(t), 0);
   fs.failing = false;
   ASSERT_EQ(d4go(t, 2), 0);
   EXPECT_EQ(test::dbfreadDump(path), "1\t0\tNAME=a\tQTY=1\tID=0\tNOTES=None\n2\t0\tNAME=b\tQTY=2\tID=0\tNOTES=None\n");
-  d4delete(t);
-  EXPECT_NE(d4deleted(t), 0);
+  EXPECT_TRUE(DeleteRecord(rec));
 }
 
 TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
@@ -249,6 +265,21 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   EXPECT_EQ(events, 2 * kLockWaitAttempts - 1);
   ASSERT_EQ(d4unlock(b), 0);
   EXPECT_EQ(LockRecord(a), kResultSuccess);
+}
+
+TEST_F(CodeBase, LockHeldByAnotherProcessGives50ThenZero) {
+  std::int32_t t = openTable(path);
+  addRow(t, "a", 1);
+  addRow(t, "b", 2);
+  {
+    test::OtherProgram other([&] {
+      std::int32_t mine = d4open(CodeBaseHandle, path.c_str());
+      return mine != 0 && d4lock(mine, 2) == 0;
+    });
+    ASSERT_TRUE(other.ready());
+    EXPECT_EQ(d4lock(t, 2), kResultLocked);
+  }
+  EXPECT_EQ(d4lock(t, 2), kResultSuccess);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "db/codebase_wrappers.h"
-#include "db/database_helper.h"
 #include "db/message_hook.h"
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
@@ -62,7 +61,9 @@ TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
     ASSERT_NE(first.table, 0);
     EXPECT_EQ(OpenTable(u"standard"), first);
     ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
-    ASSERT_TRUE(DbHelper().SetFieldStr(u"descript", u"standard", u"written"));
+    ASSERT_TRUE(RefSetStr(standard::descript, u"written"));
+    ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
+    EXPECT_EQ(RefValStr(standard::descript), u"written");
     EXPECT_NE(test::dbfreadDump(where + "/standard.dbf").find("DESCRIPT=written"), std::string::npos);
   }
   EXPECT_TRUE(messages.empty());
@@ -96,6 +97,17 @@ TEST_F(CourseTablesTest, BlankTablesFallBackToTheDatabasesFolder) {
   EXPECT_TRUE(std::filesystem::exists(folder + "/new/stanques.dbf"));
   EXPECT_TRUE(std::filesystem::exists(folder + "/new/stanques.cdx"));
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(CourseTablesTest, FieldReferencesReadAndWriteThroughTheHelper) {
+  ASSERT_TRUE(RefFindFirst(standard::StandardID, u"  2     10"));
+  EXPECT_EQ(RefValStr(standard::descript), u"a");
+  EXPECT_EQ(RefValLng(standard::parent_id), 1);
+  ASSERT_TRUE(RefSetStr(standard::descript, u"*A.* a"));
+  ASSERT_TRUE(RefSetLng(standard::Order, 7));
+  ASSERT_TRUE(RefFindFirst(standard::treeprntid, u"  2      1  7"));
+  EXPECT_EQ(RefValStr(standard::descript), u"*A.* a");
+  expectTagsConsistent("standard");
 }
 
 } // namespace

@@ -5,13 +5,14 @@
 #include <filesystem>
 
 #include "db/codebase.h"
-#include "db/node_key.h"
 #include "db/codebase_wrappers.h"
+#include "db/standards_model.h"
 #include "db/message_hook.h"
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/support/forwarding_file_system.h"
+#include "util/path_globals.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -29,16 +30,29 @@ protected:
                         {2, 22, 11, 1, "2.1. Circles"}}));
     standard = OpenTable(u"standard");
   }
-  // Walks the tag from the parent's key, or the whole table in record order.
-  std::vector<std::int32_t> childrenOf(std::int32_t parent, const Text& tag = u"treeprntid") {
+  std::vector<std::int32_t> childrenOf(std::int32_t parent) {
     std::vector<std::int32_t> nodes;
-    while (helper.SeekNextByTag(standard, tag, tag.empty() ? Text() : MakeNodeKey(2, parent)))
+    while (helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, parent)))
       nodes.push_back(helper.FieldValLng(u"node_id"));
     return nodes;
   }
   DatabaseHelper helper;
   TableRec standard;
 };
+
+
+TEST_F(DatabaseHelperTest, NestedWalksVisitEveryOuterRecordOnce) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+  while (helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 1))) {
+    std::int32_t outer = helper.FieldValLng(u"node_id");
+    helper.RecordPosition();
+    for (std::int32_t inner : childrenOf(outer)) pairs.emplace_back(outer, inner);
+    helper.RestorePosition();
+    EXPECT_EQ(helper.FieldValLng(u"node_id"), outer);
+  }
+  EXPECT_EQ(pairs, (std::vector<std::pair<std::int32_t, std::int32_t>>{{10, 20}, {10, 21}, {11, 22}}));
+  EXPECT_EQ(helper.depth(), 0);
+}
 
 TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
@@ -57,6 +71,11 @@ TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
   EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{20, 21}));  // a part of the tag's keys
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  2"));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 21);
+}
+
+TEST_F(DatabaseHelperTest, FieldLongListInRecordOrderFromIndexOne) {
+  BoundedArray<std::int32_t> nodes = helper.FieldLongList(standard, u"", u"", u"node_id", 1);
+  EXPECT_EQ(nodes, BoundedArray<std::int32_t>(1, {1, 10, 11, 20, 21, 22}));
 }
 
 TEST_F(DatabaseHelperTest, NoMoreThan25WalksAreOpen) {
@@ -116,6 +135,25 @@ TEST_F(DatabaseHelperTest, AGivenUpLockWritesNothingAndSaysSo) {
   setMessageHook({});
 }
 
+TEST_F(DatabaseHelperTest, SetFieldValBStoresIntoALogicalField) {
+  UserDataPath = fromUtf8(folder);
+  {
+    std::unique_ptr<table::Table> t;
+    ASSERT_TRUE(table::Table::create(folder + "/flags.dbf", {{"DONE", 'L'}}, table::TableFormat::VisualFoxPro));
+    ASSERT_TRUE(table::Table::open(folder + "/flags.dbf", true, &t));
+    ASSERT_TRUE(t->appendStart());
+    ASSERT_TRUE(t->append());
+  }
+  TableRec flags = OpenTable(u"flags");
+  ASSERT_EQ(d4go(flags.table, 1), 0);
+  EXPECT_TRUE(helper.SetFieldValB(u"DONE", u"flags", true));
+  EXPECT_TRUE(helper.FieldValB(u"DONE", u"flags"));
+  EXPECT_EQ(test::dbfreadDump(folder + "/flags.dbf"), "1\t0\tDONE=True\n");
+  EXPECT_TRUE(helper.SetFieldValB(u"DONE", u"flags", false));
+  EXPECT_EQ(test::dbfreadDump(folder + "/flags.dbf"), "1\t0\tDONE=False\n");
+  UserDataPath = u"";
+}
+
 // Rows marked deleted and not yet packed away are gone to every walk.
 TEST_F(DatabaseHelperTest, WalksPassOverRowsMarkedDeleted) {
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
@@ -125,7 +163,7 @@ TEST_F(DatabaseHelperTest, WalksPassOverRowsMarkedDeleted) {
   EXPECT_EQ(childrenOf(10), (std::vector<std::int32_t>{21}));
   EXPECT_EQ(childrenOf(1), (std::vector<std::int32_t>{11}));
   EXPECT_FALSE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
-  EXPECT_EQ(childrenOf(0, u""), (std::vector<std::int32_t>{1, 11, 21, 22}));
+  EXPECT_EQ(helper.FieldLongList(standard, u"", u"", u"node_id", 1), BoundedArray<std::int32_t>(1, {1, 11, 21, 22}));
   EXPECT_EQ(helper.depth(), 0);
 }
 

@@ -47,6 +47,9 @@ TEST_F(ForeignTagsTest, RootsAreFoundOnANumericNodeIdTag) {
   std::vector<std::int32_t> trees;
   for (const StandardRow& root : StandardsTable().roots()) trees.push_back(root.ref.tree);
   EXPECT_EQ(trees, (std::vector<std::int32_t>{2, 3}));
+  trees.clear();
+  while (RefSeekNext(standard::node_id, u"1")) trees.push_back(RefValLng(standard::tree_id));
+  EXPECT_EQ(trees, (std::vector<std::int32_t>{2, 3}));
 }
 
 TEST_F(ForeignTagsTest, TheModelWorksOnTheTable) {

@@ -30,12 +30,19 @@ TEST_F(GeneralFileTest, ExistenceOfFilesAndFolders) {
   EXPECT_FALSE(FolderExists(fromUtf8(dir.path()) + u"/\\x"));
 }
 
+TEST_F(GeneralFileTest, DeleteRemovesReadOnlyFilesToo) {
+  test::writeWholeFile(dir.file("ro.dbf"), "x");
+  ::chmod(dir.file("ro.dbf").c_str(), 0444);
+  DeleteFile(path("ro.dbf"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("ro.dbf")));
+  DeleteFile(path("never-there"));  // no effect, no error
+}
+
 TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   std::string big(3 << 20, 'a');
   big[12345] = 'b';
   test::writeWholeFile(dir.file("src"), big);
   test::writeWholeFile(dir.file("dst"), "old");
-  ::chmod(dir.file("dst").c_str(), 0444);  // read-only: removed all the same
   CopyFile(path("src"), path("dst"));
   EXPECT_EQ(test::readWholeFile(dir.file("dst")), big);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
@@ -43,14 +50,37 @@ TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));
 }
 
-// The copy complete under its temporary name, but not moved into place.
-TEST_F(GeneralFileTest, AFailedCopyLeavesNoPartialFileUnderAnyName) {
-  struct RenameRefused : test::ForwardingFileSystem {
-    Status rename(std::string_view, std::string_view) override { return Status::ioError("disk full"); }
+// Files created while it is in place fail their writes once a byte budget is spent.
+class FailingWrites : public test::ForwardingFileSystem {
+public:
+  explicit FailingWrites(std::uint64_t budget) : m_budget(budget) {}
+  Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
+    Status s = m_real.createFile(p, f);
+    if (s) *f = std::make_unique<Limited>(std::move(*f), m_budget);
+    return s;
+  }
+
+private:
+  struct Limited : test::ForwardingFile {
+    Limited(std::unique_ptr<File> f, std::uint64_t budget) : ForwardingFile(std::move(f)), m_left(budget) {}
+    Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
+      if (n > m_left) {
+        (void)m_inner->writeAt(o, d, static_cast<std::size_t>(m_left));
+        m_left = 0;
+        return Status::ioError("disk full");
+      }
+      m_left -= n;
+      return m_inner->writeAt(o, d, n);
+    }
+    std::uint64_t m_left;
   };
+  std::uint64_t m_budget;
+};
+
+TEST_F(GeneralFileTest, AFailedCopyLeavesNoPartialFileUnderAnyName) {
   test::writeWholeFile(dir.file("src"), std::string(3 << 20, 'a'));
   {
-    RenameRefused refused;
+    FailingWrites failing(1 << 20);
     CopyFile(path("src"), path("dst"));
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));

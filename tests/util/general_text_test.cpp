@@ -5,12 +5,15 @@
 namespace pu {
 namespace {
 
-TEST(CharacterClassTest, AsciiLettersAndDigitsOnly) {
-  for (const char16_t* c : {u"0", u"9", u"z", u"A"}) EXPECT_TRUE(IsAlphanumericChar(c)) << char(c[0]);
-  for (const char16_t* c : {u"\u00E9", u"[", u"@", u"`", u"{", u".", u"/", u":", u""}) EXPECT_FALSE(IsAlphanumericChar(c));
+TEST(CharacterClassTest, AsciiRangesOnly) {
+  for (const char16_t* c : {u"0", u"9"}) EXPECT_TRUE(IsDigitChar(c) && IsAlphanumericChar(c)) << char(c[0]);
+  for (const char16_t* c : {u"z", u"A"}) EXPECT_TRUE(IsLetterChar(c) && IsAlphanumericChar(c)) << char(c[0]);
+  for (const char16_t* c : {u"a", u"\u00E9", u"[", u".", u""}) EXPECT_FALSE(IsDigitChar(c));
+  for (const char16_t* c : {u"\u00E9", u"[", u"@", u"`", u"{", u"."}) EXPECT_FALSE(IsLetterChar(c) || IsAlphanumericChar(c));
+  EXPECT_FALSE(IsLetterChar(u"") || IsAlphanumericChar(u""));
 }
 
-TEST(TextTest, TrimCaseRemoveAndReplaceAll) {
+TEST(TextTest, TrimCaseRemoveReplace) {
   EXPECT_EQ(TrimSpaces(u"  Tree 3 \t "), u"Tree 3 \t");  // spaces only
   EXPECT_EQ(TrimSpaces(u"   "), u"");
   EXPECT_EQ(UpperAscii(u"standard.dbf \u00e9"), u"STANDARD.DBF \u00e9");
@@ -21,6 +24,10 @@ TEST(TextTest, TrimCaseRemoveAndReplaceAll) {
   EXPECT_EQ(ReplaceAll(u"aaa", u"a", u"aa"), u"aaaaaa");  // inserted text is never searched
   EXPECT_EQ(ReplaceAll(u"NULLNULL", u"NULL", Text(1, u'\0')), Text(2, u'\0'));
   EXPECT_EQ(ReplaceAll(u"null", u"NULL", u"x"), u"null");
+  EXPECT_EQ(ReplaceAt(u"abcdef", 3, 2, u"XYZ"), u"abXYZef");
+  EXPECT_EQ(ReplaceAt(u"abc", 1, 0, u"*"), u"*abc");
+  EXPECT_EQ(ReplaceAt(u"abc", 4, 0, u"*"), u"abc*");
+  EXPECT_EQ(ReplaceAt(u"abc", 2, 10, u""), u"a");
 }
 
 TEST(SplitTextTest, PiecesAreKeptUntrimmedFromIndexOne) {
@@ -41,6 +48,39 @@ TEST(SplitTextTest, PiecesAreKeptUntrimmedFromIndexOne) {
     SplitText(c.text, list, c.delimiter, c.skipBlank);
     EXPECT_EQ(list, TextList(1, c.pieces)) << toUtf8(c.text);
   }
+}
+
+TEST(FindTextTest, FirstEqualElementByCharacterCode) {
+  TextList list(1, {u"a", u"B", u"b", u"b"});
+  EXPECT_EQ(FindText(list, u"b"), 3);
+  EXPECT_EQ(FindText(list, u"A"), -1);
+  EXPECT_EQ(FindText(TextList(), u"a"), -1);
+  EXPECT_EQ(FindText(TextList(0, {u"", u"x"}), u""), 0);
+}
+
+TEST(SortTest, SortsLikeTheStandardLibraryMovingTheCompanionAlong) {
+  LongList list(1, {5, 3, 9, 3});
+  SortLongs(list);
+  EXPECT_EQ(list, LongList(1, {3, 3, 5, 9}));
+  LongList empty;
+  SortLongs(empty);
+  EXPECT_TRUE(empty.empty());
+  // Within the range only.
+  LongList part(0, {9, 4, 7, 1, 8, 0}), partCompanion(0, {90, 40, 70, 10, 80, 0});
+  QuickSortLongs(part, 1, 4, partCompanion, true);
+  EXPECT_EQ(part, LongList(0, {9, 1, 4, 7, 8, 0}));
+  EXPECT_EQ(partCompanion, LongList(0, {90, 10, 40, 70, 80, 0}));
+  std::vector<std::int32_t> values;
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    values.push_back(static_cast<std::int32_t>(seed >> 8) % 500 - 250);
+  }
+  LongList many(1, values), companion(1, values);
+  QuickSortLongs(many, 1, static_cast<std::int16_t>(many.upper()), companion, true);
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(many.items(), values);
+  EXPECT_EQ(companion.items(), values);  // companions moved with their keys
 }
 
 } // namespace
