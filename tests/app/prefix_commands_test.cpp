@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "db/course_tables.h"
 #include "db/database_helper.h"
@@ -14,7 +14,6 @@
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
-#include "tests/platform/table/independent_reader.h"
 #include "util/general.h"
 #include "tests/app/fake_file_system.h"
 
@@ -25,40 +24,12 @@ using sample::SampleContent;
 using sample::StandardRow;
 using test::foreignEnciphered;
 
-struct StoredRow {
-  int tree = 0;
-  int node = 0;
-  std::string title;  // the stored bytes, trailing blanks removed
-  bool operator==(const StoredRow&) const = default;
+// A title a command is expected to write, on the first row of tree and
+// node (the one a seek finds).
+struct TitleChange {
+  int tree = 0, node = 0;
+  std::string title;
 };
-
-std::ostream& operator<<(std::ostream& out, const StoredRow& r) {
-  return out << r.tree << "/" << r.node << " '" << r.title << "'";
-}
-
-// The standards table as python3-dbfread reads it, in record order.
-std::vector<StoredRow> readWithDbfread(const std::string& dbf) {
-  static const char* script = R"(
-import sys, dbfread
-for r in dbfread.DBF(sys.argv[1], raw=True):
-    r = {k.lower(): v for k, v in r.items()}
-    print(int(r['tree_id']), int(r['node_id']), r['descript'].rstrip(b' ').hex())
-)";
-  int status = 0;
-  std::istringstream in(test::runPython(script, "'" + dbf + "'", &status));
-  EXPECT_EQ(status, 0);
-  std::vector<StoredRow> rows;
-  StoredRow row;
-  std::string hex;
-  while (in >> row.tree >> row.node) {
-    if (in.peek() == ' ') in.get();
-    std::getline(in, hex);
-    row.title.clear();
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) row.title += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 class PrefixCommandsTest : public test::CourseDbTest {
 protected:
@@ -71,26 +42,22 @@ protected:
     SampleContent content;
     content.standards = std::move(rows);
     useDatabase(content);
-    before = readWithDbfread(dbf());
+    before = test::standardsByDbfread(dbf());
   }
   std::string dbf() const { return folder + "/standard.dbf"; }
 
   // The titles now, by dbfread; the tags checked against the records.
-  std::vector<StoredRow> after() {
+  std::vector<test::StoredStandard> after() {
     expectTagsConsistent("standard");
-    return readWithDbfread(dbf());
+    return test::standardsByDbfread(dbf());
   }
   // Every row as before except the listed titles.
-  void expectOnlyChanged(const std::vector<StoredRow>& changed) {
-    std::vector<StoredRow> expected = before;
-    for (const StoredRow& c : changed) {
-      bool found = false;
-      for (StoredRow& e : expected)
-        if (!found && e.tree == c.tree && e.node == c.node) {  // the first row, as a seek finds it
-          e.title = c.title;
-          found = true;
-        }
-      EXPECT_TRUE(found) << c;
+  void expectOnlyChanged(const std::vector<TitleChange>& changed) {
+    std::vector<test::StoredStandard> expected = before;
+    for (const TitleChange& c : changed) {
+      auto row = std::find_if(expected.begin(), expected.end(), [&](const auto& e) { return e.tree == c.tree && e.node == c.node; });
+      ASSERT_NE(row, expected.end()) << c.tree << "/" << c.node;
+      row->title = c.title;
     }
     EXPECT_EQ(after(), expected);
   }
@@ -100,7 +67,7 @@ protected:
     return SetPrefix(tree, selected, TakePrefixExample(box, start, length), includeParent);
   }
 
-  std::vector<StoredRow> before;
+  std::vector<test::StoredStandard> before;
 };
 
 // Tree 2: root, two units, standards below them. Tree 3 reuses the node
@@ -136,7 +103,7 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
     std::u16string box;
     bool includeParent;
     std::string report;
-    std::vector<StoredRow> changed;
+    std::vector<TitleChange> changed;
     std::u16string message;
   };
   auto encipher = [](std::vector<StandardRow>& rows) {
@@ -197,7 +164,7 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
 
 TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChanges) {
   useDatabase(sample::makeSampleContent(0, 20261207));
-  before = readWithDbfread(dbf());
+  before = test::standardsByDbfread(dbf());
   // Tree 5 repeats tree 2's node numbers and titles. Node 7 is "1.2. ...",
   // a standard below unit 1 ("1. Fractions"); unit 4 (node 59) is
   // stored enciphered, unit 2 (node 21) marked "*2.* Decimals".
@@ -209,7 +176,7 @@ TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChang
   EXPECT_EQ(r.leftEnciphered, 0);
   EXPECT_EQ(r.leftParentEnciphered, 6);  // their own titles are plain
   EXPECT_EQ(r.failed, 0);
-  std::vector<StoredRow> now = after();
+  std::vector<test::StoredStandard> now = after();
   ASSERT_EQ(now.size(), before.size());
   int changed = 0;
   for (std::size_t i = 0; i < now.size(); ++i) {
@@ -219,11 +186,7 @@ TEST_F(PrefixCommandsTest, OnTheSampleDatabaseOnlyTheSelectedLevelOfTheTreeChang
     EXPECT_EQ(GetPathLength(5, now[i].node), 2) << now[i];
   }
   EXPECT_EQ(changed, 24);
-  auto title = [&](int node) {
-    for (const StoredRow& row : now)
-      if (row.tree == 5 && row.node == node) return row.title;
-    return std::string("missing");
-  };
+  auto title = [&](int node) { return test::findStandard(now, 5, node) ? test::findStandard(now, 5, node)->title : "missing"; };
   EXPECT_EQ(title(7), "*1. Fractions1.2.* Ratios and proportions: core skills");  // an unmarked title is its own short title
   EXPECT_EQ(title(22), "*2.2.1.* Ratios and proportions: core skills");
   EXPECT_EQ(title(20), "*1. Fractions*Teacher notes");
@@ -243,7 +206,7 @@ TEST_F(PrefixCommandsTest, ReplaceTurnsColonBlankIntoColonMarkerInTheCurrentTree
   CommandReport r = ReplaceColons(2);
   EXPECT_EQ(r.written, 2);
   EXPECT_EQ(r.leftEnciphered, plainLooking.find(": ") == std::string::npos ? 1 : 2);
-  const std::vector<StoredRow> changed = {{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}};
+  const std::vector<TitleChange> changed = {{2, 21, "9.1 Dividing:*remainders"}, {2, 40, "1.2:*Fractions:*parts"}};
   expectOnlyChanged(changed);
   EXPECT_EQ(ReplaceColons(2).written, 0);  // a second run changes nothing
   expectOnlyChanged(changed);
@@ -286,7 +249,7 @@ TEST_F(PrefixCommandsTest, RowsMarkedDeletedAreNotRewritten) {
   ASSERT_TRUE(other->setDeleted(true).isOk());
   ASSERT_TRUE(other->flush().isOk());
   other.reset();
-  before = readWithDbfread(dbf());
+  before = test::standardsByDbfread(dbf());
   EXPECT_EQ(setPrefix(11, u"1.2 Adding fractions", 0, 3, false).written, 3);
   EXPECT_EQ(ReplaceColons(2).written, 1);
   expectOnlyChanged({{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing:*remainders"}});

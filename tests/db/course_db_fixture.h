@@ -3,7 +3,9 @@
 // pointing at it, and a check that every tag of a table matches its records.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 #include "tools/sample/sample_content.h"
@@ -21,6 +23,21 @@ protected:
   TempDir dir;
   std::string folder = dir.file("course");
 };
+
+// A row of standard.dbf as python3-dbfread reads it; the title is the
+// stored bytes, trailing blanks removed.
+struct StoredStandard {
+  int tree = 0, node = 0, parent = 0, order = 0;
+  bool deleted = false;
+  std::string title;
+  bool operator==(const StoredStandard&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const StoredStandard& row);
+
+// Every row of the table, the live ones in record order, then those marked deleted.
+std::vector<StoredStandard> standardsByDbfread(const std::string& dbf);
+// The row of tree and node among them; nullptr when there is none.
+const StoredStandard* findStandard(const std::vector<StoredStandard>& rows, int tree, int node);
 
 // A small hand-built tree: the root of tree 2 (parent 0) and the rows.
 sample::SampleContent treeOf(std::initializer_list<sample::StandardRow> rows);

@@ -12,7 +12,6 @@
 #include "db/message_hook.h"
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
-#include "tests/platform/table/independent_reader.h"
 #include "tests/support/other_program.h"
 
 namespace pu {
@@ -55,18 +54,13 @@ protected:
     return rows;
   }
 
-  // The table as python dbfread reads it: one line per record, in file
-  // order, "node parent order deleted title".
+  // The table as python dbfread reads it: one line per record, live ones
+  // first, "node parent order deleted title".
   std::string dbfreadRows() {
-    static const char* script = R"(
-import sys, dbfread
-t = dbfread.DBF(sys.argv[1], load=True)
-rows = [(r, 0) for r in t.records] + [(r, 1) for r in t.deleted]
-for r, d in rows: print(r['NODE_ID'], r['PARENT_ID'], r['ORDER'], d, r['DESCRIPT'])
-)";
-    int status = 0;
-    std::string out = test::runPython(script, "'" + folder + "/standard.dbf'", &status);
-    EXPECT_EQ(status, 0) << out;
+    std::string out;
+    for (const test::StoredStandard& r : test::standardsByDbfread(folder + "/standard.dbf"))
+      out += std::to_string(r.node) + " " + std::to_string(r.parent) + " " + std::to_string(r.order) + " " +
+             (r.deleted ? "1 " : "0 ") + r.title + "\n";
     return out;
   }
   std::string fileBytes() { return test::readWholeFile(folder + "/standard.dbf"); }

@@ -10,7 +10,6 @@
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
 #include "platform/table/table.h"
-#include "tests/platform/table/independent_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tree/tree_fixture.h"
 
@@ -19,18 +18,12 @@ namespace {
 
 class TreeEditingTest : public test::TreeTest {
 protected:
-  // "Order" and parent of every standard of tree 2, as dbfread reads them.
+  // "Order" and parent of every live standard of tree 2, as dbfread reads them.
   std::string rowsOfTree2() const {
     std::string out;
-    std::istringstream dump(test::dbfreadDump(folder + "/standard.dbf"));
-    for (std::string line; std::getline(dump, line);) {
-      if (line.find("TREE_ID=2\t") == std::string::npos) continue;
-      auto field = [&](const std::string& name) {
-        std::size_t at = line.find(name + "=") + name.size() + 1;
-        return line.substr(at, line.find('\t', at) - at);
-      };
-      out += field("NODE_ID") + ":" + field("PARENT_ID") + ":" + field("ORDER") + ":" + field("DESCRIPT") + "\n";
-    }
+    for (const test::StoredStandard& row : test::standardsByDbfread(folder + "/standard.dbf"))
+      if (row.tree == 2 && !row.deleted)
+        out += std::to_string(row.node) + ":" + std::to_string(row.parent) + ":" + std::to_string(row.order) + ":" + row.title + "\n";
     return out;
   }
   QLineEdit* editor() const { return tree->editBox(); }

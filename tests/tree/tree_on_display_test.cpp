@@ -7,7 +7,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "tests/platform/table/independent_reader.h"
 #include "tests/support/x_input.h"
 #include "tests/tree/tree_fixture.h"
 
@@ -34,15 +33,13 @@ protected:
                               " sleep 0.3 " + test::xdotoolAt(b) + " sleep 0.3 " + test::xdotoolAt(b + QPoint(1, 0)) +
                               " sleep 0.3 mouseup 1" + release));
   }
-  // A field of tree 2's standard, as dbfread reads it.
-  std::string field(int node, const std::string& name) const {
-    std::string dump = test::dbfreadDump(folder + "/standard.dbf");
-    std::size_t at = dump.find("TREE_ID=2\tNODE_ID=" + std::to_string(node) + "\t");
-    if (at == std::string::npos) return "missing";
-    at = dump.find(name + "=", at) + name.size() + 1;
-    return dump.substr(at, dump.find('\t', at) - at);
+  // Tree 2's standard as dbfread reads it.
+  test::StoredStandard row(int node) const {
+    const auto rows = test::standardsByDbfread(folder + "/standard.dbf");
+    const test::StoredStandard* row = test::findStandard(rows, 2, node);
+    return row ? *row : test::StoredStandard{};
   }
-  std::string parentOf(int node) const { return field(node, "PARENT_ID"); }
+  int parentOf(int node) const { return row(node).parent; }
 };
 
 // A command pressed while the editor is open finishes the edit on its own
@@ -60,8 +57,8 @@ TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
   QWidget* moveDown = t.findChild<QWidget*>(QStringLiteral("cmdMoveDown"));
   ASSERT_TRUE(test::xClick(moveDown, moveDown->rect().center()));
   ASSERT_TRUE(test::xKeys("Return"));
-  EXPECT_EQ(field(10, "DESCRIPT"), "Renamed");
-  EXPECT_EQ(field(20, "DESCRIPT"), "2. Geometry");
+  EXPECT_EQ(row(10).title, "Renamed");
+  EXPECT_EQ(row(20).title, "2. Geometry");
 }
 
 TEST_F(TreeOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
@@ -70,14 +67,14 @@ TEST_F(TreeOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
   window->activateWindow();
   QTest::qWait(300);
   drag(rowOf(20), rowOf(10), "shift");
-  EXPECT_EQ(parentOf(20), "10");
+  EXPECT_EQ(parentOf(20), 10);
   ASSERT_GE(t.TList()->selectedRow(), 0);
   EXPECT_EQ(t.TList()->itemData(t.TList()->selectedRow()), 20);  // shown, selected and open under its new parent
   t.FindStandard(MakeNodeKey(2, 13));
   drag(rowOf(13), rowOf(30), "ctrl");
-  EXPECT_EQ(parentOf(13), "1");  // 30's sibling: a top category
+  EXPECT_EQ(parentOf(13), 1);  // 30's sibling: a top category
   drag(rowOf(10), rowOf(30), "");  // no modifier: no drag at all
-  EXPECT_EQ(parentOf(10), "1");
+  EXPECT_EQ(parentOf(10), 1);
 }
 
 } // namespace
