@@ -26,11 +26,6 @@ protected:
   void TearDown() override { clearMsgBoxAnswers(); }
 
   Text folder() const { return fromUtf8(m_dir.path()); }
-  std::string backup(const std::string& name) const { return m_dir.file("Backups/" + name); }
-  void makeBackups(std::initializer_list<const char*> names) {
-    fs::create_directories(m_dir.file("Backups"));
-    for (const char* name : names) test::writeWholeFile(backup(name), "old");
-  }
   std::vector<std::string> backupFolderNames() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_dir.file("Backups"))) names.push_back(entry.path().filename().string());
@@ -93,7 +88,7 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
 
 // No free number, a copy the file system refuses: an error, nothing made.
 TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
-  makeBackups({});
+  fs::create_directories(m_dir.file("Backups"));
   DataPath = folder();
   for (int refusal = 0; refusal < 2; ++refusal) {
     test::DelegatingFileSystem fake;

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <memory>
 #include <gtest/gtest.h>
 
 #include "app/frm_folder_selecter.h"
@@ -39,14 +40,14 @@ protected:
       if (QTest::qWaitForWindowActive(dialog)) act();
       else dialog->close();
     });
-    return m_dlg.ShowFolderChooser(u"Select the location of the database to change:", defaultFolder, createIfMissing);
+    return dlg().ShowFolderChooser(u"Select the location of the database to change:", defaultFolder, createIfMissing);
   }
 
-  QLineEdit* pathBox() { return m_dlg.findChild<QLineEdit*>(QStringLiteral("txtReportPath")); }
-  DirectoryList* dirList() { return m_dlg.findChild<DirectoryList*>(QStringLiteral("dirList")); }
-  DriveList* driveList() { return m_dlg.findChild<DriveList*>(QStringLiteral("driveList")); }
-  void clickOk() { QTest::mouseClick(m_dlg.findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton); }
-  void clickCancel() { QTest::mouseClick(m_dlg.findChild<QPushButton*>(QStringLiteral("btnReportPathCancel")), Qt::LeftButton); }
+  QLineEdit* pathBox() { return dlg().findChild<QLineEdit*>(QStringLiteral("txtReportPath")); }
+  DirectoryList* dirList() { return dlg().findChild<DirectoryList*>(QStringLiteral("dirList")); }
+  DriveList* driveList() { return dlg().findChild<DriveList*>(QStringLiteral("driveList")); }
+  void clickOk() { QTest::mouseClick(dlg().findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton); }
+  void clickCancel() { QTest::mouseClick(dlg().findChild<QPushButton*>(QStringLiteral("btnReportPathCancel")), Qt::LeftButton); }
   // Clicks into the box, as a user must before typing, and types the text.
   void type(const std::string& text) {
     QTest::mouseClick(pathBox(), Qt::LeftButton);
@@ -54,8 +55,15 @@ protected:
     QTest::keyClicks(pathBox(), QString::fromStdString(text));
   }
 
+  // Made at first use, so a test can give the file system other volumes first.
+  frmFolderSelecter& dlg() {
+    if (!m_dlg) m_dlg = std::make_unique<frmFolderSelecter>();
+    return *m_dlg;
+  }
+
   test::TempDir m_dir;
-  frmFolderSelecter m_dlg;
+  test::DelegatingFileSystem m_fs;
+  std::unique_ptr<frmFolderSelecter> m_dlg;
 };
 
 // OK gives the box's text (the design text before anything is chosen), as
@@ -72,7 +80,7 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
                 type(m_dir.path());
                 clickCancel();
               }).empty());
-  EXPECT_TRUE(choose([this] { m_dlg.close(); }).empty());
+  EXPECT_TRUE(choose([this] { dlg().close(); }).empty());
 }
 
 // A typed path is given as typed, unchecked and uncreated.
@@ -132,50 +140,45 @@ TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoe
   EXPECT_EQ(result, fromUtf8(m_dir.file("course/Alpha")));
 }
 
-TEST(FolderSelecterDriveTest, SwitchingTheDriveShowsItsCurrentFolder) {
+// A drive not visited yet opens at its root; back on a drive, the folder
+// the user last had there.
+TEST_F(FolderSelecterTest, SwitchingTheDriveShowsItsCurrentFolder) {
   test::TempDir volume;
   fs::create_directories(volume.file("inner"));
-  test::DelegatingFileSystem fake;
-  std::string volumePath = volume.path();
-  fake.rootsOverride = [volumePath] { return std::vector<std::string>{"/", volumePath}; };
-  frmFolderSelecter dlg;
-  auto* drives = dlg.findChild<DriveList*>(QStringLiteral("driveList"));
-  auto* dirs = dlg.findChild<DirectoryList*>(QStringLiteral("dirList"));
-  auto* box = dlg.findChild<QLineEdit*>(QStringLiteral("txtReportPath"));
-  ASSERT_EQ(drives->count(), 2);
-  std::string startFolder = dirs->path();
-  test::whenShown(QStringLiteral("frmFolderSelecter"), [&](QWidget*) {
-    drives->setCurrentIndex(1);
-    // A drive not visited yet opens at its root.
-    EXPECT_EQ(box->text().toStdString(), volumePath);
-    dirs->setPath(volume.file("inner"));
-    drives->setCurrentIndex(0);
-    EXPECT_EQ(box->text().toStdString(), startFolder);
-    // Back on the volume: where the user last was.
-    drives->setCurrentIndex(1);
-    EXPECT_EQ(box->text().toStdString(), volume.file("inner"));
-    dlg.close();
-  });
-  EXPECT_TRUE(dlg.ShowFolderChooser(u"Pick", {}, false).empty());
-  test::cancelWhenShown();
+  const std::string volumePath = volume.path();
+  m_fs.rootsOverride = [volumePath] { return std::vector<std::string>{"/", volumePath}; };
+  ASSERT_EQ(driveList()->count(), 2);
+  const std::string startFolder = dirList()->path();
+  EXPECT_TRUE(choose([&] {
+                driveList()->setCurrentIndex(1);
+                EXPECT_EQ(pathBox()->text().toStdString(), volumePath);
+                dirList()->setPath(volume.file("inner"));
+                driveList()->setCurrentIndex(0);
+                EXPECT_EQ(pathBox()->text().toStdString(), startFolder);
+                driveList()->setCurrentIndex(1);
+                EXPECT_EQ(pathBox()->text().toStdString(), volume.file("inner"));
+                clickCancel();
+              }).empty());
 }
 
-class CreateIfMissingTest : public FolderSelecterTest {
-protected:
-  Text chooseTyped(const std::string& typed) {
-    return choose(
-        [this, typed] {
-          type(typed);
-          clickOk();
-        },
-        {}, true);
-  }
-};
+// With createIfMissing the answer to the question decides: Yes (here
+// pressed in the box itself) creates the folder with its parents, No gives
+// nothing, closing the box keeps the path uncreated; a folder that cannot
+// be made gives nothing; an existing one is not asked about.
+TEST_F(FolderSelecterTest, CreateIfMissingTheAnswerDecidesWhatIsCreatedAndGiven) {
+  auto chooseTyped = [this](const std::string& typed) {
+    return choose([this, typed] { type(typed); clickOk(); }, {}, true);
+  };
+  const std::string deep = m_dir.file("new/deeper/course");
+  test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
+    QTest::keyClick(box, Qt::Key_Y);
+  });
+  EXPECT_EQ(chooseTyped(deep), fromUtf8(deep));
+  EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_EQ(MsgText, u"The path: \"" + fromUtf8(deep) + u"\" does not exist.\r\n\r\nWould you like to create it?");
+  EXPECT_EQ(ButtonCaptions[0] + u"|" + ButtonCaptions[1] + u"|" + ButtonCaptions[2], u"&Yes|&No|");
 
-// The answer to the question decides: Yes creates the folder with its
-// parents, No gives nothing, closing the box keeps the path uncreated; a
-// folder that cannot be made gives nothing; an existing one is not asked about.
-TEST_F(CreateIfMissingTest, TheAnswerDecidesWhatIsCreatedAndGiven) {
   test::writeWholeFile(m_dir.file("plainfile"), "x");
   struct Case {
     std::string typed;
@@ -183,7 +186,6 @@ TEST_F(CreateIfMissingTest, TheAnswerDecidesWhatIsCreatedAndGiven) {
     bool given, created;
   };
   const Case cases[] = {
-      {m_dir.file("new/deeper/course"), MsgResult::Yes, true, true},
       {m_dir.file("no"), MsgResult::No, false, false},
       {m_dir.file("closed"), MsgResult::None, true, false},
       {m_dir.file("plainfile") + "/sub", MsgResult::Yes, false, false},
@@ -196,20 +198,6 @@ TEST_F(CreateIfMissingTest, TheAnswerDecidesWhatIsCreatedAndGiven) {
     EXPECT_EQ(fs::is_directory(c.typed), c.created) << c.typed;
   }
   EXPECT_EQ(pendingMsgBoxAnswers(), 1u);
-}
-
-TEST_F(CreateIfMissingTest, QuestionIsAskedInTheMessageBox) {
-  std::string typed = m_dir.file("asked");
-  test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
-    EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
-    QTest::keyClick(box, Qt::Key_Y);
-  });
-  EXPECT_EQ(chooseTyped(typed), fromUtf8(typed));
-  EXPECT_TRUE(fs::is_directory(typed));
-  EXPECT_EQ(MsgText, u"The path: \"" + fromUtf8(typed) + u"\" does not exist.\r\n\r\nWould you like to create it?");
-  EXPECT_EQ(ButtonCaptions[0], u"&Yes");
-  EXPECT_EQ(ButtonCaptions[1], u"&No");
-  EXPECT_TRUE(ButtonCaptions[2].empty());
 }
 
 } // namespace

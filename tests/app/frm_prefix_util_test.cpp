@@ -14,7 +14,7 @@ namespace {
 using sample::StandardRow;
 using test::PrefixWindowTest;
 
-TEST_F(PrefixWindowTest, OpensOnTheStateTreesWithAnEmptyRulesGrid) {
+TEST_F(PrefixWindowTest, OpensOnTheStateTreesAndAClickShowsThePlainTitleAndTheRules) {
   open();
   EXPECT_EQ(window->windowTitle(), "List Prefix");
   EXPECT_EQ(window->familyTreeList()->CurrentTreeType(), 1);
@@ -30,10 +30,8 @@ TEST_F(PrefixWindowTest, OpensOnTheStateTreesWithAnEmptyRulesGrid) {
   std::string before = dump();
   press("setPrefixBut");
   EXPECT_EQ(dump(), before);
-}
 
-TEST_F(PrefixWindowTest, ClickingAStandardShowsItsPlainTitleAndItsTreesRules) {
-  open();
+  // A click shows the standard's plain title and its tree's rules.
   clickNode(11);
   EXPECT_EQ(window->selectBox()->text(), "1.2 Adding fractions");
   EXPECT_EQ(window->CurrentNodeID, 11);

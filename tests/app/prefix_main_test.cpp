@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -39,11 +40,18 @@ protected:
     clearMsgBoxAnswers();
   }
 
-  // Answers the folder dialog: types text (unless empty) and presses button.
-  void answerFolderDialog(const std::string& text, const char* button) {
-    test::whenShown(QStringLiteral("frmFolderSelecter"), [text, button](QWidget* dlg) {
-      if (!text.empty()) dlg->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->setText(QString::fromStdString(text));
+  // Answers the next folder dialog: checks that its box shows `shown`
+  // (unless empty), types text (unless empty), presses button, then runs next.
+  void answerFolderDialog(const std::string& text, const char* button, std::function<void()> next = {},
+                          const std::string& shown = {}) {
+    test::whenShown(QStringLiteral("frmFolderSelecter"), [=](QWidget* dlg) {
+      auto* box = dlg->findChild<QLineEdit*>(QStringLiteral("txtReportPath"));
+      if (!shown.empty()) {
+        EXPECT_EQ(box->text().toStdString(), shown);
+      }
+      if (!text.empty()) box->setText(QString::fromStdString(text));
       QTest::mouseClick(dlg->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+      if (next) next();
     });
   }
   // Notes whether the prefix window came, then closes it before it reads
@@ -90,10 +98,7 @@ TEST_F(MainTest, ChosenFolderIsBackedUpThenShownEachRunUnderTheNextNumber) {
   EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
   EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
   m_prefixWindowShown = false;
-  test::whenShown(QStringLiteral("frmFolderSelecter"), [this](QWidget* dlg) {
-    EXPECT_EQ(dlg->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->text().toStdString(), m_db.path());
-    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
-  });
+  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
   Main(fromUtf8(m_db.path()));
   EXPECT_TRUE(m_prefixWindowShown);
   EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.dbf")));
@@ -117,23 +122,13 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_EQ(MsgTitle, u"Error");
 }
 
-// The message asks the user to choose again: the dialog comes back.
+// OK without choosing gives "C:\MyPath", which names no place on this
+// system: a message, and the dialog comes back for another choice.
 TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
-  // OK without choosing returns "C:\MyPath", which names no place on this system.
-  int dialogs = 0;
-  test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* dlg) {
-    ++dialogs;
-    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
-    test::whenShown(QStringLiteral("frmFolderSelecter"), [this, &dialogs](QWidget* again) {
-      ++dialogs;
-      again->findChild<QLineEdit*>(QStringLiteral("txtReportPath"))->setText(QString::fromStdString(m_db.path()));
-      QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("btnFolderNext")), Qt::LeftButton);
-    });
-  });
+  answerFolderDialog("", "btnFolderNext", [this] { answerFolderDialog(m_db.path(), "btnFolderNext"); });
   watchPrefixWindow();
   setMsgBoxNextAnswer(MsgResult::Ok);
   Main();
-  EXPECT_EQ(dialogs, 2);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
   EXPECT_EQ(MsgTitle, u"Select Folder");
   EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
