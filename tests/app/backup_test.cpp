@@ -6,7 +6,7 @@
 #include "app/table_backup.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
-#include "tests/app/fake_file_system.h"
+#include "tests/support/delegating_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "util/general.h"
 #include "util/path_globals.h"

@@ -11,7 +11,7 @@
 #include "msgbox/msg_box_state.h"
 #include "platform/controls/directory_list.h"
 #include "platform/controls/drive_list.h"
-#include "tests/app/fake_file_system.h"
+#include "tests/support/delegating_file_system.h"
 #include "tests/support/ui_driver.h"
 #include "tests/support/temp_dir.h"
 

@@ -15,7 +15,7 @@
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 #include "util/general.h"
-#include "tests/app/fake_file_system.h"
+#include "tests/support/delegating_file_system.h"
 
 namespace pu {
 namespace {
