@@ -20,12 +20,9 @@ protected:
   Text file = fromUtf8(dir.file("classification.ini"));
 };
 
-TEST_F(IniFileTest, BeforeSetIniFileReadsAreEmptyAndWritesFail) {
-  EXPECT_EQ(GetIniString(u"k", u"dflt"), u"");
-  EXPECT_EQ(WriteIniString(u"k", u"v"), 0);
-}
-
 TEST_F(IniFileTest, MissingKeyGivesTheDefaultAndEmptyValueGivesEmpty) {
+  EXPECT_EQ(GetIniString(u"k", u"dflt"), u"");  // before SetIniFile: empty, and writes fail
+  EXPECT_EQ(WriteIniString(u"k", u"v"), 0);
   test::writeWholeFile(dir.file("classification.ini"), "[Tree 3]\nLevel1=\nLevel2=1.\n");
   SetIniFile(u"  Tree 3 ", u" " + file + u"  ");
   EXPECT_EQ(IniSection, u"Tree 3");

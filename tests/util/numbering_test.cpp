@@ -42,31 +42,26 @@ TEST_F(NumberingTest, OptionLookupOrderAndDefault) {
   EXPECT_EQ(GetOptionString(u"Nowhere", u"d"), u"d");
 }
 
-TEST_F(NumberingTest, FormatsEveryStyle) {
-  Text before = u"(";
-  EXPECT_EQ(FormatNumber(u"1", before, 12), u"(12");
-  EXPECT_EQ(FormatNumber(u"I", before, 14), u"(XIV");
-  EXPECT_EQ(FormatNumber(u"i", before, 14), u"(xiv");
-  EXPECT_EQ(FormatNumber(u"A", before, 27), u"(A");
-  EXPECT_EQ(FormatNumber(u"a", before, 2), u"(b");
-  EXPECT_EQ(FormatNumber(u"#", before, 2), u"#");
-  EXPECT_EQ(FormatOrdinal(0, 1), u"");
-  EXPECT_EQ(FormatOrdinal(-3, 1), u"");
-}
-
-TEST_F(NumberingTest, ParsesEveryStyle) {
-  EXPECT_EQ(ParseNumber(u"1", u"  42abc"), 42);
-  EXPECT_EQ(ParseNumber(u"1", u"2.5"), 2);
-  EXPECT_EQ(ParseNumber(u"1", u"3.5"), 4);
-  EXPECT_EQ(ParseNumber(u"1", u"-7"), -7);
-  EXPECT_EQ(ParseNumber(u"1", u"1e2x"), 100);
-  EXPECT_EQ(ParseNumber(u"1", u"x1"), 0);
-  EXPECT_EQ(ParseNumber(u"1", u"99999"), 0);
-  EXPECT_EQ(ParseNumber(u"I", u"XIV"), 14);
-  EXPECT_EQ(ParseNumber(u"i", u"xiv"), 14);
-  EXPECT_EQ(ParseNumber(u"A", u"AB"), -1);
-  EXPECT_EQ(ParseNumber(u"a", u"c"), 3);
-  EXPECT_EQ(ParseNumber(u"?", u"3"), 0);
+// Letters wrap and read without regard to case; other styles replace the number.
+TEST(NumberStyleTest, EachStyleFormatsAndParses) {
+  const struct {
+    const char16_t* style;
+    std::int16_t number;
+    const char16_t* text;
+  } formats[] = {{u"1", 12, u"(12"}, {u"I", 14, u"(XIV"}, {u"i", 14, u"(xiv"}, {u"A", 26, u"(Z"},
+                 {u"A", 27, u"(A"},  {u"A", 52, u"(Z"},   {u"a", 2, u"(b"},    {u"#", 2, u"#"}};
+  for (const auto& c : formats) {
+    Text before = u"(";
+    EXPECT_EQ(FormatNumber(c.style, before, c.number), c.text) << c.number;
+  }
+  const struct {
+    const char16_t *style, *text;
+    std::int16_t number;
+  } parses[] = {{u"1", u"  42abc", 42}, {u"1", u"2.5", 2}, {u"1", u"3.5", 4},   {u"1", u"-7", -7}, {u"1", u"1e2x", 100},
+                {u"1", u"x1", 0},       {u"1", u"99999", 0}, {u"I", u"XIV", 14}, {u"i", u"xiv", 14}, {u"A", u"AB", -1},
+                {u"a", u"c", 3},        {u"A", u"a", 1},   {u"a", u"Z", 26},   {u"A", u"@", 0},   {u"A", u"[", 0},
+                {u"?", u"3", 0}};
+  for (const auto& c : parses) EXPECT_EQ(ParseNumber(c.style, c.text), c.number) << toUtf8(c.text);
 }
 
 TEST_F(NumberingTest, ParseOrdinalNeverGoesBelowZero) {
@@ -75,6 +70,8 @@ TEST_F(NumberingTest, ParseOrdinalNeverGoesBelowZero) {
   EXPECT_EQ(ParseOrdinal(u"z", 2), 26);
   EXPECT_EQ(ParseOrdinal(u"IX", 0), 9);
   EXPECT_EQ(ParseOrdinal(u"Q", 0), 0);  // not a numeral
+  EXPECT_EQ(FormatOrdinal(0, 1), u"");
+  EXPECT_EQ(FormatOrdinal(-3, 1), u"");
   for (std::int16_t level = 0; level < 5; ++level) {
     bool letters = NumberingStyle(level) == u"A" || NumberingStyle(level) == u"a";
     for (int n : {1, 2, 9, 26, 40}) {
@@ -82,17 +79,6 @@ TEST_F(NumberingTest, ParseOrdinalNeverGoesBelowZero) {
       EXPECT_EQ(ParseOrdinal(FormatOrdinal(static_cast<std::int16_t>(n), level), level), n) << level << " " << n;
     }
   }
-}
-
-TEST(LetterTest, LettersWrapAndValuesAreCaseless) {
-  EXPECT_EQ(LetterOf(1), u"A");
-  EXPECT_EQ(LetterOf(26), u"Z");
-  EXPECT_EQ(LetterOf(27), u"A");
-  EXPECT_EQ(LetterOf(52), u"Z");
-  EXPECT_EQ(LetterValue(u"a"), 1);
-  EXPECT_EQ(LetterValue(u"Z"), 26);
-  EXPECT_EQ(LetterValue(u"@"), 0);
-  EXPECT_EQ(LetterValue(u"["), 0);
 }
 
 } // namespace

@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
-
 namespace pu {
 namespace {
 
-TEST(StoredTextTest, PlainTextsPassUnchanged) {
+TEST(StoredTextTest, PlainTextsPassUnchangedAndTheMarkAloneIsEmpty) {
   EXPECT_EQ(DecodeStoredText(u""), u"");
   EXPECT_EQ(DecodeStoredText(u"*1.2.* Fractions NULL"), u"*1.2.* Fractions NULL");
   EXPECT_EQ(DecodeStoredText(u"x\u00FA"), u"x\u00FA");
-}
-
-TEST(StoredTextTest, TheMarkAloneIsAnEmptySource) {
   EXPECT_EQ(DecodeStoredText(Text(1, kEncipheredMark)), u"");
 }
 
