@@ -1,8 +1,6 @@
 #include "util/general.h"
 
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 #include "platform/fs/file_system.h"
 
@@ -17,20 +15,6 @@ std::size_t lastSeparator(const Text& path) {
   for (std::size_t i = path.size(); i > 0; --i)
     if (isSeparator(path[i - 1])) return i - 1;
   return Text::npos;
-}
-
-Status copyContents(File& from, File& to) {
-  std::vector<char> buffer(1 << 20);
-  std::uint64_t offset = 0;
-  for (;;) {
-    std::size_t n = 0;
-    Status s = from.readAt(offset, buffer.data(), buffer.size(), &n);
-    if (!s) return s;
-    if (n == 0) return Status::ok();
-    s = to.writeAt(offset, buffer.data(), n);
-    if (!s) return s;
-    offset += n;
-  }
 }
 
 bool createOneDirectory(const Text& folder, bool* parentMissing) {
@@ -60,21 +44,12 @@ void DeleteFile(const Text& path) {
 
 void CopyFile(const Text& source, const Text& destination) {
   if (FileExists(destination)) DeleteFile(destination);
-  FileSystem& fs = FileSystem::instance();
-  std::unique_ptr<File> from, to;
-  // The copy is written under a temporary name and moved into place when
-  // complete, so the destination name never holds a partial file, nor one
-  // that a power cut could take back.
-  std::string temp = fs.resolve(nativeName(destination)) + ".copy~";
-  Status s = fs.openFile(nativeName(source), false, &from);
-  if (s) s = fs.createFile(temp, &to);
-  if (s) s = copyContents(*from, *to);
-  if (s) s = moveIntoPlace(*to, nativeName(destination));
-  to.reset();
-  if (s) return;
-  // Reported by the missing destination, which a failed folder sync must not leave either.
-  (void)fs.removeFile(temp);
-  (void)fs.removeFile(nativeName(destination));
+  // Written under a temporary name and moved into place when complete, so
+  // the destination never holds a partial file, nor one a power cut could
+  // take back. A failure is reported by the missing destination, which a
+  // failed folder sync must not leave either.
+  if (!copyIntoPlace(nativeName(source), nativeName(destination)))
+    (void)FileSystem::instance().removeFile(nativeName(destination));
 }
 
 // A missing parent (the platform's error 76) makes it create the parent first,

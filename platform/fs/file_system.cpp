@@ -1,5 +1,7 @@
 #include "platform/fs/file_system.h"
 
+#include <vector>
+
 namespace pu {
 
 // The file system of the operating system the build is for, in its own file.
@@ -45,16 +47,23 @@ Status moveIntoPlace(std::string_view from, std::string_view to) {
   return s ? moveIntoPlace(*file, to) : s;
 }
 
-Status readFileContents(std::string_view path, std::string* contents) {
-  std::unique_ptr<File> file;
-  std::uint64_t size = 0;
-  Status s = FileSystem::instance().openFile(path, false, &file);
-  if (s) s = file->size(&size);
-  if (!s) return s;
-  contents->resize(size);
-  std::size_t got = 0;
-  s = file->readAt(0, contents->data(), contents->size(), &got);
-  if (s && got != size) s = Status::ioError("'" + file->path() + "' shrank while it was read");
+Status copyIntoPlace(std::string_view from, std::string_view to) {
+  FileSystem& fs = FileSystem::instance();
+  const std::string temp = fs.resolve(to) + ".copy~";
+  std::unique_ptr<File> source, copy;
+  Status s = fs.openFile(from, false, &source);
+  if (s) s = fs.createFile(temp, &copy);
+  std::vector<char> buffer(1 << 20);
+  for (std::uint64_t offset = 0; s;) {
+    std::size_t n = 0;
+    s = source->readAt(offset, buffer.data(), buffer.size(), &n);
+    if (!s || n == 0) break;
+    s = copy->writeAt(offset, buffer.data(), n);
+    offset += n;
+  }
+  if (s) s = moveIntoPlace(*copy, to);
+  copy.reset();
+  if (!s) (void)fs.removeFile(temp);  // best effort: the error worth reporting is s
   return s;
 }
 

@@ -94,9 +94,6 @@ public:
   virtual void sleepMilliseconds(int ms) = 0;
 };
 
-// The whole file's bytes.
-Status readFileContents(std::string_view path, std::string* contents);
-
 // The one way a file takes the place of another (a packed table, a rebuilt
 // index, a rewritten INI file, a backup copy): the new file's data is synced,
 // then it is renamed over `to`, then the folder is synced. After a power cut
@@ -105,6 +102,11 @@ Status readFileContents(std::string_view path, std::string* contents);
 // names it when it is not.
 Status moveIntoPlace(File& file, std::string_view to);
 Status moveIntoPlace(std::string_view from, std::string_view to);
+
+// Copies `from` over `to` the same way: the copy is written beside `to`
+// under a temporary name and moved into place, so `to` holds the old or the
+// whole new file; a copy that fails leaves no temporary file.
+Status copyIntoPlace(std::string_view from, std::string_view to);
 
 // Writes a file by writing a temporary file beside it and moving it into
 // place, so the destination is either the old or the whole new file.

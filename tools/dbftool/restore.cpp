@@ -30,13 +30,6 @@ std::vector<std::pair<Text, Text>> replacements(const pu::StandardsBackup& backu
   return files;
 }
 
-pu::Status putInPlace(const Text& from, const Text& to) {
-  std::string bytes;
-  pu::Status s = pu::readFileContents(pu::toUtf8(from), &bytes);
-  if (s) s = pu::replaceFileAtomically(pu::toUtf8(to), bytes);
-  return s;
-}
-
 // The whole backup, read as `dbftool check` reads a table.
 pu::Status checkBackup(const pu::StandardsBackup& backup) {
   if (backup.index.empty()) return pu::Status::notFound("'" + shown(backup.table) + "' has no index copy beside it");
@@ -87,7 +80,7 @@ int restore(const std::string& folder, std::int32_t number, std::ostream& out) {
     kept += (kept.empty() ? " " : ", ") + fileName(copy) + (withMemo && copy.ends_with(u"dbf") ? " with its memo file" : "");
   std::string put;
   for (const auto& [from, to] : replacements(*backup)) {
-    s = putInPlace(from, to);
+    s = pu::copyIntoPlace(pu::toUtf8(from), pu::toUtf8(to));
     if (!s) {
       std::cerr << s.message() << "\nthe restore stopped; the files as they were are kept as" << kept << "\n";
       return 1;
