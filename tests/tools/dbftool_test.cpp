@@ -221,7 +221,7 @@ std::map<std::int32_t, std::string> titlesOfTree(const std::string& dbf, int tre
 class DbfToolCourse : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_TRUE(sample::makeSampleDatabase(course, {})); }
-  void TearDown() override { DataPath = TemplatePath = ClassTablePath = CourseTablePath = u""; }
+  void TearDown() override { SetDatabaseFolder(u""); }
 
   TempDir dir;
   std::string course = dir.file("course");
@@ -297,7 +297,7 @@ TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
       if (titlesBefore.at(node) != title) changed[node] = title;
     EXPECT_EQ(changed, listed(real));
 
-    DataPath = TemplatePath = ClassTablePath = CourseTablePath = fromUtf8(window);
+    SetDatabaseFolder(fromUtf8(window));
     const CommandReport report = windowCommand(c);
     EXPECT_EQ(report.written, static_cast<std::int32_t>(changed.size()));
     EXPECT_TRUE(readWholeFile(folder + "/standard.dbf") == readWholeFile(window + "/standard.dbf"));

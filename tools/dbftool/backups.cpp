@@ -55,9 +55,7 @@ Listed describe(const pu::StandardsBackup& backup) {
 std::string fileNames(const pu::StandardsBackup& backup) {
   std::string names;
   for (const pu::Text* file : {&backup.table, &backup.memo, &backup.index}) {
-    if (file->empty()) continue;
-    std::string path = shown(*file);
-    names += (names.empty() ? "" : " ") + path.substr(path.find_last_of('/') + 1);
+    if (!file->empty()) names += (names.empty() ? "" : " ") + shownName(*file);
   }
   return names;
 }

@@ -24,7 +24,7 @@ std::optional<std::int32_t> parseNumber(const std::string& text, std::int32_t mi
 }
 
 bool useCourseFolder(const std::string& folder) {
-  pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(folder);
+  pu::SetDatabaseFolder(pu::fromUtf8(folder));
   pu::FileSystem& fs = pu::FileSystem::instance();
   const std::string table = fs.resolve(pu::toUtf8(standardsFile(u"dbf")));
   if (fs.modifiedTime(table) && !fs.isDirectory(table)) return true;
@@ -35,5 +35,10 @@ bool useCourseFolder(const std::string& folder) {
 pu::Text standardsFile(const char16_t* extension) { return pu::DataPath + u"\\standard." + extension; }
 
 std::string shown(const pu::Text& path) { return pu::FileSystem::instance().resolve(pu::toUtf8(path)); }
+
+std::string shownName(const pu::Text& path) {
+  const std::string full = shown(path);
+  return full.substr(full.find_last_of("/\\") + 1);
+}
 
 } // namespace dbftool

@@ -27,5 +27,7 @@ pu::Text standardsFile(const char16_t* extension);
 
 // A path as the file system names it, for messages.
 std::string shown(const pu::Text& path);
+// The last part of shown(path): the file's name as the file system has it.
+std::string shownName(const pu::Text& path);
 
 } // namespace dbftool

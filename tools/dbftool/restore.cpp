@@ -14,11 +14,6 @@ namespace {
 
 using pu::Text;
 
-std::string fileName(const Text& path) {
-  std::string shownPath = shown(path);
-  return shownPath.substr(shownPath.find_last_of('/') + 1);
-}
-
 // The backup's files and the files they replace, the table last: until it
 // is replaced, the old table, marked ours alone, keeps every program that
 // honours the marks away from the new memo and index beside it.
@@ -77,7 +72,7 @@ int restore(const std::string& folder, std::int32_t number, std::ostream& out) {
     return 1;
   std::string kept;
   for (const Text& copy : copies)
-    kept += (kept.empty() ? " " : ", ") + fileName(copy) + (withMemo && copy.ends_with(u"dbf") ? " with its memo file" : "");
+    kept += (kept.empty() ? " " : ", ") + shownName(copy) + (withMemo && copy.ends_with(u"dbf") ? " with its memo file" : "");
   std::string put;
   for (const auto& [from, to] : replacements(*backup)) {
     s = pu::copyIntoPlace(pu::toUtf8(from), pu::toUtf8(to));
@@ -85,7 +80,7 @@ int restore(const std::string& folder, std::int32_t number, std::ostream& out) {
       std::cerr << s.message() << "\nthe restore stopped; the files as they were are kept as" << kept << "\n";
       return 1;
     }
-    put += (put.empty() ? "" : ", ") + fileName(from) + " as " + fileName(to);
+    put += (put.empty() ? "" : ", ") + shownName(from) + " as " + shownName(to);
   }
   held.reset();
 

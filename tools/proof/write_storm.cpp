@@ -113,7 +113,7 @@ private:
   // The table through the registry, as the program opens it, so that the
   // pack replaces the one open table.
   int runDeletes() {
-    pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = fromUtf8(m_o.folder);
+    pu::SetDatabaseFolder(fromUtf8(m_o.folder));
     m_standard = {"standard", pu::OpenTable(u"standard").table};
     for (int step = 1; step <= m_o.count; ++step)
       if (!deleteCategory(step)) return 1;

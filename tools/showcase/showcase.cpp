@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: showcase DATABASE_FOLDER OUTPUT_FOLDER\n");
     return 2;
   }
-  pu::DataPath = pu::TemplatePath = pu::ClassTablePath = pu::CourseTablePath = pu::fromUtf8(argv[1]);
+  pu::SetDatabaseFolder(pu::fromUtf8(argv[1]));
   QString out = QString::fromLocal8Bit(argv[2]);
   bool ok = showTree(out);
   ok = showGroup(out) && ok;
