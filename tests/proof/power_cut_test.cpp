@@ -148,7 +148,7 @@ private:
 
 class PowerCutTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_NO_FATAL_FAILURE(makeCourse(pristine)); }
+  void SetUp() override { ASSERT_TRUE(sample::makeSampleDatabase(pristine, {})); }
   // Runs op on a fresh copy of the sample database once for each sync point
   // it reaches, the power cut there, and once with the power cut after op
   // has returned (cutShort false); check then looks at what the disk kept.
