@@ -4,6 +4,8 @@
 // right or the start-up check offers the rebuild, and a replacement that
 // had returned before the cut is there after it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "platform/table/table.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/proof/proof_support.h"
+#include "tools/sample/sample_database.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "util/ini_file.h"
@@ -30,27 +33,30 @@ std::string parentOf(const std::string& path) { return path.substr(0, path.find_
 // a folder's entries (files created, renamed or removed, folders made) as of
 // the folder's last sync; every other write is forgotten. The calls go to
 // the real files under root, which powerCut() turns into what the disk
-// holds. The power goes at sync point number cutAt (file and folder syncs
-// counted): no later sync reaches the disk, though the program runs on.
+// holds. A file is known by its inode, which a rename keeps; a link to it
+// beside root keeps the number from going to another file. The power goes
+// at sync point number cutAt (file and folder syncs counted): no later sync
+// reaches the disk, though the program runs on.
 class PowerCutFileSystem : public test::ForwardingFileSystem {
 public:
-  PowerCutFileSystem(const std::string& root, int cutAt) : m_root(m_real.resolve(root)), m_cutAt(cutAt) {
+  PowerCutFileSystem(const std::string& root, int cutAt)
+      : m_root(m_real.resolve(root)), m_links(m_root + ".inodes"), m_cutAt(cutAt) {
+    std::filesystem::create_directory(m_links);
     for (const auto& e : std::filesystem::recursive_directory_iterator(m_root)) {
-      Entry& entry = m_disk[e.path().string()];
-      entry.folder = e.is_directory();
-      if (!entry.folder) m_synced[entry.file = ++m_files] = test::readWholeFile(e.path().string());
+      Entry& entry = m_disk[e.path().string()] = entryOf(e.path().string());
+      if (!entry.folder) m_synced[entry.inode] = test::readWholeFile(e.path().string());
     }
-    m_now = m_disk;
   }
   bool powerWentOff() const { return m_syncPoints > m_cutAt; }
   // With every file closed: the files under root become what the disk holds.
   // An entry whose folder did not last is lost with it; parents sort first.
   void powerCut() {
     for (const auto& e : std::filesystem::directory_iterator(m_root)) std::filesystem::remove_all(e.path());
+    std::filesystem::remove_all(m_links);
     for (const auto& [path, entry] : m_disk) {
       if (parentOf(path) != m_root && !std::filesystem::is_directory(parentOf(path))) continue;
       if (entry.folder) std::filesystem::create_directory(path);
-      else test::writeWholeFile(path, m_synced[entry.file]);
+      else test::writeWholeFile(path, m_synced[entry.inode]);
     }
   }
 
@@ -59,74 +65,50 @@ public:
     if (s) track(under(path), file);
     return s;
   }
-  // A file made again under its name keeps its bytes on the disk until a sync.
   Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
-    std::string p = under(path);
     Status s = m_real.createFile(path, file);
-    if (s && !p.empty() && !m_now.count(p)) m_now[p].file = ++m_files;
-    if (s) track(p, file);
-    return s;
-  }
-  Status removeFile(std::string_view path) override {
-    std::string p = under(path);
-    Status s = m_real.removeFile(path);
-    if (s) m_now.erase(p);
-    return s;
-  }
-  Status rename(std::string_view from, std::string_view to) override {
-    std::string a = under(from), b = under(to);
-    Status s = m_real.rename(from, to);
-    if (s && m_now.count(a)) {
-      m_now[b] = m_now[a];
-      m_now.erase(a);
-    }
-    return s;
-  }
-  Status createDirectory(std::string_view path) override {
-    std::string p = under(path);
-    Status s = m_real.createDirectory(path);
-    if (s && !p.empty()) m_now[p].folder = true;
+    if (s) track(under(path), file);
     return s;
   }
   Status syncDirectory(std::string_view path) override {
     std::string folder = under(path);
     if (!syncPoint()) return Status::ok();
     Status s = m_real.syncDirectory(path);
-    if (!s) return s;
+    if (!s || folder.empty()) return s;
     std::erase_if(m_disk, [&](const auto& e) { return parentOf(e.first) == folder; });
-    for (const auto& [p, entry] : m_now)
-      if (parentOf(p) == folder) m_disk[p] = entry;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) m_disk[e.path().string()] = entryOf(e.path().string());
     return s;
   }
 
 private:
   struct Entry {
     bool folder = false;
-    int file = 0;  // whose bytes: a rename moves the number with the name
+    ino_t inode = 0;
   };
   // A file whose sync, with the power on, puts its whole bytes on the disk.
   class TrackedFile final : public test::ForwardingFile {
   public:
-    TrackedFile(std::unique_ptr<File> inner, PowerCutFileSystem& fs, int file)
-        : ForwardingFile(std::move(inner)), m_fs(fs), m_file(file) {}
+    TrackedFile(std::unique_ptr<File> inner, PowerCutFileSystem& fs, ino_t inode)
+        : ForwardingFile(std::move(inner)), m_fs(fs), m_inode(inode) {}
     Status sync() override {
       if (!m_fs.syncPoint()) return Status::ok();
-      std::uint64_t size = 0;
-      std::size_t got = 0;
       Status s = m_inner->sync();
-      if (s) s = m_inner->size(&size);
-      std::string bytes(size, '\0');
-      if (s) s = m_inner->readAt(0, bytes.data(), bytes.size(), &got);
-      if (s) m_fs.m_synced[m_file] = bytes.substr(0, got);
+      if (s) m_fs.m_synced[m_inode] = test::readWholeFile(m_fs.linkOf(m_inode));
       return s;
     }
     Status map(std::uint64_t length, char** view) override { return m_inner->map(length, view); }
 
   private:
     PowerCutFileSystem& m_fs;
-    int m_file;
+    ino_t m_inode;
   };
 
+  static Entry entryOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return {S_ISDIR(st.st_mode), st.st_ino};
+  }
+  std::string linkOf(ino_t inode) const { return m_links + "/" + std::to_string(inode); }
   // The resolved path when it lies under root, else "".
   std::string under(std::string_view path) {
     std::string real = m_real.resolve(path);
@@ -135,15 +117,17 @@ private:
   }
   bool syncPoint() { return ++m_syncPoints <= m_cutAt; }
   void track(const std::string& path, std::unique_ptr<File>* file) {
-    auto it = m_now.find(path);
-    if (it != m_now.end() && !it->second.folder) *file = std::make_unique<TrackedFile>(std::move(*file), *this, it->second.file);
+    if (path.empty()) return;
+    ino_t inode = entryOf(path).inode;
+    (void)::link(path.c_str(), linkOf(inode).c_str());  // already there once the file was opened before
+    *file = std::make_unique<TrackedFile>(std::move(*file), *this, inode);
   }
 
-  std::string m_root;
+  std::string m_root, m_links;
   int m_cutAt;
-  int m_syncPoints = 0, m_files = 0;
-  std::map<std::string, Entry> m_now, m_disk;  // by resolved path
-  std::map<int, std::string> m_synced;         // each file's bytes on the disk
+  int m_syncPoints = 0;
+  std::map<std::string, Entry> m_disk;  // by resolved path
+  std::map<ino_t, std::string> m_synced;  // each file's bytes on the disk
 };
 
 class PowerCutTest : public ::testing::Test {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/status.h"
-#include "tools/sample/sample_database.h"
 
 namespace pu::proof {
 

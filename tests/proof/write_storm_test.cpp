@@ -32,6 +32,7 @@
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
 #include "tests/proof/proof_support.h"
+#include "tools/sample/sample_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::proof {
