@@ -10,8 +10,8 @@
 #include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
-#include "tests/proof/proof_support.h"
 #include "tests/platform/table/table_fixture.h"
+#include "tests/proof/proof_support.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 
