@@ -5,7 +5,6 @@
 // had returned before the cut is there after it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -119,7 +118,9 @@ private:
   void track(const std::string& path, std::unique_ptr<File>* file) {
     if (path.empty()) return;
     ino_t inode = entryOf(path).inode;
-    (void)::link(path.c_str(), linkOf(inode).c_str());  // already there once the file was opened before
+    std::error_code linked;  // the link is there already when the file was opened before
+    std::filesystem::create_hard_link(path, linkOf(inode), linked);
+    EXPECT_TRUE(!linked || linked == std::errc::file_exists) << path << ": " << linked.message();
     *file = std::make_unique<TrackedFile>(std::move(*file), *this, inode);
   }
 
