@@ -6,7 +6,7 @@
 #include "app/table_backup.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
-#include "tests/support/delegating_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "util/general.h"
 #include "util/path_globals.h"
@@ -91,7 +91,7 @@ TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
   fs::create_directories(m_dir.file("Backups"));
   DataPath = folder();
   for (int refusal = 0; refusal < 2; ++refusal) {
-    test::DelegatingFileSystem fake;
+    test::ForwardingFileSystem fake;
     if (refusal == 0)
       fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
     else
@@ -126,7 +126,7 @@ TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
 }
 
 TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {
-  test::DelegatingFileSystem fake;
+  test::ForwardingFileSystem fake;
   fake.failWrites = [](std::string_view path) { return path.find("standard1.cdx") != std::string_view::npos; };
   setMsgBoxNextAnswer(MsgResult::No);
   EXPECT_FALSE(PrepareDatabaseFolder(folder()));

@@ -11,7 +11,7 @@
 #include "msgbox/msg_box_state.h"
 #include "platform/controls/directory_list.h"
 #include "platform/controls/drive_list.h"
-#include "tests/support/delegating_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/ui_driver.h"
 #include "tests/support/temp_dir.h"
 
@@ -62,7 +62,7 @@ protected:
   }
 
   test::TempDir m_dir;
-  test::DelegatingFileSystem m_fs;
+  test::ForwardingFileSystem m_fs;
   std::unique_ptr<frmFolderSelecter> m_dlg;
 };
 

@@ -15,7 +15,7 @@
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
 #include "util/general.h"
-#include "tests/support/delegating_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace pu {
 namespace {
@@ -256,7 +256,7 @@ TEST_F(PrefixCommandsTest, RowsMarkedDeletedAreNotRewritten) {
 }
 
 TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndTheRestGoOn) {
-  test::DelegatingFileSystem fs;
+  test::ForwardingFileSystem fs;
   useRows(twoTrees());
   fs.refuse->in = [](std::string_view path) { return UpperAscii(fromUtf8(std::string(path))).ends_with(u"STANDARD.DBF"); };
   fs.refuse->write = [](std::string_view bytes) { return bytes.find("*3.4 *Subtracting") != std::string_view::npos; };  // 2/12

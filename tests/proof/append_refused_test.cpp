@@ -22,6 +22,7 @@ protected:
   // lock of a table without index tags is this byte.
   void SetUp() override {
     ASSERT_TRUE(table::Table::create(path, {{"NAME", 'C', 8}}, table::TableFormat::VisualFoxPro));
+    noWaiting.onSleep = [](int) {};
     InitCodeBase();
     setLibraryHooks({showMessage, endProgram, processPendingEvents, {}});
     handle = OpenDbf(fromUtf8(path), 0);
@@ -51,9 +52,7 @@ protected:
     return AppendRecord(handle);
   }
 
-  struct NoWaiting : test::ForwardingFileSystem {
-    void sleepMilliseconds(int) override {}  // the 10 ms pauses cost nothing here
-  } noWaiting;
+  test::ForwardingFileSystem noWaiting;  // its pauses (set in SetUp) cost nothing here
   test::TempDir dir;
   const std::string path = dir.file("items.dbf");
   std::int32_t handle = 0;

@@ -59,16 +59,6 @@ public:
     }
   }
 
-  Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
-    Status s = m_real.openFile(path, writable, file);
-    if (s) track(under(path), file);
-    return s;
-  }
-  Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
-    Status s = m_real.createFile(path, file);
-    if (s) track(under(path), file);
-    return s;
-  }
   Status syncDirectory(std::string_view path) override {
     std::string folder = under(path);
     if (!syncPoint()) return Status::ok();
@@ -115,8 +105,9 @@ private:
     return real.rfind(m_root + "/", 0) == 0 || real == m_root ? real : std::string();
   }
   bool syncPoint() { return ++m_syncPoints <= m_cutAt; }
-  void track(const std::string& path, std::unique_ptr<File>* file) {
-    if (path.empty()) return;
+  // Each file under root is tracked.
+  void opened(const std::string& path, bool, std::unique_ptr<File>* file) override {
+    if (under(path).empty()) return;
     ino_t inode = entryOf(path).inode;
     std::error_code linked;  // the link is there already when the file was opened before
     std::filesystem::create_hard_link(path, linkOf(inode), linked);

@@ -84,31 +84,19 @@ TEST_F(SharedIndex, AChangeStartsFromTheRecordAnotherOpenWrote) {
   EXPECT_TRUE(proof::checkTags(path));  // as a newcomer sees the files
 }
 
-// The other program lets the lock go while the change waits for it: the
-// first pause of the change's wait releases it, on any machine's timing.
-class ReleaseOnFirstWait : public test::ForwardingFileSystem {
-public:
-  explicit ReleaseOnFirstWait(File& holder) : m_holder(holder) {}
-  int waits = 0;
-  void sleepMilliseconds(int) override {
-    if (waits++ == 0) {
-      EXPECT_TRUE(m_holder.unlock(kIndexLockOffset, 1));
-    }
-  }
-
-private:
-  File& m_holder;
-};
-
 TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
   auto a = test::openWithIndex(path);
   std::unique_ptr<File> other;
   ASSERT_TRUE(a && FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
   ASSERT_TRUE(other->lock(kIndexLockOffset, 1, true));
-  ReleaseOnFirstWait fs(*other);
+  // The other program lets the lock go while the change waits for it: the
+  // first pause of the change's wait releases it, on any machine's timing.
+  int waits = 0;
+  test::ForwardingFileSystem fs;
+  fs.onSleep = [&](int) { EXPECT_TRUE(waits++ > 0 || other->unlock(kIndexLockOffset, 1)); };
   Status s = setNum(*a, 3, 4242);
   ASSERT_TRUE(s) << s.message();
-  EXPECT_EQ(fs.waits, 1);
+  EXPECT_EQ(waits, 1);
   // The lock went again after the change: another open takes it at once;
   // so too after a change that left the record as it was.
   EXPECT_TRUE(other->lock(kIndexLockOffset, 1, true));

@@ -1,8 +1,11 @@
 #pragma once
 // A file system that passes every call to the one in place when it was made
-// and puts itself in place for its lifetime; tests override only the calls
-// they want to fail or fake. ForwardingFile does the same for one open file.
-// DyingFileSystem is a process killed after a number of file changes.
+// and puts itself in place for its lifetime. Tests set the hooks for the
+// calls they want to fail or fake (extra volumes, copies, writes and locks
+// that fail, waits that do not wait), or override a call. ForwardingFile
+// does the same for one open file. DyingFileSystem is a process killed
+// after a number of file changes.
+#include <functional>
 #include <memory>
 
 #include "platform/fs/file_system.h"
@@ -37,12 +40,46 @@ public:
   ForwardingFileSystem(const ForwardingFileSystem&) = delete;
   ForwardingFileSystem& operator=(const ForwardingFileSystem&) = delete;
 
+  // Predicates see resolved paths.
+  std::function<std::vector<std::string>()> rootsOverride;
+  // Returns an error for the paths it wants createFile to refuse.
+  std::function<Status(std::string_view)> createFileFailure;
+  // Files created for these paths store half of each write and then report
+  // an error, as a disk that fills up does.
+  std::function<bool(std::string_view)> failWrites;
+  // Paths reported as existing whether they do or not.
+  std::function<bool(std::string_view)> pretendExists;
+  // Runs in place of each pause of a wait.
+  std::function<void(int ms)> onSleep;
+  // Opened files whose path `in` accepts refuse the writes and locks the
+  // others accept. Shared with those files, which may outlive this one
+  // (the table registry keeps tables open).
+  struct Refusals {
+    std::function<bool(std::string_view path)> in;
+    std::function<bool(std::string_view bytes)> write;
+    std::function<bool(std::uint64_t offset)> lock;
+  };
+  std::shared_ptr<Refusals> refuse = std::make_shared<Refusals>();
+
   std::string resolve(std::string_view path) override { return m_real.resolve(path); }
   Status openFile(std::string_view path, bool writable, std::unique_ptr<File>* file) override {
-    return m_real.openFile(path, writable, file);
+    Status s = m_real.openFile(path, writable, file);
+    if (s) opened(m_real.resolve(path), false, file);
+    return s;
   }
-  Status createFile(std::string_view path, std::unique_ptr<File>* file) override { return m_real.createFile(path, file); }
-  std::optional<std::int64_t> modifiedTime(std::string_view path) override { return m_real.modifiedTime(path); }
+  Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
+    if (createFileFailure) {
+      Status s = createFileFailure(m_real.resolve(path));
+      if (!s) return s;
+    }
+    Status s = m_real.createFile(path, file);
+    if (s) opened(m_real.resolve(path), true, file);
+    return s;
+  }
+  std::optional<std::int64_t> modifiedTime(std::string_view path) override {
+    if (pretendExists && pretendExists(m_real.resolve(path))) return 1;
+    return m_real.modifiedTime(path);
+  }
   bool isDirectory(std::string_view path) override { return m_real.isDirectory(path); }
   Status makeNormal(std::string_view path) override { return m_real.makeNormal(path); }
   Status removeFile(std::string_view path) override { return m_real.removeFile(path); }
@@ -53,12 +90,45 @@ public:
     return m_real.listDirectories(path, names);
   }
   Status listFiles(std::string_view path, std::vector<std::string>* names) override { return m_real.listFiles(path, names); }
-  std::vector<std::string> roots() override { return m_real.roots(); }
+  std::vector<std::string> roots() override { return rootsOverride ? rootsOverride() : m_real.roots(); }
   std::string currentDirectory() override { return m_real.currentDirectory(); }
-  void sleepMilliseconds(int ms) override { m_real.sleepMilliseconds(ms); }
+  void sleepMilliseconds(int ms) override { onSleep ? onSleep(ms) : m_real.sleepMilliseconds(ms); }
 
 protected:
+  // Every file opened (created false) or created through this one, by its
+  // resolved path; *file may be wrapped.
+  virtual void opened(const std::string& path, bool created, std::unique_ptr<File>* file) {
+    if (!created && refuse->in && refuse->in(path)) *file = std::make_unique<Refusing>(std::move(*file), refuse);
+    if (created && failWrites && failWrites(path)) *file = std::make_unique<HalfWrites>(std::move(*file));
+  }
+
   FileSystem& m_real;
+
+private:
+  class Refusing : public ForwardingFile {
+  public:
+    Refusing(std::unique_ptr<File> inner, std::shared_ptr<Refusals> refuse) : ForwardingFile(std::move(inner)), m_refuse(std::move(refuse)) {}
+    Status writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+      if (m_refuse->write && m_refuse->write({static_cast<const char*>(data), n})) return Status::ioError("refused write");
+      return ForwardingFile::writeAt(offset, data, n);
+    }
+    Status lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+      if (m_refuse->lock && m_refuse->lock(offset)) return Status::ioError("refused lock");
+      return ForwardingFile::lock(offset, length, exclusive);
+    }
+
+  private:
+    std::shared_ptr<Refusals> m_refuse;
+  };
+
+  class HalfWrites : public ForwardingFile {
+  public:
+    using ForwardingFile::ForwardingFile;
+    Status writeAt(std::uint64_t offset, const void* data, std::size_t n) override {
+      (void)m_inner->writeAt(offset, data, n / 2);  // the error below is what the writer sees either way
+      return Status::ioError("no room left on the device");
+    }
+  };
 };
 
 // After `budget` changes of files the process is dead: no further write,
@@ -66,9 +136,8 @@ protected:
 class DyingFileSystem : public ForwardingFileSystem {
 public:
   int budget = 0;
-  Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override { return wrap(m_real.openFile(p, w, f), f); }
   Status createFile(std::string_view p, std::unique_ptr<File>* f) override {
-    return spend() ? wrap(m_real.createFile(p, f), f) : killed();
+    return spend() ? ForwardingFileSystem::createFile(p, f) : killed();
   }
   Status rename(std::string_view a, std::string_view b) override { return spend() ? m_real.rename(a, b) : killed(); }
   Status removeFile(std::string_view p) override { return spend() ? m_real.removeFile(p) : killed(); }
@@ -88,10 +157,7 @@ private:
   };
   bool spend() { return budget-- > 0; }
   static Status killed() { return Status::ioError("killed"); }
-  Status wrap(Status s, std::unique_ptr<File>* f) {
-    if (s) *f = std::make_unique<DyingFile>(std::move(*f), this);
-    return s;
-  }
+  void opened(const std::string&, bool, std::unique_ptr<File>* f) override { *f = std::make_unique<DyingFile>(std::move(*f), this); }
 };
 
 } // namespace pu::test
