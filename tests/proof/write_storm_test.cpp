@@ -163,8 +163,7 @@ public:
   Status load(const std::string& folder) { return read(folder, &m_rows); }
   std::size_t size() const { return m_rows.size(); }
 
-  // *finished counts the deletes the log says finished.
-  void apply(const StormLog& log, int* finished) {
+  void apply(const StormLog& log) {
     for (std::size_t i = 0; i < log.steps.size(); ++i) {
       const Step& s = log.steps[i];
       if (s.kind != 'B' || s.table != "delete" || s.fields.size() != 3) continue;
@@ -180,7 +179,6 @@ public:
         for (const Key& k : rows) m_rows[k].open = true;
         continue;
       }
-      ++*finished;
       std::int32_t parent = it->second.parent;
       for (std::size_t k = 1; k < rows.size(); ++k) {
         if (promote) m_rows[rows[k]].parent = parent;
@@ -298,26 +296,6 @@ protected:
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
   }
 
-  // A storm killed once its log holds a number of lines from 1 to maxLines.
-  // Counted in the storm's own steps, not in time, the kill lands inside its
-  // work however slowly the machine lets it start.
-  void stormUntilKilled(int k, bool deletes, std::size_t maxLines, StormLog* log) {
-    const std::string path = dir.file((deletes ? "deletes" : "storm") + std::to_string(k) + ".log");
-    const std::size_t lines = 1 + rng() % maxLines;
-    pid_t pid = start(path, (deletes ? 5000u : 1000u) + static_cast<std::uint32_t>(k), 1000000, 1, 1, deletes);
-    ASSERT_GT(pid, 0);
-    for (;;) {
-      std::string text = test::readWholeFile(path);
-      if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
-      int status = 0;
-      ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "write_storm ended by itself (an error) before kill " << k;
-      FileSystem::instance().sleepMilliseconds(1);
-    }
-    ::kill(pid, SIGKILL);
-    ASSERT_EQ(wait(pid), -SIGKILL) << "write_storm ended by itself (an error) before kill " << k;
-    *log = readLog(path);
-  }
-
   // The tables sound and holding at least (*counts)[name] records, which
   // then become what each holds. A wrong tag is reported (start-up's check
   // catches exactly what the full check catches), then repaired: the rebuilt
@@ -357,6 +335,59 @@ protected:
     ASSERT_EQ(repaired, 0);
   }
 
+  // What the kills of a run met: kills inside a step, finished steps, indexes
+  // repaired, packs killed between their renames.
+  struct Tally {
+    int inside = 0, finished = 0, repaired = 0, halfPacked = 0;
+  };
+
+  // The storm of one writer (deletes or changes) killed `kills` times on the
+  // same tables, each time once its log holds a number of lines from 1 to
+  // maxLines. Counted in the storm's own steps, not in time, the kill lands
+  // inside its work however slowly the machine lets it start. After each
+  // kill the tables are checked (*counts as in checkTables, none when a pack
+  // may leave fewer records), a pack killed between its renames is finished
+  // by the open, and model, given the log, agrees with the tables.
+  template <class Model>
+  void killRepeatedly(bool deletes, std::size_t maxLines, const std::vector<std::string>& tables, Model& model,
+                      std::map<std::string, std::uint32_t>* counts, Tally* tally) {
+    // A new index beside the table without the new table: killed between the renames.
+    auto halfway = [&] {
+      FileSystem& fs = FileSystem::instance();
+      return fs.modifiedTime(table::packedIndexPath(folder + "/standard.cdx")).has_value() &&
+             !fs.modifiedTime(table::packedTablePath(folder + "/standard.dbf")).has_value();
+    };
+    for (int k = 0; k < kills; ++k) {
+      const std::string when = "after kill " + std::to_string(k);
+      const std::string path = dir.file((deletes ? "deletes" : "storm") + std::to_string(k) + ".log");
+      const std::size_t lines = 1 + rng() % maxLines;
+      pid_t pid = start(path, (deletes ? 5000u : 1000u) + static_cast<std::uint32_t>(k), 1000000, 1, 1, deletes);
+      ASSERT_GT(pid, 0);
+      for (;;) {
+        std::string text = test::readWholeFile(path);
+        if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "write_storm ended by itself (an error) before kill " << k;
+        FileSystem::instance().sleepMilliseconds(1);
+      }
+      ::kill(pid, SIGKILL);
+      ASSERT_EQ(wait(pid), -SIGKILL) << "write_storm ended by itself (an error) before kill " << k;
+      StormLog log = readLog(path);
+      tally->inside += !log.steps.empty() && log.steps.back().kind == 'B';
+      for (const Step& s : log.steps) tally->finished += s.kind == 'E';
+      model.apply(log);
+
+      tally->halfPacked += halfway();
+      std::map<std::string, std::uint32_t> none;
+      ASSERT_NO_FATAL_FAILURE(checkTables(when, deletes ? &none : counts, &tally->repaired, tables));
+      EXPECT_FALSE(halfway()) << "the open did not finish the pack killed " << when;
+      ASSERT_EQ(model.compare(folder), "") << when;
+    }
+    std::cout << "kills: " << kills << ", inside a step: " << tally->inside << ", finished steps: " << tally->finished
+              << ", indexes repaired by reindex: " << tally->repaired
+              << ", packs finished by the next open: " << tally->halfPacked << "\n";
+  }
+
   test::TempDir dir;
   const std::string folder = dir.file("course");
   const int kills = killCount();
@@ -369,30 +400,13 @@ TEST_F(KilledWrites, EveryKillLeavesTablesThatOpenAndLoseNothing) {
   std::map<std::string, std::uint32_t> counts;
   ASSERT_NO_FATAL_FAILURE(makeCourse({}, &counts));
   const auto before = counts;
-
   Expectation expect;
-  int consistent = 0, repaired = 0, unfinished = 0, finishedSteps = 0;
-  for (int k = 0; k < kills; ++k) {
-    // Each step logs a line as it begins and one as it ends.
-    StormLog log;
-    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(k, false, 120, &log));
-    if (!log.steps.empty() && log.steps.back().kind == 'B') ++unfinished;
-    for (const Step& s : log.steps) finishedSteps += s.kind == 'E';
-    expect.apply(log);
-
-    int wrong = 0;
-    ASSERT_NO_FATAL_FAILURE(checkTables("after kill " + std::to_string(k), &counts, &wrong));
-    consistent += wrong == 0;
-    repaired += wrong;
-    ASSERT_EQ(expect.compare(folder), "") << "after kill " << k;
-  }
-
-  std::cout << "kills: " << kills << ", every tag consistent: " << consistent << ", inconsistent and repaired by reindex: "
-            << kills - consistent << " (" << repaired << " indexes), killed inside a write: " << unfinished
-            << ", finished writes: " << finishedSteps << "\n";
+  Tally tally;
+  // Each step logs a line as it begins and one as it ends.
+  ASSERT_NO_FATAL_FAILURE(killRepeatedly(false, 120, kTables, expect, &counts, &tally));
   for (const auto& name : kTables) std::cout << name << ": " << before.at(name) << " -> " << counts[name] << " records\n";
   // The kills must have met real work, not only start-up.
-  EXPECT_GT(finishedSteps, kills);
+  EXPECT_GT(tally.finished, kills);
   EXPECT_GT(counts["standard"] + counts["stanques"], before.at("standard") + before.at("stanques"));
 }
 
@@ -404,40 +418,19 @@ TEST_F(KilledWrites, EveryKillLeavesTablesThatOpenAndLoseNothing) {
 TEST_F(KilledWrites, DeletesWithPackLoseNoLiveRow) {
   std::map<std::string, std::uint32_t> counts;
   ASSERT_NO_FATAL_FAILURE(makeCourse({.extraNodes = 1500}, &counts));
-  const std::string path = folder + "/standard.dbf";
   TreeModel model;
   ASSERT_TRUE(model.load(folder));
   const std::size_t before = model.size();
-
   rng.seed(20261208);
-  int finished = 0, inside = 0, repaired = 0, finishedOnOpen = 0;
-  for (int k = 0; k < kills; ++k) {
-    StormLog log;
-    // An odd count of lines ends with a delete begun: the kill meets it.
-    ASSERT_NO_FATAL_FAILURE(stormUntilKilled(k, true, 12, &log));
-    model.apply(log, &finished);
-    inside += !log.steps.empty() && log.steps.back().kind == 'B';
-
-    // A new index beside the table without the new table: killed between the renames.
-    auto halfway = [&] {
-      FileSystem& fs = FileSystem::instance();
-      return fs.modifiedTime(table::packedIndexPath(folder + "/standard.cdx")).has_value() &&
-             !fs.modifiedTime(table::packedTablePath(path)).has_value();
-    };
-    finishedOnOpen += halfway();
-    std::map<std::string, std::uint32_t> any;  // a pack leaves fewer records
-    ASSERT_NO_FATAL_FAILURE(checkTables("after kill " + std::to_string(k), &any, &repaired, {"standard"}));
-    EXPECT_FALSE(halfway()) << "the open did not finish the pack killed at kill " << k;
-    ASSERT_EQ(model.compare(folder), "") << "after kill " << k;
-  }
-  std::cout << "kills: " << kills << ", inside a delete: " << inside << ", finished deletes: " << finished
-            << ", indexes repaired by reindex: " << repaired << ", packs finished by the next open: " << finishedOnOpen
-            << ", live rows: " << before << " -> " << model.size() << "\n";
+  Tally tally;
+  // An odd count of lines ends with a delete begun: the kill meets it.
+  ASSERT_NO_FATAL_FAILURE(killRepeatedly(true, 12, {"standard"}, model, &counts, &tally));
+  std::cout << "live rows: " << before << " -> " << model.size() << "\n";
   // The kills must have met deletes, not only start-up.
-  EXPECT_GT(inside, kills / 4);
-  EXPECT_GT(finished, kills / 4);
+  EXPECT_GT(tally.inside, kills / 4);
+  EXPECT_GT(tally.finished, kills / 4);
   EXPECT_LT(model.size(), before);
-  EXPECT_EQ(dbfreadDisagrees(path, "NODE_ID"), "");  // an independent reader sees the same records
+  EXPECT_EQ(dbfreadDisagrees(folder + "/standard.dbf", "NODE_ID"), "");  // an independent reader sees the same records
 }
 
 class TwoWriters : public Storms {
@@ -456,7 +449,6 @@ protected:
 
     Expectation expect;
     std::map<std::string, std::set<std::uint32_t>> appended;
-    std::map<std::string, std::uint32_t> appends;
     for (int w = 1; w <= writers; ++w) {
       StormLog log = readLog(dir.file("writer" + std::to_string(w) + ".log"));
       ASSERT_TRUE(log.done) << "writer " << w << " did not run to its end";
@@ -464,12 +456,11 @@ protected:
       for (std::size_t i = 1; i < log.steps.size(); ++i) {
         const Step& s = log.steps[i];
         if (s.kind != 'E' || log.steps[i - 1].recno != 0) continue;  // appends start without a record number
-        ++appends[s.table];
         EXPECT_TRUE(appended[s.table].insert(s.recno).second) << s.table << " record " << s.recno << " appended twice";
       }
     }
-    EXPECT_GT(appends["standard"], 0u);
-    EXPECT_GT(appends["stanques"], 0u);
+    EXPECT_FALSE(appended["standard"].empty());
+    EXPECT_FALSE(appended["stanques"].empty());
     EXPECT_EQ(expect.compare(folder), "");
 
     // Every tag right without a reindex, and exactly the appended records more.
@@ -477,7 +468,7 @@ protected:
     int repaired = 0;
     ASSERT_NO_FATAL_FAILURE(checkTables("after the writers", &counts, &repaired));
     EXPECT_EQ(repaired, 0);
-    for (const auto& name : kTables) EXPECT_EQ(counts[name], before[name] + appends[name]) << name;
+    for (const auto& name : kTables) EXPECT_EQ(counts[name], before[name] + appended[name].size()) << name;
 
     // The independent readers; XBase::Index names tags as stored, in capitals.
     const std::map<std::string, std::pair<const char*, std::vector<const char*>>> read = {
@@ -487,7 +478,7 @@ protected:
       const std::string path = folder + "/" + name + ".dbf";
       std::size_t records = 0;
       EXPECT_EQ(dbfreadDisagrees(path, what.first, &records), "") << name;
-      EXPECT_EQ(records, before[name] + appends[name]) << name;
+      EXPECT_EQ(records, before[name] + appended[name].size()) << name;
       for (const char* tag : what.second) EXPECT_EQ(xbaseDisagrees(path, tag), "") << name << " tag " << tag;
     }
   }
