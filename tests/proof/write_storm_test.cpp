@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -28,6 +27,7 @@
 
 #include "db/course_index_check.h"
 #include "platform/fs/file_system.h"
+#include "platform/table/ascii_case.h"
 #include "platform/table/cdx_index.h"
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
@@ -76,12 +76,6 @@ StormLog readLog(const std::string& path) {
   return log;
 }
 
-// Field names are matched without regard to case, as the tables do.
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // A field as the logs write it: numbers as integers, texts trimmed, "*" the
 // deleted flag as 1 or 0.
 Status fieldText(table::Table& t, const std::string& field, std::string* text) {
@@ -108,7 +102,7 @@ public:
       const Step& s = log.steps[i];
       if (s.kind == 'E') {
         Row& row = m_rows[s.table][s.recno];
-        for (const auto& [f, v] : s.fields) row.fields[upper(f)] = v;
+        for (const auto& [f, v] : s.fields) row.fields[table::upperAscii(f)] = v;
       } else if (!log.finished(i) && s.recno != 0) {
         m_rows[s.table][s.recno].open = true;
       }
@@ -128,7 +122,7 @@ public:
         if (row.open) {
           // Whatever the unfinished step left is the value from now on.
           for (const table::FieldDef& f : t->schema().fields)
-            if (s = fieldText(*t, f.name, &row.fields[upper(f.name)]); !s) return s.message();
+            if (s = fieldText(*t, f.name, &row.fields[table::upperAscii(f.name)]); !s) return s.message();
           if (s = fieldText(*t, "*", &row.fields["*"]); !s) return s.message();
           row.open = false;
           continue;
@@ -147,7 +141,7 @@ public:
 
 private:
   struct Row {
-    std::map<std::string, std::string> fields;
+    std::map<std::string, std::string> fields;  // by name in capitals: names match without regard to case
     bool open = false;
   };
   std::map<std::string, std::map<std::uint32_t, Row>> m_rows;
