@@ -25,7 +25,12 @@ protected:
     for (int i = 1; i <= 40; ++i) rows.push_back({"r" + std::to_string(i), std::to_string(i)});
     ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"NUM", 'N', 6}}, rows,
                                 {{"NUM", "STR(NUM,6)", "", false, false, false}, {"NAME", "NAME", "", false, false, false}}));
+    a = test::openWithIndex(path);
+    b = test::openWithIndex(path);
+    ASSERT_TRUE(a && b);
   }
+  // Whatever the opens did, a newcomer finds every tag right.
+  void TearDown() override { EXPECT_TRUE(proof::checkTags(path)); }
 
   static Status setNum(Table& t, std::uint32_t recno, int num) {
     Status s = t.lockRecord(recno);
@@ -41,11 +46,10 @@ protected:
 
   test::TempDir dir;
   const std::string path = dir.file("t.dbf");
+  std::unique_ptr<Table> a, b;  // two opens, as two programs hold them
 };
 
 TEST_F(SharedIndex, TwoOpensTakingTurnsKeepBothIndexesRight) {
-  auto a = test::openWithIndex(path), b = test::openWithIndex(path);
-  ASSERT_TRUE(a && b);
   // Both read the tag first, so each holds nodes in memory that the other then changes.
   ASSERT_EQ(entries(walk(*a)), 40u);
   ASSERT_EQ(entries(walk(*b)), 40u);
@@ -60,7 +64,6 @@ TEST_F(SharedIndex, TwoOpensTakingTurnsKeepBothIndexesRight) {
   ASSERT_TRUE(a->refreshCount());
   ASSERT_TRUE(b->refreshCount());
   EXPECT_EQ(a->recordCount(), 60u);
-  EXPECT_TRUE(proof::checkTags(path));  // as a newcomer sees the files
   // Both opens, brought up to date, walk what the file holds.
   EXPECT_TRUE(test::indexOf(*a).refresh());
   EXPECT_TRUE(test::indexOf(*b).refresh());
@@ -69,8 +72,6 @@ TEST_F(SharedIndex, TwoOpensTakingTurnsKeepBothIndexesRight) {
 }
 
 TEST_F(SharedIndex, AChangeStartsFromTheRecordAnotherOpenWrote) {
-  auto a = test::openWithIndex(path), b = test::openWithIndex(path);
-  ASSERT_TRUE(a && b);
   ASSERT_TRUE(a->go(5));  // b's change below makes this copy stale
   ASSERT_TRUE(b->lockRecord(5));
   ASSERT_TRUE(b->go(5));
@@ -81,13 +82,11 @@ TEST_F(SharedIndex, AChangeStartsFromTheRecordAnotherOpenWrote) {
   ASSERT_TRUE(fresh && fresh->go(5));
   EXPECT_EQ(fresh->value(*fresh->schema().find("NAME")).bytes, "from b  ");
   EXPECT_EQ(fresh->value(*fresh->schema().find("NUM")).number, 777);
-  EXPECT_TRUE(proof::checkTags(path));  // as a newcomer sees the files
 }
 
 TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
-  auto a = test::openWithIndex(path);
   std::unique_ptr<File> other;
-  ASSERT_TRUE(a && FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
+  ASSERT_TRUE(FileSystem::instance().openFile(dir.file("t.cdx"), true, &other));
   ASSERT_TRUE(other->lock(kIndexLockOffset, 1, true));
   // The other program lets the lock go while the change waits for it: the
   // first pause of the change's wait releases it, on any machine's timing.
@@ -103,7 +102,6 @@ TEST_F(SharedIndex, AChangeWaitsForTheIndexUpdateLock) {
   ASSERT_TRUE(other->unlock(kIndexLockOffset, 1));
   ASSERT_TRUE(setNum(*a, 2, 2));
   EXPECT_TRUE(other->lock(kIndexLockOffset, 1, true));
-  EXPECT_TRUE(proof::checkTags(path));  // as a newcomer sees the files
 }
 
 } // namespace
