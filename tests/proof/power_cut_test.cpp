@@ -43,7 +43,9 @@ public:
     std::filesystem::create_directory(m_links);
     for (const auto& e : std::filesystem::recursive_directory_iterator(m_root)) {
       Entry& entry = m_disk[e.path().string()] = entryOf(e.path().string());
-      if (!entry.folder) m_synced[entry.inode] = test::readWholeFile(e.path().string());
+      if (entry.folder) continue;
+      keepNumber(e.path().string(), entry.inode);  // a file removed unopened must not pass it on
+      m_synced[entry.inode] = test::readWholeFile(e.path().string());
     }
   }
   bool powerWentOff() const { return m_syncPoints > m_cutAt; }
@@ -98,6 +100,11 @@ private:
     return {S_ISDIR(st.st_mode), st.st_ino};
   }
   std::string linkOf(ino_t inode) const { return m_links + "/" + std::to_string(inode); }
+  void keepNumber(const std::string& path, ino_t inode) const {
+    std::error_code linked;  // the link is there already when the file was opened before
+    std::filesystem::create_hard_link(path, linkOf(inode), linked);
+    EXPECT_TRUE(!linked || linked == std::errc::file_exists) << path << ": " << linked.message();
+  }
   // The resolved path when it lies under root, else "".
   std::string under(std::string_view path) {
     std::string real = m_real.resolve(path);
@@ -109,9 +116,7 @@ private:
   void opened(const std::string& path, bool, std::unique_ptr<File>* file) override {
     if (under(path).empty()) return;
     ino_t inode = entryOf(path).inode;
-    std::error_code linked;  // the link is there already when the file was opened before
-    std::filesystem::create_hard_link(path, linkOf(inode), linked);
-    EXPECT_TRUE(!linked || linked == std::errc::file_exists) << path << ": " << linked.message();
+    keepNumber(path, inode);
     *file = std::make_unique<TrackedFile>(std::move(*file), *this, inode);
   }
 
