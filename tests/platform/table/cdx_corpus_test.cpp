@@ -204,57 +204,6 @@ TEST(CdxCorpusTest, LongFieldNamesNeedTheContainersNames) {
   EXPECT_EQ(recno, 1u);
 }
 
-void expectXBaseListsEveryTag(CompoundIndex& index, const std::string& path) {
-  for (int t = 0; t < index.tagCount(); ++t)
-    EXPECT_EQ(test::xbaseTagListing(path, index.tagName(t)), test::tagListing(index, t)) << index.tagName(t);
-}
-
-TEST(CdxXBaseTest, HundredThousandKeysChangedInRandomOrder) {
-  test::TempDir dir;
-  test::MemoryRecords records(
-      test::makeSchema({test::fieldOf("NAME", 'C', 10), test::fieldOf("NUM", 'N', 10, 2), test::fieldOf("ID", 'I', 4)}));
-  std::mt19937 rng(2024);
-  auto randomise = [&](std::string& r) {
-    std::string n(1 + rng() % 10, ' ');
-    for (auto& c : n) c = char('A' + rng() % 26);
-    records.setChar(r, "NAME", n);
-    records.setNumber(r, "NUM", double(rng() % 100000) / 100.0 - 300.0);
-  };
-  for (int i = 1; i <= 100000; ++i) {
-    std::string r = records.blank();
-    randomise(r);
-    records.setInt(r, "ID", i);
-    records.records.push_back(r);
-  }
-  std::unique_ptr<CompoundIndex> index;
-  const std::string path = dir.file("big.cdx");
-  ASSERT_TRUE(CompoundIndex::create(
-      path, records, {{"name", "name", "", false, false, false}, {"num", "num", "", false, false, false}, {"id", "id", "", false, true, false}},
-      &index));
-  expectXBaseListsEveryTag(*index, path);
-  index->setDeferredWrites(true);
-  std::vector<std::uint32_t> order(100000);
-  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
-  std::shuffle(order.begin(), order.end(), rng);
-  for (int batch = 0; batch < 4; ++batch) {
-    for (int k = 0; k < 25000; ++k) {
-      std::uint32_t recno = order[std::size_t(batch) * 25000 + std::size_t(k)];
-      std::string old = records.records[recno - 1], now = old;
-      randomise(now);
-      ASSERT_TRUE(index->checkChange(recno, old, now));
-      records.records[recno - 1] = now;
-      Status s = index->applyChange(recno, old, now);
-      ASSERT_TRUE(s) << s.message();
-    }
-    ASSERT_TRUE(index->flush());
-    SCOPED_TRACE("batch " + std::to_string(batch));
-    expectXBaseListsEveryTag(*index, path);
-    if (HasFailure()) return;
-  }
-  Status c = index->check();
-  EXPECT_TRUE(c) << c.message();
-}
-
 TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   PU_REQUIRE_CORPUS();
   CorpusCopy copy("testdata/customer");
@@ -285,7 +234,7 @@ TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   EXPECT_EQ(index->checkChange(2, records->records[1], dup).code(), Status::Code::Exists);
   Status s = index->check();
   EXPECT_TRUE(s) << s.message();
-  expectXBaseListsEveryTag(*index, copy.dir.file("t.cdx"));
+  test::expectXBaseListsEveryTag(*index, copy.dir.file("t.cdx"));
 }
 
 // A rebuilt copy of a FoxPro index lists every tag exactly as FoxPro's own
@@ -303,7 +252,7 @@ TEST(CdxXBaseTest, ReindexOfARealIndexMatchesFoxProsOwnOrder) {
     Status s = index->reindex();
     ASSERT_TRUE(s) << s.message();
     for (int t = 0; t < index->tagCount(); ++t) EXPECT_EQ(test::tagListing(*index, t), before[std::size_t(t)]) << index->tagName(t);
-    expectXBaseListsEveryTag(*index, path);
+    test::expectXBaseListsEveryTag(*index, path);
     EXPECT_TRUE(index->check());
   }
 }

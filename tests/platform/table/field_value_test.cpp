@@ -22,40 +22,21 @@ Value decode(const FieldDef& f, const std::string& bytes) {
   return decodeField(schema, f, " " + bytes);
 }
 
-TEST(FieldValue, DecodesEachTypeAndKeepsWhatItCannotReadRaw) {
-  const struct {
-    FieldDef f;
-    std::string bytes;
-    Value::Kind kind;
-    double number;  // of Number and Currency values
-  } cases[] = {
-      {field('N', 8, 1, 2), "  -12.50", Value::Kind::Number, -12.5},
-      {field('F', 8), " 1.5E+03", Value::Kind::Number, 1500},
-      {field('Y', 8), std::string("\x0e\x30\0\0\0\0\0\0", 8), Value::Kind::Currency, 0x300e},  // 1.2302
-      {field('N', 4), "    ", Value::Kind::Null, 0},
-      {field('N', 4), "****", Value::Kind::Raw, 0},  // FoxPro's overflow marks
-      {field('N', 4), "1-2-", Value::Kind::Raw, 0},
-      {field('N', 4), "1x2 ", Value::Kind::Raw, 0},
-      {field('D', 8), "2024AB01", Value::Kind::Raw, 0},
-      {field('L', 1), "x", Value::Kind::Raw, 0},
-      {field('I', 3), "abc", Value::Kind::Raw, 0},  // wrong width for the type
+// Well-formed values of every type are compared with dbfread's on the corpus
+// (table_corpus_test); here what no published table holds.
+TEST(FieldValue, KeepsWhatItCannotReadRaw) {
+  const std::pair<FieldDef, std::string> cases[] = {
+      {field('N', 4), "****"},  // FoxPro's overflow marks
+      {field('N', 4), "1-2-"}, {field('N', 4), "1x2 "}, {field('D', 8), "2024AB01"}, {field('L', 1), "x"},
+      {field('I', 3), "abc"},  // wrong width for the type
   };
-  for (const auto& c : cases) {
-    Value v = decode(c.f, c.bytes);
-    EXPECT_EQ(v.kind, c.kind) << c.bytes;
-    if (c.kind == Value::Kind::Number) { EXPECT_DOUBLE_EQ(v.number, c.number) << c.bytes; }
-    if (c.kind == Value::Kind::Currency) { EXPECT_EQ(v.integer, c.number); }
-    if (c.kind == Value::Kind::Raw) { EXPECT_EQ(v.bytes, c.bytes); }
+  for (const auto& [f, bytes] : cases) {
+    Value v = decode(f, bytes);
+    EXPECT_EQ(v.kind, Value::Kind::Raw) << bytes;
+    EXPECT_EQ(v.bytes, bytes);
   }
-  // Julian day 2440552 is 1969-11-26; 79805999 ms is 22:10:05.999.
-  Value t = decode(field('T', 8), std::string("\x68\x3d\x25\x00\x2f\xbe\xc1\x04", 8));
-  ASSERT_EQ(t.kind, Value::Kind::DateTime);
-  EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 19691126);
-  EXPECT_EQ(t.hour * 3600000 + t.minute * 60000 + t.second * 1000 + t.ms, 79805999);
-  EXPECT_EQ(julianDay(1995, 2, 1), 2449750);
+  EXPECT_EQ(decode(field('N', 4), "    ").kind, Value::Kind::Null);
   int y, m, d;
-  civilFromJulian(2449461, &y, &m, &d);
-  EXPECT_EQ(y * 10000 + m * 100 + d, 19940418);
   civilFromJulian(julianDay(2000, 2, 29), &y, &m, &d);
   EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
 }

@@ -134,23 +134,5 @@ TEST(TableCorpus, EveryTableReadsAsDbfreadReadsIt) {
   EXPECT_GE(tables, 60);
 }
 
-TEST(TableCorpus, HeaderFactsOfKnownTables) {
-  PU_REQUIRE_CORPUS();
-  std::unique_ptr<Table> t;
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/fb2p/fb2p_free.dbf", false, &t));
-  EXPECT_EQ(t->header().type, 0x32);
-  EXPECT_EQ(t->header().flags, kHasStructuralIndex | kHasMemo);
-  const FieldDef* autoinc = t->schema().find("id_autoinc");
-  ASSERT_NE(autoinc, nullptr);
-  int i = t->schema().indexOf("ID_AUTOINC");
-  EXPECT_EQ(t->header().autoIncrement[static_cast<std::size_t>(i)].next, 50u);
-  EXPECT_EQ(t->header().autoIncrement[static_cast<std::size_t>(i)].step, 5);
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/codeplex/exprmap.dbf", false, &t));
-  EXPECT_EQ(t->header().type, 0x03);
-  EXPECT_TRUE(t->header().backlink.empty());
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/northwind/customers.dbf", false, &t));
-  EXPECT_EQ(t->header().backlink.substr(0, 13), "northwind.dbc");
-}
-
 } // namespace
 } // namespace pu::table

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/table/value_text.h"
+#include "tests/platform/table/independent_reader.h"
 
 namespace pu::test {
 
@@ -87,6 +88,11 @@ std::string tagListing(table::CompoundIndex& index, int tag) {
   std::string out;
   for (const auto& l : lines) out += l;
   return out;
+}
+
+void expectXBaseListsEveryTag(table::CompoundIndex& index, const std::string& path) {
+  for (int t = 0; t < index.tagCount(); ++t)
+    EXPECT_EQ(xbaseTagListing(path, index.tagName(t)), tagListing(index, t)) << index.tagName(t);
 }
 
 } // namespace pu::test

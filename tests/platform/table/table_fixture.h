@@ -31,5 +31,7 @@ table::CompoundIndex& indexOf(table::Table& t);
 // A tag walked in its stored (ascending) order, a line per entry: the key in
 // hex (hexOf) without its trailing filler, TAB, the record number.
 std::string tagListing(table::CompoundIndex& index, int tag);
+// Every tag of the index at path, as XBase::Index lists it, against tagListing.
+void expectXBaseListsEveryTag(table::CompoundIndex& index, const std::string& path);
 
 } // namespace pu::test

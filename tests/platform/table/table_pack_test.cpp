@@ -124,6 +124,10 @@ TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
             nameOf(i) + "\n";
   }
   EXPECT_EQ(test::dbfreadDump(dbf), dump);
+  auto t = test::openTable(dbf);
+  const std::string bytes = test::readWholeFile(dbf);  // nothing after the live records but the end mark
+  EXPECT_EQ(bytes.size(), t->header().headerLength + byName.size() * t->schema().recordLength + 1);
+  EXPECT_EQ(bytes.back(), kEndOfFile);
   std::sort(byName.begin(), byName.end());
   for (const auto& [name, r] : byName) listing += hexOf(name) + "\t" + std::to_string(r) + "\n";
   EXPECT_EQ(test::xbaseTagListing(cdx, "NAME"), listing);

@@ -57,6 +57,7 @@ TEST_F(TableRoundTrip, FoxPro2TableKeepsMemoPointersAsDigits) {
   auto t = test::makeTable(path, fields, {person("Cy", "1", "memo in a 2.x table")}, {}, TableFormat::FoxPro2);
   ASSERT_TRUE(t);
   EXPECT_EQ(t->header().type, 0xF5);
+  EXPECT_TRUE(t->header().backlink.empty());
   EXPECT_EQ(t->schema().find("NOTES")->length, 10);
   ASSERT_TRUE(t->close());
   std::size_t notesAt = t->header().headerLength + t->schema().find("NOTES")->offset;
@@ -64,7 +65,7 @@ TEST_F(TableRoundTrip, FoxPro2TableKeepsMemoPointersAsDigits) {
   EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Cy", "1", "memo in a 2.x table"));
 }
 
-TEST_F(TableRoundTrip, ChangedFieldIsWrittenOthersKeptDeleteMarksAndPackRemoves) {
+TEST_F(TableRoundTrip, ChangedFieldIsWrittenOthersKeptAndDeleteMarks) {
   test::makeTable(path, kPeople, {person("Ann", "1", "a"), person("Bob", "2", "b"), person("Cy", "3", "c")}).reset();
   std::string bytes = test::readWholeFile(path);
   bytes.replace(1, 3, std::string({char(80), char(1), char(1)}));  // last updated long ago
@@ -85,15 +86,6 @@ TEST_F(TableRoundTrip, ChangedFieldIsWrittenOthersKeptDeleteMarksAndPackRemoves)
   localtime_r(&now, &tm);
   EXPECT_EQ(test::readWholeFile(path).substr(1, 3), std::string({char(tm.tm_year % 100), char(tm.tm_mon + 1), char(tm.tm_mday)}));
   EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Annabel", "1", "a") + dumped(2, false, "Cy", "3", "c") + dumped(3, true, "Bob", "2", "b"));
-  ASSERT_TRUE(t->pack());
-  EXPECT_EQ(t->recordCount(), 2u);
-  ASSERT_TRUE(t->go(2));
-  EXPECT_EQ(t->value(*t->schema().find("NAME")).bytes, "Cy        ");
-  ASSERT_TRUE(t->close());
-  EXPECT_EQ(dbfreadDump(path), dumped(1, false, "Annabel", "1", "a") + dumped(2, false, "Cy", "3", "c"));
-  bytes = test::readWholeFile(path);
-  EXPECT_EQ(bytes.back(), kEndOfFile);
-  EXPECT_EQ(bytes.size(), t->header().headerLength + 2u * t->schema().recordLength + 1);
 }
 
 TEST_F(TableRoundTrip, ChangedMemoGoesToNewBlocksAtTheEndOfTheMemoFileInAnyLetterCase) {
@@ -143,6 +135,8 @@ TEST_F(TableRoundTrip, AppendToPublishedTableTakesTheAutoIncrementValue) {
   path = dir.file("free.dbf");
   {
     auto t = reopen();
+    EXPECT_EQ(t->header().type, 0x32);
+    EXPECT_EQ(t->header().flags, kHasStructuralIndex | kHasMemo);
     for (const char* name : {"one", "two"}) {
       ASSERT_TRUE(t->appendStart());
       ASSERT_TRUE(t->assignText(*t->schema().find("CARACTER"), name));
@@ -170,6 +164,7 @@ TEST_F(TableRoundTrip, StoringIntoANullFieldClearsItsNullFlag) {
   std::filesystem::copy_file(test::corpusDir() + "/northwind/customers.dbf", dir.file("customers.dbf"));
   path = dir.file("customers.dbf");
   auto t = reopen();
+  EXPECT_EQ(t->header().backlink.substr(0, 13), "northwind.dbc");
   const FieldDef* region = t->schema().find("REGION");
   ASSERT_NE(region, nullptr);
   ASSERT_TRUE(t->go(1));
