@@ -19,12 +19,19 @@ using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}}, {{"one"}, {"two"}, {"three"}})); }
+  void SetUp() override {
+    auto t = test::makeTable(path, {{"NAME", 'C', 8}}, {{"one"}, {"two"}, {"three"}});
+    ASSERT_TRUE(t);
+    headerLength = t->header().headerLength;
+    recordLength = t->schema().recordLength;
+  }
   std::unique_ptr<Table> open() { return test::openTable(path); }
   static std::string name(Table& t) { return t.value(*t.schema().find("NAME")).bytes; }
+  std::uint64_t recordAt(std::uint32_t recno) const { return headerLength + (recno - 1) * recordLength; }
 
   test::TempDir dir;
   std::string path = dir.file("locks.dbf");
+  std::uint32_t headerLength = 0, recordLength = 0;
 };
 
 // Another program's write shows in the current record at once, ours reach a
@@ -33,10 +40,9 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   auto t = open();
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
-  auto nameAt = [&](std::uint32_t recno) { return t->header().headerLength + (recno - 1) * 9u + 1; };
   ASSERT_TRUE(t->go(2));
   EXPECT_EQ(name(*t), "two     ");
-  ASSERT_TRUE(other->writeAt(nameAt(2), "TWO", 3));
+  ASSERT_TRUE(other->writeAt(recordAt(2) + 1, "TWO", 3));
   EXPECT_EQ(name(*t), "TWO     ");
 
   ASSERT_TRUE(t->go(3));
@@ -44,12 +50,12 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   ASSERT_TRUE(t->flush());
   char bytes[9] = {};
   std::size_t got = 0;
-  ASSERT_TRUE(other->readAt(nameAt(3) - 1, bytes, sizeof bytes, &got));
+  ASSERT_TRUE(other->readAt(recordAt(3), bytes, sizeof bytes, &got));
   EXPECT_EQ(std::string(bytes, got), " drei    ");
 
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "mine"));
-  ASSERT_TRUE(other->writeAt(nameAt(1), "THEIRS", 6));
+  ASSERT_TRUE(other->writeAt(recordAt(1) + 1, "THEIRS", 6));
   EXPECT_EQ(name(*t), "mine    ");
   t->revert();  // back to the file: their bytes
   EXPECT_EQ(name(*t), "THEIRS  ");
@@ -61,20 +67,17 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
 // 0x7FFFFFFE or 0x40000000.
 TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
   auto t = open();
-  const std::uint64_t headerLength = t->header().headerLength, recordLength = t->schema().recordLength;
   std::unique_ptr<File> other;
   ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
   ASSERT_FALSE(t->hasStructuralIndex());
   for (bool indexed : {false, true}) {
     SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
-    auto recordAt = [&](bool tags, std::uint32_t recno) {
-      return tags ? 0x7FFFFFFEu - recno : 0x40000000u + headerLength + (recno - 1) * recordLength;
-    };
+    auto lockAt = [&](bool tags, std::uint32_t recno) { return tags ? 0x7FFFFFFEu - recno : 0x40000000u + recordAt(recno); };
     ASSERT_TRUE(t->setStructuralIndex(indexed));
     ASSERT_TRUE(t->lockRecord(2));
-    EXPECT_EQ(other->lock(recordAt(indexed, 2), 1, true).code(), Status::Code::Locked);
-    EXPECT_TRUE(other->lock(recordAt(indexed, 3), 1, true));
-    EXPECT_TRUE(other->lock(recordAt(!indexed, 2), 1, true));  // nothing left from the other layout
+    EXPECT_EQ(other->lock(lockAt(indexed, 2), 1, true).code(), Status::Code::Locked);
+    EXPECT_TRUE(other->lock(lockAt(indexed, 3), 1, true));
+    EXPECT_TRUE(other->lock(lockAt(!indexed, 2), 1, true));  // nothing left from the other layout
     ASSERT_TRUE(other->unlock(0, 0));
     ASSERT_TRUE(t->unlockAll());
 
@@ -96,12 +99,6 @@ TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
 // must lose none of its records, nor it any of ours.
 TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
   constexpr int kEach = 200;
-  std::uint32_t headerLength = 0, recordLength = 0;
-  {
-    auto t = open();
-    headerLength = t->header().headerLength;
-    recordLength = t->schema().recordLength;
-  }
   OtherProgram other([&] {  // runs beside our appends below
     std::unique_ptr<File> f;
     if (!FileSystem::instance().openFile(path, true, &f)) return false;
@@ -117,7 +114,7 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
       FileSystem::instance().sleepMilliseconds(1);  // a slower program: our appends meet it here
       std::string out = record + "\x1a";
       putLe(count, 0, n + 1, 4);
-      if (!f->writeAt(headerLength + std::uint64_t(n) * recordLength, out.data(), out.size()) ||
+      if (!f->writeAt(recordAt(n + 1), out.data(), out.size()) ||
           !f->writeAt(4, count.data(), 4) || !f->unlock(0x40000000u, 1))
         return false;
     }
@@ -127,11 +124,8 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
     auto t = open();
     for (int i = 0; i < kEach; ++i) {
       Status s;
-      do {
-        s = t->appendStart();
-        if (s) s = t->assignText(*t->schema().find("NAME"), "ours");
-        if (s) s = t->append();
-      } while (s.code() == Status::Code::Locked);
+      do s = test::appendRow(*t, {"ours"});
+      while (s.code() == Status::Code::Locked);
       ASSERT_TRUE(s) << s.message();
       FileSystem::instance().sleepMilliseconds(1);  // spread over the other program's run
     }

@@ -61,11 +61,6 @@ protected:
     t->attachIndex(std::make_unique<FakeIndex>(dir.file("w.cdx"), &calls));
     name = t->schema().find("NAME");
   }
-  void add(const std::string& value) {
-    ASSERT_TRUE(t->appendStart());
-    ASSERT_TRUE(t->assignText(*name, value));
-    ASSERT_TRUE(t->append());
-  }
 
   test::TempDir dir;
   std::string path = dir.file("w.dbf");
@@ -77,7 +72,7 @@ protected:
 // Append, change, delete and recall each ask the index, then tell it, with
 // the record's bytes before (none for an append) and after.
 TEST_F(TableWritePath, EveryChangeGoesThroughTheIndexHooks) {
-  add("one");
+  ASSERT_TRUE(test::appendRow(*t, {"one"}));
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->assignText(*name, "two"));
   ASSERT_TRUE(t->flush());
@@ -98,7 +93,7 @@ TEST_F(TableWritePath, EveryChangeGoesThroughTheIndexHooks) {
 
 // A refused change writes nothing; a failed index update puts the old bytes back.
 TEST_F(TableWritePath, RefusedOrFailedChangeLeavesTheFileAsItWas) {
-  add("one");
+  ASSERT_TRUE(test::appendRow(*t, {"one"}));
   std::string before = test::readWholeFile(path);
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->assignText(*name, "BAD"));
@@ -119,9 +114,9 @@ TEST_F(TableWritePath, RefusedOrFailedChangeLeavesTheFileAsItWas) {
 }
 
 TEST_F(TableWritePath, PackBuildsTheIndexFromTheNewFileThenPutsItInPlace) {
-  add("one");
-  add("two");
-  add("three");
+  ASSERT_TRUE(test::appendRow(*t, {"one"}));
+  ASSERT_TRUE(test::appendRow(*t, {"two"}));
+  ASSERT_TRUE(test::appendRow(*t, {"three"}));
   ASSERT_TRUE(t->go(2));
   ASSERT_TRUE(t->setDeleted(true));
   ASSERT_TRUE(t->pack());
