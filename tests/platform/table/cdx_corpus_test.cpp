@@ -210,19 +210,12 @@ TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   auto& records = copy.records;
   auto& index = copy.index;
   ASSERT_TRUE(index);
-  const FieldDef* country = records->schema().find("COUNTRY");
-  const FieldDef* custId = records->schema().find("CUST_ID");
-  ASSERT_TRUE(country && custId);
-  auto put = [](std::string& record, const FieldDef* f, std::string value) {
-    value.resize(f->length, ' ');
-    record.replace(f->offset, f->length, value);
-  };
   std::mt19937 rng(5);
   for (int k = 0; k < 60; ++k) {
     std::uint32_t recno = 1 + std::uint32_t(rng() % records->recordCount());
     std::string old = records->records[recno - 1], now = old;
-    put(now, country, k % 2 ? "zimbabwe" : "Austria");
-    put(now, custId, "X" + std::to_string(1000 + k));
+    records->setChar(now, "COUNTRY", k % 2 ? "zimbabwe" : "Austria");
+    records->setChar(now, "CUST_ID", "X" + std::to_string(1000 + k));
     if (k % 7 == 0) now[0] = '*';
     ASSERT_TRUE(index->checkChange(recno, old, now));
     records->records[recno - 1] = now;
@@ -230,7 +223,8 @@ TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   }
   // A candidate clash is refused.
   std::string dup = records->records[1];
-  put(dup, custId, records->records[0].substr(custId->offset, custId->length));
+  const FieldDef* custId = records->schema().find("CUST_ID");
+  dup.replace(custId->offset, custId->length, records->records[0], custId->offset, custId->length);
   EXPECT_EQ(index->checkChange(2, records->records[1], dup).code(), Status::Code::Exists);
   Status s = index->check();
   EXPECT_TRUE(s) << s.message();
