@@ -136,6 +136,9 @@ TEST_F(TableRoundTrip, AppendToPublishedTableTakesTheAutoIncrementValue) {
     auto t = reopen();
     EXPECT_EQ(t->header().type, 0x32);
     EXPECT_EQ(t->header().flags, kHasStructuralIndex | kHasMemo);
+    const AutoIncrement& counter = t->header().autoIncrement[std::size_t(t->schema().indexOf("ID_AUTOINC"))];
+    EXPECT_EQ(counter.next, 50u);
+    EXPECT_EQ(counter.step, 5);
     for (const char* name : {"one", "two"}) {
       ASSERT_TRUE(t->appendStart());
       ASSERT_TRUE(t->assignText(*t->schema().find("CARACTER"), name));
