@@ -34,8 +34,9 @@ protected:
   std::uint32_t headerLength = 0, recordLength = 0;
 };
 
-// Another program's write shows in the current record at once, ours reach a
-// plain reader at once, and a record being changed stays our own copy.
+// Another program's write shows in the current record at once, and a record
+// being changed stays our own copy. (Ours reach a plain reader at once: every
+// round trip reads with dbfread before closing.)
 TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   auto t = open();
   std::unique_ptr<File> other;
@@ -44,14 +45,6 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   EXPECT_EQ(name(*t), "two     ");
   ASSERT_TRUE(other->writeAt(recordAt(2) + 1, "TWO", 3));
   EXPECT_EQ(name(*t), "TWO     ");
-
-  ASSERT_TRUE(t->go(3));
-  ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "drei"));
-  ASSERT_TRUE(t->flush());
-  char bytes[9] = {};
-  std::size_t got = 0;
-  ASSERT_TRUE(other->readAt(recordAt(3), bytes, sizeof bytes, &got));
-  EXPECT_EQ(std::string(bytes, got), " drei    ");
 
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "mine"));
