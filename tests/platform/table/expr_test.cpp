@@ -108,13 +108,9 @@ TEST(ExprStr, OfANumericFieldAsOfItsValue) {
   }
 }
 
-TEST(KeyCodec, StoredFormsAreFoxProsAndSortAsTheirValues) {
-  std::string k;  // forms seen in files FoxPro wrote
-  key::appendDouble(45, &k);
-  key::appendDouble(2449750, &k);
-  key::appendInt32(18, &k);
-  key::appendBinToC(1, 1, &k);
-  EXPECT_EQ(k, std::string("\xC0\x46\x80\0\0\0\0\0" "\xC1\x42\xB0\xAB\0\0\0\0" "\x80\0\0\x12" "\x81", 21));
+// The stored forms are checked against the keys FoxPro wrote (the corpus
+// index test recomputes every key); the corpus holds few negative numbers.
+TEST(KeyCodec, KeysSortAsTheirValuesAcrossSigns) {
   std::string previous;  // byte order equals numeric order across signs and magnitudes
   for (double v : {-1e300, -5.0, -0.5, 0.0, 1e-300, 0.5, 3.0, 1e300}) {
     std::string key;
