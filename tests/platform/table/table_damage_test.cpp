@@ -25,14 +25,6 @@ protected:
     b[at] = value;
     return b;
   }
-  std::string memoOfFirstRecord(Status* s) {
-    std::unique_ptr<Table> t;
-    std::string text;
-    *s = Table::open(path, false, &t);
-    if (*s) *s = t->go(1);
-    if (*s) *s = t->memoText(*t->schema().find("NOTES"), &text);
-    return text;
-  }
 
   test::TempDir dir;
   std::string path = dir.file("t.dbf");
@@ -78,25 +70,26 @@ TEST_F(TableDamage, RecordsTheFileLacksAreNotCounted) {
 }
 
 TEST_F(TableDamage, DamagedMemosAreCorruptionNamingTheMemoFile) {
-  std::string b = good;
-  b[headerLength + 1 + 8 + 4 + 2] = 0x10;  // record 1's NOTES pointer
-  test::writeWholeFile(path, b);
-  Status s;
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);
-  EXPECT_NE(s.message().find("t.fpt"), std::string::npos) << s.message();
-  EXPECT_NE(s.message().find("past the end"), std::string::npos) << s.message();
-
-  test::writeWholeFile(path, good);
-  std::string fpt = test::readWholeFile(dir.file("t.fpt"));
-  fpt[512 + 4] = 0x7F;  // the first block's length
-  test::writeWholeFile(dir.file("t.fpt"), fpt);
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);
-
-  test::writeWholeFile(dir.file("t.fpt"), "");
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);  // the table does not open without its memo file
+  const std::string fpt = test::readWholeFile(dir.file("t.fpt"));
+  std::string pointerPastTheEnd = good, longBlock = fpt;
+  pointerPastTheEnd[headerLength + 1 + 8 + 4 + 2] = 0x10;  // record 1's NOTES pointer
+  longBlock[512 + 4] = 0x7F;                               // the first block's length
+  const struct {
+    std::string dbf, fpt, words;
+  } cases[] = {{pointerPastTheEnd, fpt, "past the end"}, {good, longBlock, ""},
+               {good, "", ""}};  // the table does not open without its memo file
+  for (const auto& c : cases) {
+    test::writeWholeFile(path, c.dbf);
+    test::writeWholeFile(dir.file("t.fpt"), c.fpt);
+    std::unique_ptr<Table> t;
+    std::string text;
+    Status s = Table::open(path, false, &t);
+    if (s) s = t->go(1);
+    if (s) s = t->memoText(*t->schema().find("NOTES"), &text);
+    EXPECT_EQ(s.code(), Status::Code::Corruption) << c.words;
+    EXPECT_NE(s.message().find("t.fpt"), std::string::npos) << s.message();
+    EXPECT_NE(s.message().find(c.words), std::string::npos) << s.message();
+  }
 }
 
 // Every single-byte change and every cut of the header either opens or is
