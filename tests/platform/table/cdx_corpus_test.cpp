@@ -60,23 +60,13 @@ std::map<std::string, ExpectedTag> readTagsFile(const std::string& path, expr::F
   return tags;
 }
 
-std::vector<std::string> corpusIndexes() {
-  std::vector<std::string> out;
-  for (const auto& set : std::filesystem::directory_iterator(test::corpusDir()))
-    if (set.is_directory())
-      for (const auto& f : std::filesystem::directory_iterator(set.path()))
-        if (f.path().extension() == ".cdx") out.push_back(f.path().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 // check() recomputes every record's key and compares it with the stored
 // entries, so a pass proves both the engine and the key encoding for every
 // tag it could compile.
 TEST(CdxCorpusTest, EveryTagReadsAsXBaseListsItAndHoldsTheKeysWeCompute) {
   PU_REQUIRE_CORPUS();
   int compared = 0, bitmap = 0, collated = 0, descending = 0, evaluated = 0;
-  for (const std::string& cdxPath : corpusIndexes()) {
+  for (const std::string& cdxPath : test::corpusFiles(".cdx")) {
     SCOPED_TRACE(cdxPath);
     const std::string base = cdxPath.substr(0, cdxPath.size() - 4);
     auto records = test::MemoryRecords::load(base + ".dbf");
@@ -105,13 +95,7 @@ TEST(CdxCorpusTest, EveryTagReadsAsXBaseListsItAndHoldsTheKeysWeCompute) {
       // Walking back from the end of the tag's own order.
       std::vector<std::uint32_t> back, wantBack = want.recnos;
       if (!index->descending(tag)) std::reverse(wantBack.begin(), wantBack.end());
-      TagCursor c;
-      Status w = index->last(tag, &c);
-      for (std::string key; w && c.valid; w = index->prev(tag, &c)) {
-        back.push_back(0);
-        ASSERT_TRUE(index->entry(tag, c, &key, &back.back()));
-      }
-      EXPECT_TRUE(w) << w.message();
+      for (const auto& entry : test::tagEntries(*index, tag, true)) back.push_back(entry.second);
       EXPECT_EQ(back, wantBack);
       descending += index->descending(tag);
       if (index->keyBuilder(tag) && index->seekStatus(tag).code() == Status::Code::Unsupported) ++collated;
@@ -124,6 +108,7 @@ TEST(CdxCorpusTest, EveryTagReadsAsXBaseListsItAndHoldsTheKeysWeCompute) {
         bool in = false;
         ASSERT_TRUE(index->recordKey(tag, records->records[r - 1], &key, &in));
         if (!in) continue;
+        TagCursor c;
         ASSERT_TRUE(index->locateRecord(tag, records->records[r - 1], r, &c));
         EXPECT_TRUE(c.valid) << "record " << r;
       }
@@ -136,16 +121,15 @@ TEST(CdxCorpusTest, EveryTagReadsAsXBaseListsItAndHoldsTheKeysWeCompute) {
   EXPECT_GE(evaluated, 150);
 }
 
-// A copy of a corpus index over the corpus table's records.
+// A copy of a corpus table and its index, the records held in memory.
 struct CorpusCopy {
-  explicit CorpusCopy(const std::string& table) {
-    const std::string src = test::corpusDir() + "/" + table;
-    std::filesystem::copy_file(src + ".cdx", dir.file("t.cdx"));
-    records = test::MemoryRecords::load(src + ".dbf");
-    Status s = CompoundIndex::open(dir.file("t.cdx"), *records, &index);
+  explicit CorpusCopy(const std::string& table) : dbf(test::copyCorpusTable(table, dir.path())), cdx(indexPathFor(dbf)) {
+    records = test::MemoryRecords::load(dbf);
+    Status s = CompoundIndex::open(cdx, *records, &index);
     EXPECT_TRUE(s) << s.message();
   }
   test::TempDir dir;
+  const std::string dbf, cdx;
   std::unique_ptr<test::MemoryRecords> records;
   std::unique_ptr<CompoundIndex> index;
 };
@@ -166,7 +150,7 @@ TEST(CdxCorpusTest, UnsupportedTagsRefuseWritesButStillRead) {
   EXPECT_TRUE(c.valid);
   EXPECT_EQ(index.first(bitmap, &c).code(), Status::Code::Unsupported);
   EXPECT_TRUE(index.seek(plain, std::string("\x80\0\0\x02", 4), &c, &r));
-  const std::string before = test::readWholeFile(copy.dir.file("t.cdx"));
+  const std::string before = test::readWholeFile(copy.cdx);
   std::string old = copy.records->records[0], now = old;
   now[1] = now[1] == 'Z' ? 'Y' : 'Z';  // NOMBRE is the first field
   Status s = index.checkChange(1, old, now);
@@ -175,7 +159,7 @@ TEST(CdxCorpusTest, UnsupportedTagsRefuseWritesButStillRead) {
   EXPECT_EQ(index.applyChange(1, old, now).code(), Status::Code::Unsupported);
   EXPECT_EQ(index.checkChange(6, "", old).code(), Status::Code::Unsupported);  // append
   EXPECT_EQ(index.reindex().code(), Status::Code::Unsupported);
-  EXPECT_EQ(test::readWholeFile(copy.dir.file("t.cdx")), before);
+  EXPECT_EQ(test::readWholeFile(copy.cdx), before);
   // Keys over fields named as the database container names them, opened
   // without those names (the corpus test above evaluates them with them).
   CorpusCopy container("tastrade/shippers");
@@ -208,7 +192,7 @@ TEST(CdxXBaseTest, ChangesToACopyOfARealTableWithACandidateTag) {
   EXPECT_EQ(index->checkChange(2, records->records[1], dup).code(), Status::Code::Exists);
   Status s = index->check();
   EXPECT_TRUE(s) << s.message();
-  test::expectXBaseListsEveryTag(*index, copy.dir.file("t.cdx"));
+  test::expectXBaseListsEveryTag(*index, copy.cdx);
 }
 
 // A rebuilt copy of a FoxPro index lists every tag exactly as FoxPro's own
@@ -220,13 +204,12 @@ TEST(CdxXBaseTest, ReindexOfARealIndexMatchesFoxProsOwnOrder) {
     CorpusCopy copy(table);
     auto& index = copy.index;
     ASSERT_TRUE(index);
-    const std::string path = copy.dir.file("t.cdx");
     std::vector<std::string> before;
-    for (int t = 0; t < index->tagCount(); ++t) before.push_back(test::xbaseTagListing(path, index->tagName(t)));
+    for (int t = 0; t < index->tagCount(); ++t) before.push_back(test::xbaseTagListing(copy.cdx, index->tagName(t)));
     Status s = index->reindex();
     ASSERT_TRUE(s) << s.message();
     for (int t = 0; t < index->tagCount(); ++t) EXPECT_EQ(test::tagListing(*index, t), before[std::size_t(t)]) << index->tagName(t);
-    test::expectXBaseListsEveryTag(*index, path);
+    test::expectXBaseListsEveryTag(*index, copy.cdx);
     EXPECT_TRUE(index->check());
   }
 }

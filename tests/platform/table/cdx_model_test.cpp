@@ -56,12 +56,8 @@ protected:
   }
 
   std::vector<std::uint32_t> walk(const char* tagName) {
-    int tag = m_index->findTag(tagName);
     std::vector<std::uint32_t> out;
-    TagCursor c;
-    Status s = m_index->first(tag, &c);
-    for (; s && c.valid; s = m_index->next(tag, &c)) out.push_back(recnoAt(*m_index, tag, c));
-    EXPECT_TRUE(s) << s.message();
+    for (const auto& entry : test::tagEntries(*m_index, m_index->findTag(tagName))) out.push_back(entry.second);
     return out;
   }
 

@@ -8,6 +8,7 @@
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
@@ -115,21 +116,16 @@ TEST(TableCorpus, EveryTableReadsAsDbfreadReadsIt) {
   PU_REQUIRE_CORPUS();
   test::TempDir dir;
   int tables = 0;
-  for (const auto& set : std::filesystem::directory_iterator(test::corpusDir())) {
-    if (!set.is_directory()) continue;
-    for (const auto& entry : std::filesystem::directory_iterator(set.path())) {
-      if (entry.path().extension() != ".dbf") continue;
-      std::string dbf = entry.path().string();
-      std::string expected = (entry.path().parent_path() / (entry.path().stem().string() + ".records.json")).string();
-      if (!std::filesystem::exists(expected)) continue;
-      std::string ours = dir.file("ours.json");
-      Status s = writeOurs(dbf, ours);
-      ASSERT_TRUE(s) << dbf << ": " << s.message();
-      int status = 0;
-      std::string out = test::runPython(kCompare, "'" + expected + "' '" + ours + "'", &status);
-      EXPECT_EQ(out, "ok\n") << dbf;
-      ++tables;
-    }
+  for (const std::string& dbf : test::corpusFiles(".dbf")) {
+    const std::string expected = dbf.substr(0, dbf.size() - 4) + ".records.json";
+    if (!std::filesystem::exists(expected)) continue;
+    std::string ours = dir.file("ours.json");
+    Status s = writeOurs(dbf, ours);
+    ASSERT_TRUE(s) << dbf << ": " << s.message();
+    int status = 0;
+    std::string out = test::runPython(kCompare, "'" + expected + "' '" + ours + "'", &status);
+    EXPECT_EQ(out, "ok\n") << dbf;
+    ++tables;
   }
   EXPECT_GE(tables, 60);
 }
