@@ -53,26 +53,16 @@ TEST(FieldValue, MemoPointerBinaryAndDigits) {
   EXPECT_EQ(memoBlock(fox, "      4x2 ", &block).code(), Status::Code::Corruption);
 }
 
-TEST(FieldValue, EncodersWriteTheirBytesAndRefuseWhatDoesNotFit) {
-  std::string rec(40, ' ');
-  FieldDef n = field('N', 6, 1, 2), i = field('I', 4, 7), c = field('C', 5, 11), d = field('D', 8, 16), m = field('M', 10, 24);
-  ASSERT_TRUE(encodeNumber(n, 3.14159, &rec));
-  ASSERT_TRUE(encodeInteger(i, -2, &rec));
-  ASSERT_TRUE(encodeText(c, "abcdefg", &rec));
-  ASSERT_TRUE(encodeDate(d, 2024, 2, 29, &rec));
-  ASSERT_TRUE(encodeMemoBlock(m, 77, &rec));
-  EXPECT_EQ(rec.substr(1, 6), "  3.14");
-  EXPECT_EQ(rec.substr(11, 5), "abcde");
-  EXPECT_EQ(rec.substr(16, 8), "20240229");
-  EXPECT_EQ(rec.substr(24, 10), "        77");
-  TableSchema schema;
-  schema.fields = {n, i};
-  EXPECT_EQ(decodeField(schema, i, rec).integer, -2);
-
-  std::string before = rec;
+// What the encoders write is read back by dbfread in the round trips, which
+// would not see text cut or a number not aligned right.
+TEST(FieldValue, EncodersCutAlignAndRefuseWhatDoesNotFit) {
+  std::string rec(12, ' ');
+  ASSERT_TRUE(encodeText(field('C', 5, 1), "abcdefg", &rec));
+  ASSERT_TRUE(encodeNumber(field('N', 6, 6, 2), 3.14159, &rec));
+  EXPECT_EQ(rec, " abcde  3.14");
   EXPECT_EQ(encodeInteger(field('N', 4), 12345, &rec).code(), Status::Code::InvalidArgument);
   EXPECT_EQ(encodeText(field('N', 4), "x", &rec).code(), Status::Code::InvalidArgument);
-  EXPECT_EQ(rec, before);
+  EXPECT_EQ(rec, " abcde  3.14");
 }
 
 // _NullFlags: bit 0 is V's length bit, bit 1 C's null bit.

@@ -8,6 +8,7 @@
 #include "platform/table/cdx_index.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
+#include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
@@ -89,7 +90,7 @@ TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
 // Another program appends to a table without index tags as FoxPro-compatible
 // programs do: under the byte at 0x40000000 it reads the count, writes the
 // record and the end-of-file byte, then the count. Our appends beside it
-// must lose none of its records, nor it any of ours.
+// must lose none of its records, nor it any of ours, and dbfread reads them all.
 TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
   constexpr int kEach = 200;
   OtherProgram other([&] {  // runs beside our appends below
@@ -127,16 +128,22 @@ TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
   auto t = open();
   ASSERT_EQ(t->recordCount(), 3u + 2 * kEach);
   int ours = 0, theirs = 0;
-  for (std::uint32_t r = 4; r <= t->recordCount(); ++r) {
+  std::string dump;  // as dbfread must read the table
+  for (std::uint32_t r = 1; r <= t->recordCount(); ++r) {
     ASSERT_TRUE(t->go(r));
     // Bound, not copied: gcc 12 at -O2 reads a copy compared with an
     // eight-byte literal as possibly unset bytes.
     const std::string& n = t->value(*t->schema().find("NAME")).bytes;
     ours += n == "ours    ";
     theirs += n == "other   ";
+    dump += std::to_string(r) + "\t0\tNAME=" + n.substr(0, n.find(' ')) + "\n";
   }
   EXPECT_EQ(ours, kEach);
   EXPECT_EQ(theirs, kEach);
+  EXPECT_EQ(test::dbfreadDump(path), dump);
+  // A table open only for reading takes no appends.
+  t = test::openTable(path, false);
+  EXPECT_FALSE(t->appendStart());
 }
 
 // Share modes as other programs on Linux mark them with flock: a pack or a

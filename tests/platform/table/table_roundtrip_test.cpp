@@ -110,23 +110,6 @@ TEST_F(TableRoundTrip, ChangedFieldIsWrittenOthersKeptAndDeleteMarks) {
   EXPECT_EQ(memo, std::string(100, 'x'));
 }
 
-TEST_F(TableRoundTrip, AppendSeesRecordsAnotherOpenAppended) {
-  auto a = test::makeTable(path, kPeople);
-  auto b = reopen();
-  ASSERT_TRUE(a && b);
-  ASSERT_TRUE(test::appendRow(*a, person("Ann", "1", "from a")));
-  ASSERT_TRUE(test::appendRow(*b, person("Bob", "2", "from b")));
-  ASSERT_TRUE(test::appendRow(*a, person("Cy", "3", "from a again")));
-  EXPECT_EQ(a->recordCount(), 3u);
-  a.reset();
-  b.reset();
-  EXPECT_EQ(dbfreadDump(path),
-            dumped(1, false, "Ann", "1", "from a") + dumped(2, false, "Bob", "2", "from b") + dumped(3, false, "Cy", "3", "from a again"));
-  std::unique_ptr<Table> readOnly;
-  ASSERT_TRUE(Table::open(path, false, &readOnly));
-  EXPECT_FALSE(readOnly->appendStart());
-}
-
 TEST_F(TableRoundTrip, AppendToPublishedTableTakesTheAutoIncrementValue) {
   PU_REQUIRE_CORPUS();
   path = test::copyCorpusTable("fb2p/fb2p_free", dir.path());
