@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "platform/table/cdx_index.h"
@@ -76,14 +77,12 @@ protected:
 };
 
 TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
-  const std::string pristineDbf = test::readWholeFile(dbf), pristineCdx = test::readWholeFile(cdx),
-                    pristineFpt = test::readWholeFile(dir.file("pk.fpt"));
+  std::map<std::string, std::string> pristine;  // each file as it was before any pack
+  for (const std::string& file : {dbf, cdx, dir.file("pk.fpt")}) pristine[file] = test::readWholeFile(file);
   int oldTables = 0, newTables = 0, finishedOnOpen = 0;
   bool completed = false;
   for (int budget = 0; budget < 200 && !completed; ++budget) {
-    test::writeWholeFile(dbf, pristineDbf);
-    test::writeWholeFile(cdx, pristineCdx);
-    test::writeWholeFile(dir.file("pk.fpt"), pristineFpt);
+    for (const auto& [file, bytes] : pristine) test::writeWholeFile(file, bytes);
     {
       auto t = test::openWithIndex(dbf);
       ASSERT_TRUE(t);
