@@ -25,6 +25,7 @@ protected:
     ASSERT_TRUE(t);
     headerLength = t->header().headerLength;
     recordLength = t->schema().recordLength;
+    ASSERT_TRUE(FileSystem::instance().openFile(path, true, &otherFile));
   }
   std::unique_ptr<Table> open() { return test::openTable(path); }
   static std::string name(Table& t) { return t.value(*t.schema().find("NAME")).bytes; }
@@ -33,6 +34,7 @@ protected:
   test::TempDir dir;
   std::string path = dir.file("locks.dbf");
   std::uint32_t headerLength = 0, recordLength = 0;
+  std::unique_ptr<File> otherFile;  // the file as another program opens it, without share marks
 };
 
 // Another program's write shows in the current record at once, and a record
@@ -40,16 +42,14 @@ protected:
 // round trip reads with dbfread before closing.)
 TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   auto t = open();
-  std::unique_ptr<File> other;
-  ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
   ASSERT_TRUE(t->go(2));
   EXPECT_EQ(name(*t), "two     ");
-  ASSERT_TRUE(other->writeAt(recordAt(2) + 1, "TWO", 3));
+  ASSERT_TRUE(otherFile->writeAt(recordAt(2) + 1, "TWO", 3));
   EXPECT_EQ(name(*t), "TWO     ");
 
   ASSERT_TRUE(t->go(1));
   ASSERT_TRUE(t->assignText(*t->schema().find("NAME"), "mine"));
-  ASSERT_TRUE(other->writeAt(recordAt(1) + 1, "THEIRS", 6));
+  ASSERT_TRUE(otherFile->writeAt(recordAt(1) + 1, "THEIRS", 6));
   EXPECT_EQ(name(*t), "mine    ");
   t->revert();  // back to the file: their bytes
   EXPECT_EQ(name(*t), "THEIRS  ");
@@ -61,27 +61,25 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
 // 0x7FFFFFFE or 0x40000000.
 TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
   auto t = open();
-  std::unique_ptr<File> other;
-  ASSERT_TRUE(FileSystem::instance().openFile(path, true, &other));
   ASSERT_FALSE(t->hasStructuralIndex());
   for (bool indexed : {false, true}) {
     SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
     auto lockAt = [&](bool tags, std::uint32_t recno) { return tags ? 0x7FFFFFFEu - recno : 0x40000000u + recordAt(recno); };
     ASSERT_TRUE(t->setStructuralIndex(indexed));
     ASSERT_TRUE(t->lockRecord(2));
-    EXPECT_EQ(other->lock(lockAt(indexed, 2), 1, true).code(), Status::Code::Locked);
-    EXPECT_TRUE(other->lock(lockAt(indexed, 3), 1, true));
-    EXPECT_TRUE(other->lock(lockAt(!indexed, 2), 1, true));  // nothing left from the other layout
-    ASSERT_TRUE(other->unlock(0, 0));
+    EXPECT_EQ(otherFile->lock(lockAt(indexed, 2), 1, true).code(), Status::Code::Locked);
+    EXPECT_TRUE(otherFile->lock(lockAt(indexed, 3), 1, true));
+    EXPECT_TRUE(otherFile->lock(lockAt(!indexed, 2), 1, true));  // nothing left from the other layout
+    ASSERT_TRUE(otherFile->unlock(0, 0));
     ASSERT_TRUE(t->unlockAll());
 
     const std::uint64_t headerLock = indexed ? 0x7FFFFFFEu : 0x40000000u;
     const std::uint32_t before = t->recordCount();
-    ASSERT_TRUE(other->lock(headerLock, 1, true));
+    ASSERT_TRUE(otherFile->lock(headerLock, 1, true));
     ASSERT_TRUE(t->appendStart());
     EXPECT_EQ(t->append().code(), Status::Code::Locked);
     EXPECT_EQ(t->recordCount(), before);
-    ASSERT_TRUE(other->unlock(headerLock, 1));
+    ASSERT_TRUE(otherFile->unlock(headerLock, 1));
     EXPECT_TRUE(t->append());
     EXPECT_EQ(t->recordCount(), before + 1);
   }
