@@ -41,10 +41,9 @@ TEST(FieldValue, KeepsWhatItCannotReadRaw) {
   EXPECT_EQ(y * 10000 + m * 100 + d, 20000229);
 }
 
-TEST(FieldValue, MemoPointerBinaryAndDigits) {
+// Binary pointers are the corpus's to read (blocks past 5,000); digits are not in it.
+TEST(FieldValue, MemoPointerAsDigits) {
   std::uint32_t block = 0;
-  EXPECT_TRUE(memoBlock(field('M', 4), std::string(" \x08\x01\x00\x00", 5), &block));
-  EXPECT_EQ(block, 0x108u);
   FieldDef fox = field('M', 10);
   EXPECT_TRUE(memoBlock(fox, "        42", &block));
   EXPECT_EQ(block, 42u);
