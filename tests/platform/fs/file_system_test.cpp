@@ -1,10 +1,12 @@
+// Names, atomic replacement and folders. Byte-range locks are the table's
+// lock tests' (a second open and another process at FoxPro's offsets), short
+// reads the damaged-table tests'.
 #include "platform/fs/file_system.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu {
@@ -50,36 +52,6 @@ TEST_F(FileSystemTest, FolderSyncAndCreationReportWhatIsMissing) {
   EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);
   EXPECT_TRUE(fs.createDirectory(dir.file("a")).isOk());
   EXPECT_EQ(fs.createDirectory(dir.file("a")).code(), Status::Code::Exists);
-}
-
-TEST_F(FileSystemTest, ByteRangeLocksExcludeASecondOpenAndASecondProcess) {
-  test::writeWholeFile(dir.file("t.dbf"), std::string(100, 'x'));
-  std::unique_ptr<File> first, second;
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &first).isOk());
-  ASSERT_TRUE(fs.openFile(dir.file("t.dbf"), true, &second).isOk());
-  ASSERT_TRUE(first->lock(1000, 1, true).isOk());
-  EXPECT_EQ(second->lock(1000, 1, true).code(), Status::Code::Locked);
-  EXPECT_TRUE(second->lock(1001, 1, true).isOk());
-
-  test::OtherProgram other([&] {
-    std::unique_ptr<File> f;
-    return fs.openFile(dir.file("t.dbf"), true, &f).isOk() && f->lock(1000, 1, true).code() == Status::Code::Locked;
-  });
-  EXPECT_TRUE(other.ready());
-  ASSERT_TRUE(first->unlock(1000, 1).isOk());
-  EXPECT_TRUE(second->lock(1000, 1, true).isOk());
-}
-
-TEST_F(FileSystemTest, ReadsPastTheEndAreShort) {
-  test::writeWholeFile(dir.file("s"), "abc");
-  std::unique_ptr<File> file;
-  ASSERT_TRUE(fs.openFile(dir.file("s"), false, &file).isOk());
-  char buffer[10];
-  std::size_t n = 99;
-  ASSERT_TRUE(file->readAt(1, buffer, sizeof buffer, &n).isOk());
-  EXPECT_EQ(std::string(buffer, n), "bc");
-  ASSERT_TRUE(file->readAt(50, buffer, sizeof buffer, &n).isOk());
-  EXPECT_EQ(n, 0u);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
+#include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
 #include "tests/support/temp_dir.h"
 
@@ -115,41 +116,18 @@ TEST(TableCorpus, EveryTableReadsAsDbfreadReadsIt) {
   PU_REQUIRE_CORPUS();
   test::TempDir dir;
   int tables = 0;
-  for (const auto& set : std::filesystem::directory_iterator(test::corpusDir())) {
-    if (!set.is_directory()) continue;
-    for (const auto& entry : std::filesystem::directory_iterator(set.path())) {
-      if (entry.path().extension() != ".dbf") continue;
-      std::string dbf = entry.path().string();
-      std::string expected = (entry.path().parent_path() / (entry.path().stem().string() + ".records.json")).string();
-      if (!std::filesystem::exists(expected)) continue;
-      std::string ours = dir.file("ours.json");
-      Status s = writeOurs(dbf, ours);
-      ASSERT_TRUE(s) << dbf << ": " << s.message();
-      int status = 0;
-      std::string out = test::runPython(kCompare, "'" + expected + "' '" + ours + "'", &status);
-      EXPECT_EQ(out, "ok\n") << dbf;
-      ++tables;
-    }
+  for (const std::string& dbf : test::corpusFiles(".dbf")) {
+    const std::string expected = dbf.substr(0, dbf.size() - 4) + ".records.json";
+    if (!std::filesystem::exists(expected)) continue;
+    std::string ours = dir.file("ours.json");
+    Status s = writeOurs(dbf, ours);
+    ASSERT_TRUE(s) << dbf << ": " << s.message();
+    int status = 0;
+    std::string out = test::runPython(kCompare, "'" + expected + "' '" + ours + "'", &status);
+    EXPECT_EQ(out, "ok\n") << dbf;
+    ++tables;
   }
   EXPECT_GE(tables, 60);
-}
-
-TEST(TableCorpus, HeaderFactsOfKnownTables) {
-  PU_REQUIRE_CORPUS();
-  std::unique_ptr<Table> t;
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/fb2p/fb2p_free.dbf", false, &t));
-  EXPECT_EQ(t->header().type, 0x32);
-  EXPECT_EQ(t->header().flags, kHasStructuralIndex | kHasMemo);
-  const FieldDef* autoinc = t->schema().find("id_autoinc");
-  ASSERT_NE(autoinc, nullptr);
-  int i = t->schema().indexOf("ID_AUTOINC");
-  EXPECT_EQ(t->header().autoIncrement[static_cast<std::size_t>(i)].next, 50u);
-  EXPECT_EQ(t->header().autoIncrement[static_cast<std::size_t>(i)].step, 5);
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/codeplex/exprmap.dbf", false, &t));
-  EXPECT_EQ(t->header().type, 0x03);
-  EXPECT_TRUE(t->header().backlink.empty());
-  ASSERT_TRUE(Table::open(test::corpusDir() + "/northwind/customers.dbf", false, &t));
-  EXPECT_EQ(t->header().backlink.substr(0, 13), "northwind.dbc");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Damaged tables give a corruption status naming the file, never a crash.
+// Damaged tables and memos give a corruption status naming the file, never a crash.
 #include <gtest/gtest.h>
 
 #include "platform/table/table.h"
@@ -25,14 +25,6 @@ protected:
     b[at] = value;
     return b;
   }
-  std::string memoOfFirstRecord(Status* s) {
-    std::unique_ptr<Table> t;
-    std::string text;
-    *s = Table::open(path, false, &t);
-    if (*s) *s = t->go(1);
-    if (*s) *s = t->memoText(*t->schema().find("NOTES"), &text);
-    return text;
-  }
 
   test::TempDir dir;
   std::string path = dir.file("t.dbf");
@@ -40,26 +32,35 @@ protected:
   std::size_t headerLength = 0;
 };
 
-TEST_F(TableDamage, DamagedHeadersAreCorruptionNamingTheFileAndTheFault) {
-  std::string shortHeader = withByte(8, 10);
+TEST_F(TableDamage, DamagedTablesAndMemosAreCorruptionNamingTheFileAndTheFault) {
+  const std::string fpt = test::readWholeFile(dir.file("t.fpt"));
+  std::string shortHeader = withByte(8, 10), pointerPastTheEnd = withByte(headerLength + 1 + 8 + 4 + 2, 0x10), longBlock = fpt;
   shortHeader[9] = 0;
+  longBlock[512 + 4] = 0x7F;  // the first block's length
   const struct {
-    std::string bytes, words;
+    std::string dbf, fpt, file, words;
   } cases[] = {
-      {good.substr(0, 20), "too short"},
-      {good.substr(0, 70), "past the end"},                      // cut inside the field list
-      {shortHeader, "header length"},                            // too small for one field
-      {withByte(8, 10), "backlink"},                             // no room for the backlink
-      {withByte(32 + 16, 0), "length 0"},                        // a field of length 0
-      {withByte(10, static_cast<char>(good[10] + 3)), "add up"},  // field widths against the record length
-      {withByte(32 + 32 + 12, 3), "overlaps"},
-      {withByte(32 + 3 * 32, 'X'), ""},                          // no terminator after the fields
+      {good.substr(0, 20), fpt, path, "too short"},
+      {good.substr(0, 70), fpt, path, "past the end"},                      // cut inside the field list
+      {shortHeader, fpt, path, "header length"},                            // too small for one field
+      {withByte(8, 10), fpt, path, "backlink"},                             // no room for the backlink
+      {withByte(32 + 16, 0), fpt, path, "length 0"},                        // a field of length 0
+      {withByte(10, static_cast<char>(good[10] + 3)), fpt, path, "add up"},  // field widths against the record length
+      {withByte(32 + 32 + 12, 3), fpt, path, "overlaps"},
+      {withByte(32 + 3 * 32, 'X'), fpt, path, ""},                          // no terminator after the fields
+      {pointerPastTheEnd, fpt, "t.fpt", "past the end"},                    // record 1's NOTES pointer
+      {good, longBlock, "t.fpt", ""},
+      {good, "", "t.fpt", ""},  // the table does not open without its memo file
   };
   for (const auto& c : cases) {
+    test::writeWholeFile(dir.file("t.fpt"), c.fpt);
     std::unique_ptr<Table> t;
-    Status s = openDamaged(c.bytes, &t);
+    std::string text;
+    Status s = openDamaged(c.dbf, &t);
+    if (s) s = t->go(1);
+    if (s) s = t->memoText(*t->schema().find("NOTES"), &text);
     EXPECT_EQ(s.code(), Status::Code::Corruption) << c.words << ": " << s.message();
-    EXPECT_NE(s.message().find(path), std::string::npos) << s.message();
+    EXPECT_NE(s.message().find(c.file), std::string::npos) << s.message();
     EXPECT_NE(s.message().find(c.words), std::string::npos) << s.message();
   }
   std::unique_ptr<Table> t;
@@ -75,28 +76,6 @@ TEST_F(TableDamage, RecordsTheFileLacksAreNotCounted) {
   EXPECT_EQ(t->go(4).code(), Status::Code::NotFound);
   ASSERT_TRUE(openDamaged(good.substr(0, good.size() - 5), &t));  // the last record cut short
   EXPECT_EQ(t->recordCount(), 2u);
-}
-
-TEST_F(TableDamage, DamagedMemosAreCorruptionNamingTheMemoFile) {
-  std::string b = good;
-  b[headerLength + 1 + 8 + 4 + 2] = 0x10;  // record 1's NOTES pointer
-  test::writeWholeFile(path, b);
-  Status s;
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);
-  EXPECT_NE(s.message().find("t.fpt"), std::string::npos) << s.message();
-  EXPECT_NE(s.message().find("past the end"), std::string::npos) << s.message();
-
-  test::writeWholeFile(path, good);
-  std::string fpt = test::readWholeFile(dir.file("t.fpt"));
-  fpt[512 + 4] = 0x7F;  // the first block's length
-  test::writeWholeFile(dir.file("t.fpt"), fpt);
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);
-
-  test::writeWholeFile(dir.file("t.fpt"), "");
-  memoOfFirstRecord(&s);
-  EXPECT_EQ(s.code(), Status::Code::Corruption);  // the table does not open without its memo file
 }
 
 // Every single-byte change and every cut of the header either opens or is

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/table/value_text.h"
+#include "tests/platform/table/independent_reader.h"
+#include "tests/support/corpus.h"
 
 namespace pu::test {
 
@@ -71,22 +74,50 @@ std::unique_ptr<table::Table> openWithIndex(const std::string& path) {
 
 table::CompoundIndex& indexOf(table::Table& t) { return dynamic_cast<table::CompoundIndex&>(*t.index()); }
 
+std::string copyCorpusTable(const std::string& name, const std::string& dir) {
+  const std::string from = corpusDir() + "/" + name, to = dir + "/" + std::filesystem::path(name).filename().string();
+  for (const char* ext : {".dbf", ".fpt", ".cdx"})
+    if (std::filesystem::exists(from + ext)) std::filesystem::copy_file(from + ext, to + ext);
+  return to + ".dbf";
+}
+
+std::vector<std::string> corpusFiles(const std::string& extension) {
+  std::vector<std::string> out;
+  for (const auto& set : std::filesystem::directory_iterator(corpusDir()))
+    if (set.is_directory())
+      for (const auto& f : std::filesystem::directory_iterator(set.path()))
+        if (f.path().extension() == extension) out.push_back(f.path().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::pair<std::string, std::uint32_t>> tagEntries(table::CompoundIndex& index, int tag, bool backward) {
+  std::vector<std::pair<std::string, std::uint32_t>> out;
+  table::TagCursor c;
+  Status s = backward ? index.last(tag, &c) : index.first(tag, &c);
+  for (; s && c.valid; s = backward ? index.prev(tag, &c) : index.next(tag, &c)) {
+    out.emplace_back();
+    EXPECT_TRUE(index.entry(tag, c, &out.back().first, &out.back().second));
+  }
+  EXPECT_TRUE(s) << index.tagName(tag) << ": " << s.message();
+  return out;
+}
+
 std::string tagListing(table::CompoundIndex& index, int tag) {
   std::vector<std::string> lines;
-  table::TagCursor c;
-  EXPECT_TRUE(index.first(tag, &c));
-  while (c.valid) {
-    std::string key;
-    std::uint32_t recno = 0;
-    EXPECT_TRUE(index.entry(tag, c, &key, &recno));
+  for (auto& [key, recno] : tagEntries(index, tag)) {
     key.erase(key.find_last_not_of(char(index.filler(tag))) + 1);
     lines.push_back(table::hexOf(key) + "\t" + std::to_string(recno) + "\n");
-    EXPECT_TRUE(index.next(tag, &c));
   }
   if (index.descending(tag)) std::reverse(lines.begin(), lines.end());
   std::string out;
   for (const auto& l : lines) out += l;
   return out;
+}
+
+void expectXBaseListsEveryTag(table::CompoundIndex& index, const std::string& path) {
+  for (int t = 0; t < index.tagCount(); ++t)
+    EXPECT_EQ(xbaseTagListing(path, index.tagName(t)), tagListing(index, t)) << index.tagName(t);
 }
 
 } // namespace pu::test

@@ -1,8 +1,10 @@
 #pragma once
 // Tables the tests start from, written by our engine, and tag listings in the
 // form Perl's XBase::Index prints them.
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/table/cdx_index.h"
@@ -27,9 +29,19 @@ std::unique_ptr<table::Table> openTable(const std::string& path, bool writable =
 // The table open for writing with its production index attached, as the program opens it.
 std::unique_ptr<table::Table> openWithIndex(const std::string& path);
 table::CompoundIndex& indexOf(table::Table& t);
+// Copies a published table (name under the corpus folder, without extension)
+// and its memo and index files into dir; returns the copy's .dbf path.
+std::string copyCorpusTable(const std::string& name, const std::string& dir);
+// Every file of the corpus with that extension (".dbf", ".cdx"), sorted.
+std::vector<std::string> corpusFiles(const std::string& extension);
 
+// A tag's entries, key and record number, walked in its own order from the
+// first entry, or from the last back when backward.
+std::vector<std::pair<std::string, std::uint32_t>> tagEntries(table::CompoundIndex& index, int tag, bool backward = false);
 // A tag walked in its stored (ascending) order, a line per entry: the key in
 // hex (hexOf) without its trailing filler, TAB, the record number.
 std::string tagListing(table::CompoundIndex& index, int tag);
+// Every tag of the index at path, as XBase::Index lists it, against tagListing.
+void expectXBaseListsEveryTag(table::CompoundIndex& index, const std::string& path);
 
 } // namespace pu::test
