@@ -39,19 +39,12 @@ protected:
   std::int32_t name = 0;
 };
 
-TEST_F(CodeBaseIndexTest, TagsAreFoundByNameWithoutRegardToCaseAndKeepTheirHandle) {
-  std::int32_t tag = d4tag(handle, "NAME");
-  EXPECT_NE(tag, 0);
+// Tags are found by name without regard to case.
+TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
+  const std::int32_t tag = d4tag(handle, "NAME");
   EXPECT_EQ(d4tag(handle, "name"), tag);
-  EXPECT_EQ(d4tag(handle, "missing"), 0);
   d4tagSelect(handle, tag);
   EXPECT_EQ(d4tagSelected(handle), tag);
-  d4tagSelect(handle, 0);
-  EXPECT_EQ(d4tagSelected(handle), 0);
-}
-
-TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
-  d4tagSelect(handle, d4tag(handle, "name"));
   EXPECT_EQ(d4seek(handle, "apple"), kResultSuccess);
   EXPECT_EQ(d4recNo(handle), 2);  // equal keys in record order
   EXPECT_EQ(d4seekNext(handle, "apple"), kResultSuccess);
@@ -77,7 +70,18 @@ TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
   EXPECT_EQ(d4skip(handle, -5), kResultBof);
   EXPECT_EQ(current(), "apple");
   d4tagSelect(handle, 0);
+  EXPECT_EQ(d4tagSelected(handle), 0);
   EXPECT_EQ(walk(), (std::vector<std::string>{"pear", "apple", "fig", "apple", "kiwi"}));
+  // In record order: the same moves and results.
+  ASSERT_EQ(d4go(handle, 5), kResultSuccess);
+  EXPECT_EQ(d4skip(handle, 1), kResultEof);
+  EXPECT_EQ(d4recNo(handle), 6);
+  EXPECT_EQ(d4skip(handle, -1), kResultSuccess);
+  EXPECT_EQ(current(), "kiwi");
+  EXPECT_EQ(d4skip(handle, -9), kResultBof);
+  EXPECT_EQ(d4recNo(handle), 1);
+  EXPECT_NE(d4go(handle, 9), kResultSuccess);
+  EXPECT_EQ(d4field(handle, "NOPE"), 0);
 }
 
 TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {

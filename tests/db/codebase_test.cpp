@@ -7,7 +7,7 @@
 #include "platform/fs/file_system.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
-#include "tests/support/forwarding_file_system.h"
+#include "tests/support/delegating_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -70,17 +70,6 @@ TEST_F(CodeBase, FieldsAndDeletesThroughHandles) {
   EXPECT_EQ(test::dbfreadDump(path), "");
 }
 
-TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
-  std::string flags = dir.file("flags.dbf");
-  ASSERT_TRUE(test::makeTable(flags, {{"DONE", 'L'}}, {{""}}));
-  std::int32_t t = openTable(flags);
-  ASSERT_EQ(d4go(t, 1), 0);
-  EXPECT_EQ(AssignFieldInt(d4field(t, "DONE"), -1), kResultSuccess);
-  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=True\n");
-  EXPECT_EQ(f4assignLong(d4field(t, "DONE"), 0), kResultSuccess);
-  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
-}
-
 TEST_F(CodeBase, CPtrToStrGivesAtMost255CharactersAndNothingForNull) {
   const std::string longText(300, 'x');
   EXPECT_EQ(CPtrToStr(longText.c_str()), fromAnsi(longText.substr(0, 255)));
@@ -130,14 +119,6 @@ TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
   EXPECT_NE(openTable(path), 0);  // the other program is gone
 }
 
-TEST_F(CodeBase, SeekWithoutIndexIsFalseWithCodeInLastResult) {
-  std::int32_t t = openTable(path);
-  addRow(t, "abc", 1);
-  EXPECT_EQ(d4tag(t, "NAME"), 0);
-  EXPECT_FALSE(SeekTag(t, 0, fromUtf8("abc")));
-  EXPECT_NE(LastResult, 0);
-}
-
 TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
   std::int32_t t = openTable(path);
   (void)code4errorCode(CodeBaseHandle, 0);
@@ -151,52 +132,21 @@ TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
   EXPECT_EQ(code4errOff(CodeBaseHandle, 0), 1);
 }
 
-TEST_F(CodeBase, TopSkipAndGoResults) {
-  std::int32_t t = openTable(path);
-  addRow(t, "a", 1);
-  addRow(t, "b", 2);
-  EXPECT_EQ(d4top(t), kResultSuccess);
-  EXPECT_EQ(d4recNo(t), 1);
-  EXPECT_EQ(d4skip(t, 1), kResultSuccess);
-  EXPECT_EQ(d4skip(t, 1), kResultEof);
-  EXPECT_EQ(d4recNo(t), 3);
-  EXPECT_EQ(d4skip(t, -1), kResultSuccess);
-  EXPECT_EQ(FieldStr(d4field(t, "NAME")), fromUtf8("b         "));
-  EXPECT_EQ(d4skip(t, -5), kResultBof);
-  EXPECT_EQ(d4recNo(t), 1);
-  EXPECT_NE(d4go(t, 9), kResultSuccess);
-  EXPECT_EQ(d4go(t, 2), kResultSuccess);
-  EXPECT_EQ(d4recCountDo(t), 2);
-  EXPECT_EQ(d4field(t, "NOPE"), 0);
-}
-
 TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
-  // Writes fail while `failing` is set.
-  struct FailingWrites : test::ForwardingFileSystem {
-    bool failing = false;
-    struct RefusingFile : test::ForwardingFile {
-      RefusingFile(std::unique_ptr<File> f, bool* failing) : ForwardingFile(std::move(f)), m_failing(failing) {}
-      Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
-        return *m_failing ? Status::ioError("write refused") : m_inner->writeAt(o, d, n);
-      }
-      bool* m_failing;
-    };
-    Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override {
-      Status s = m_real.openFile(p, w, f);
-      if (s) *f = std::make_unique<RefusingFile>(std::move(*f), &failing);
-      return s;
-    }
-  } fs;
+  auto failing = std::make_shared<bool>(false);  // the table outlives this test's body
+  test::DelegatingFileSystem fs;
+  fs.refuse->in = [](std::string_view) { return true; };
+  fs.refuse->write = [failing](std::string_view) { return *failing; };
   std::int32_t t = openTable(path);
   addRow(t, "a", 1);
   addRow(t, "b", 2);
   ASSERT_EQ(d4go(t, 1), 0);
-  fs.failing = true;
+  *failing = true;
   TableRec rec;
   rec.table = t;
   EXPECT_FALSE(DeleteRecord(rec));
   EXPECT_EQ(d4deleted(t), 0);
-  fs.failing = false;
+  *failing = false;
   ASSERT_EQ(d4go(t, 2), 0);
   EXPECT_EQ(test::dbfreadDump(path), "1\t0\tNAME=a\tQTY=1\tID=0\tNOTES=None\n2\t0\tNAME=b\tQTY=2\tID=0\tNOTES=None\n");
   EXPECT_TRUE(DeleteRecord(rec));

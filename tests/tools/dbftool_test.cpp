@@ -17,6 +17,7 @@
 #include "app/prefix_commands.h"
 #include "db/standards_table.h"
 #include "platform/fs/file_system.h"
+#include "tests/db/course_db_fixture.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
 #include "tests/support/corpus.h"
@@ -204,27 +205,18 @@ std::map<std::int32_t, std::string> listed(const std::string& out) {
   return titles;
 }
 
-// descript of every row of the tree, as dbfread reads the table.
+// The stored title of every row of the tree, as dbfread reads the table.
 std::map<std::int32_t, std::string> titlesOfTree(const std::string& dbf, int tree) {
   std::map<std::int32_t, std::string> titles;
-  std::istringstream lines(dbfreadDump(dbf));
-  for (std::string line; std::getline(lines, line);) {
-    std::map<std::string, std::string> cells;
-    std::istringstream fields(line);
-    for (std::string cell; std::getline(fields, cell, '\t');)
-      if (std::size_t eq = cell.find('='); eq != std::string::npos) cells[cell.substr(0, eq)] = cell.substr(eq + 1);
-    if (cells["TREE_ID"] == std::to_string(tree)) titles[std::stoi(cells["NODE_ID"])] = cells["DESCRIPT"];
-  }
+  for (const StoredStandard& row : standardsByDbfread(dbf))
+    if (row.tree == tree) titles[row.node] = row.title;
   return titles;
 }
 
-class DbfToolCourse : public ::testing::Test {
+class DbfToolCourse : public CourseDbTest {
 protected:
   void SetUp() override { ASSERT_TRUE(sample::makeSampleDatabase(course, {})); }
-  void TearDown() override { SetDatabaseFolder(u""); }
-
-  TempDir dir;
-  std::string course = dir.file("course");
+  const std::string& course = folder;
 };
 
 struct CommandCase {
@@ -270,37 +262,37 @@ TEST_F(DbfToolCourse, DryRunListsWhatTheRunWritesAndTheRunMatchesTheWindow) {
   for (const CommandCase& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir work;
-    const std::string folder = work.file("course"), window = work.file("window");
-    fs::copy(course, folder, fs::copy_options::recursive);
+    const std::string tool = work.file("course"), window = work.file("window");
+    fs::copy(course, tool, fs::copy_options::recursive);
     fs::copy(course, window, fs::copy_options::recursive);
-    const auto before = snapshot(folder);
-    const auto titlesBefore = titlesOfTree(folder + "/standard.dbf", c.tree);
+    const auto before = snapshot(tool);
+    const auto titlesBefore = titlesOfTree(tool + "/standard.dbf", c.tree);
 
     std::string dry;
     {
       std::unique_ptr<File> held;  // open in the other program until it ends: closing it would drop the locks
       OtherProgram other([&] {
-        return FileSystem::instance().openFile(folder + "/standard.dbf", true, &held) &&
+        return FileSystem::instance().openFile(tool + "/standard.dbf", true, &held) &&
                held->lock(0x7FFFFFFEu - 100000, 100000, true);
       });
       ASSERT_TRUE(other.ready());
-      dry = expectDbftool(arguments(c, folder) + " --dry-run", c.exitCode);
+      dry = expectDbftool(arguments(c, tool) + " --dry-run", c.exitCode);
     }
-    EXPECT_TRUE(snapshot(folder) == before);
-    const std::string real = expectDbftool(arguments(c, folder), c.exitCode);
+    EXPECT_TRUE(snapshot(tool) == before);
+    const std::string real = expectDbftool(arguments(c, tool), c.exitCode);
     EXPECT_FALSE(listed(real).empty()) << real;
     EXPECT_EQ(listed(dry), listed(real));
 
     // What dbfread finds changed is what the run listed.
     std::map<std::int32_t, std::string> changed;
-    for (const auto& [node, title] : titlesOfTree(folder + "/standard.dbf", c.tree))
+    for (const auto& [node, title] : titlesOfTree(tool + "/standard.dbf", c.tree))
       if (titlesBefore.at(node) != title) changed[node] = title;
     EXPECT_EQ(changed, listed(real));
 
     SetDatabaseFolder(fromUtf8(window));
     const CommandReport report = windowCommand(c);
     EXPECT_EQ(report.written, static_cast<std::int32_t>(changed.size()));
-    EXPECT_TRUE(readWholeFile(folder + "/standard.dbf") == readWholeFile(window + "/standard.dbf"));
+    EXPECT_TRUE(readWholeFile(tool + "/standard.dbf") == readWholeFile(window + "/standard.dbf"));
   }
 }
 
