@@ -152,23 +152,19 @@ TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
   EXPECT_TRUE(DeleteRecord(rec));
 }
 
-TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
-  std::int32_t writer = openTable(path);
-  addRow(writer, "a", 1);
-  std::int32_t t = openTable(path);
-  ASSERT_EQ(d4recNo(t), 0);
-  LastResult = 1234;
-  EXPECT_NE(LockRecord(t), kResultSuccess);
-  EXPECT_EQ(LastResult, 1234);
-  EXPECT_EQ(d4lock(writer, 1), kResultSuccess);  // nothing was locked
-}
-
-// While another open holds the record, LockRecord waits with window events
-// running; after a long wait it asks the user to retry or to give up.
+// At record 0 LockRecord locks nothing. While another open holds the
+// record, it waits with window events running; after a long wait it asks
+// the user to retry or to give up.
 TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   std::int32_t a = openTable(path);
   addRow(a, "a", 1);
   std::int32_t b = openTable(path);
+  ASSERT_EQ(d4recNo(b), 0);
+  LastResult = 1234;
+  EXPECT_NE(LockRecord(b), kResultSuccess);
+  EXPECT_EQ(LastResult, 1234);
+  EXPECT_EQ(d4lock(a, 1), kResultSuccess);  // nothing was locked
+  ASSERT_EQ(d4unlock(a), 0);
   ASSERT_EQ(d4go(b, 1), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
   addRow(a, "b", 2);
