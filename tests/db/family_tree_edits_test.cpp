@@ -19,13 +19,6 @@ namespace {
 
 using test::treeOf;
 
-// Levels 0 to 4 numbered in the five styles.
-void writeStyles(const std::string& folder) {
-  test::writeWholeFile(folder + "/options.ini",
-                       "[Strings]\r\nStandardOrdinal1=1\r\nStandardOrdinal2=I\r\nStandardOrdinal3=i\r\n"
-                       "StandardOrdinal4=A\r\nStandardOrdinal5=a\r\n");
-}
-
 // Tree 2: root 1; under it 10, 11, 12 numbered and 13, 14, 15 unnumbered;
 // under 10: 20, 21 numbered and 22 unnumbered; under 20: 30.
 class FamilyTreeEditsTest : public test::CourseDbTest {
@@ -43,7 +36,9 @@ protected:
                         {2, 21, 10, 2, "One.two"},
                         {2, 22, 10, 800, "One note"},
                         {2, 30, 20, 1, "Deep"}}));
-    writeStyles(folder);
+    test::writeWholeFile(folder + "/options.ini",  // levels 0 to 4 numbered in the five styles
+                         "[Strings]\r\nStandardOrdinal1=1\r\nStandardOrdinal2=I\r\nStandardOrdinal3=i\r\n"
+                         "StandardOrdinal4=A\r\nStandardOrdinal5=a\r\n");
     standard = OpenTable(u"standard");
   }
   // (node, "Order") of the live children, in "treeprntid" order.
@@ -70,31 +65,29 @@ protected:
 
 using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
-// Another program holds a record; the edit waits for it (LockRecord lets
-// window events run meanwhile) instead of writing under the other's lock.
+// Another open of the table holds the node's record until the edit has
+// waited `releaseAfter` times (LockRecord lets window events run meanwhile)
+// instead of writing under the other's lock.
 class HeldRecord {
 public:
-  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_releaseAfter(releaseAfter) {
-    EXPECT_TRUE(table::Table::open(dbf, true, &m_table));
-    const table::FieldDef* f = m_table->schema().find("node_id");
-    for (std::uint32_t r = 1; r <= m_table->recordCount(); ++r) {
-      EXPECT_TRUE(m_table->go(r));
-      if (m_table->value(*f).number == node) m_recno = r;
-    }
-    EXPECT_TRUE(m_table->lockRecord(m_recno));
-    setEventHook([this] {
-      if (++waits == m_releaseAfter) {
-        EXPECT_TRUE(m_table->unlockAll());
+  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_handle(d4open(CodeBaseHandle, dbf.c_str())) {
+    d4tagSelect(m_handle, d4tag(m_handle, "StandardID"));
+    EXPECT_EQ(d4seek(m_handle, toAnsi(MakeNodeKey(2, node)).c_str()), kResultSuccess);
+    EXPECT_EQ(d4lock(m_handle, d4recNo(m_handle)), kResultSuccess);
+    setEventHook([this, releaseAfter] {
+      if (++waits == releaseAfter) {
+        EXPECT_EQ(d4unlock(m_handle), kResultSuccess);
       }
     });
   }
-  ~HeldRecord() { setEventHook({}); }
+  ~HeldRecord() {
+    setEventHook({});
+    d4close(m_handle);
+  }
   int waits = 0;
 
 private:
-  std::unique_ptr<table::Table> m_table;
-  std::uint32_t m_recno = 0;
-  int m_releaseAfter;
+  std::int32_t m_handle;
 };
 
 TEST_F(FamilyTreeEditsTest, NumbersInEveryStyleAreSplitOffAndControlCharactersBlanked) {

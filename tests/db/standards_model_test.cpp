@@ -38,33 +38,30 @@ TEST_F(StandardsModelTest, OutlineNumbersAndNextPlacesFollowOrder) {
   for (auto [parent, next] : {std::pair{1, 4}, {12, 3}, {10, 1}, {11, 1}}) EXPECT_EQ(NextChildOrder({2, parent}), next) << parent;
 }
 
-TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"}, {2, 40, 1, 2, "d"}}));
-  BoundedArray<std::int32_t> path;
-  ASSERT_TRUE(AncestorPath(2, 30, path));
-  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 10, 20, 30}));
-  EXPECT_FALSE(AncestorPath(2, 77, path));
-  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 10}));
-  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 30}));
-  EXPECT_FALSE(IsDescendantOf({2, 40}, {2, 10}));
-  EXPECT_FALSE(IsDescendantOf({3, 30}, {2, 10}));
-  NodeRow row = GetNodeRow(2, 20);
-  EXPECT_EQ(row.parent, 10);
-  EXPECT_EQ(row.title, u"b");
-  EXPECT_EQ(GetNodeRow(2, 77).ref, NodeRef{});
-  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);  // no links at all
-}
-
-// A cycle, a missing parent, and in tree 4 a root that is its own parent,
-// which stands twice at the front of a path.
-TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
+// Tree 3 is whole. In tree 2 a cycle and a missing parent end the chains;
+// in tree 4 a root is its own parent, which stands twice at the front of a path.
+TEST_F(StandardsModelTest, AncestorPathsAndDescendantsEndOnDamagedParentChains) {
   sample::SampleContent content = treeOf({{2, 10, 30, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"},
-                                          {2, 40, 99, 1, "orphan"}, {4, 1, 1, 1, "Root"}, {4, 10, 1, 1, "a"}});
+                                          {2, 40, 99, 1, "orphan"}, {4, 1, 1, 1, "Root"}, {4, 10, 1, 1, "a"},
+                                          {3, 1, 0, 1, "Root 3"}, {3, 10, 1, 1, "a"}, {3, 20, 10, 1, "b"},
+                                          {3, 30, 20, 1, "c"}, {3, 40, 1, 2, "d"}});
   content.questions = {1};
   content.links = {{1, 2, 20, 1}};
   useDatabase(content);
-  EXPECT_FALSE(IsDescendantOf({2, 10}, {2, 1}));
   BoundedArray<std::int32_t> path;
+  ASSERT_TRUE(AncestorPath(3, 30, path));
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 10, 20, 30}));
+  EXPECT_FALSE(AncestorPath(3, 77, path));
+  EXPECT_TRUE(IsDescendantOf({3, 30}, {3, 10}));
+  EXPECT_TRUE(IsDescendantOf({3, 30}, {3, 30}));
+  EXPECT_FALSE(IsDescendantOf({3, 40}, {3, 10}));
+  EXPECT_FALSE(IsDescendantOf({2, 30}, {3, 10}));
+  EXPECT_EQ(GetNodeRow(3, 20).parent, 10);
+  EXPECT_EQ(GetNodeRow(3, 20).title, u"b");
+  EXPECT_EQ(GetNodeRow(3, 77).ref, NodeRef{});
+  EXPECT_EQ(CountNodeQuestions({3, 10}, 1, -1), 0);  // no links in the tree
+
+  EXPECT_FALSE(IsDescendantOf({2, 10}, {2, 1}));
   EXPECT_FALSE(AncestorPath(2, 20, path));
   EXPECT_EQ(OutlineNumber({2, 20}, 1), u"1.1.A.");  // the cycle is cut where it closes
   EXPECT_TRUE(AncestorPath(2, 40, path));  // a missing parent ends the path
