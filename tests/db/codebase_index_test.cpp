@@ -17,9 +17,12 @@ class CodeBaseIndexTest : public ::testing::Test {
 protected:
   void SetUp() override {
     InitCodeBase();
-    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}},
-                                {{"pear", "3"}, {"apple", "7"}, {"fig", "1"}, {"apple", "2"}, {"kiwi", "9"}},
-                                {{"Name", "NAME", "", false, false, false, false}}));
+    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}, {"SINCE", 'D'}},
+                                {{"pear", "3", "20261207"}, {"apple", "7", "20261209"}, {"fig", "1", "20261201"},
+                                 {"apple", "1", "20261207"}, {"kiwi", "9", "20261205"}},
+                                {{"Name", "NAME", "", false, false, false, false},
+                                 {"qty", "QTY", "", false, false, false, false},
+                                 {"since", "SINCE", "", false, false, false, false}}));
     handle = OpenDbf(fromUtf8(path), 0);
     ASSERT_NE(handle, 0);
     name = d4field(handle, "NAME");
@@ -133,33 +136,25 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
 
 // A text key on a numeric tag is the number it spells, on a date tag the
 // date it spells as CCYYMMDD, as the table library takes them.
-TEST(CodeBaseTypedTags, TextKeysSeekNumericAndDateTags) {
-  InitCodeBase();
-  test::TempDir dir;
-  ASSERT_TRUE(test::makeTable(dir.file("dated.dbf"), {{"NODE", 'N', 7}, {"SINCE", 'D'}},
-                              {{"12", "20261207"}, {"1", "20261209"}, {"40", "20261201"}, {"1", "20261207"}},
-                              {{"node", "NODE", "", false, false, false, false}, {"since", "SINCE", "", false, false, false, false}}));
-  std::int32_t h = OpenDbf(fromUtf8(dir.file("dated.dbf")), 0);
-  ASSERT_NE(h, 0);
-  d4tagSelect(h, d4tag(h, "node"));
-  // Every record with node 1, in record order, then no more.
-  EXPECT_EQ(d4seek(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 2);
-  EXPECT_EQ(d4seekNext(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 4);
-  EXPECT_NE(d4seekNext(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4seek(h, "  12"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 1);
-  EXPECT_EQ(d4seek(h, "13"), kResultAfter);
-  EXPECT_EQ(d4recNo(h), 3);
-  EXPECT_EQ(d4seek(h, "41"), kResultEof);
-  EXPECT_EQ(d4seek(h, "one"), kResultBadArgument);
-  d4tagSelect(h, d4tag(h, "since"));
-  EXPECT_EQ(d4seek(h, "20261209"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 2);
-  EXPECT_EQ(d4seek(h, "20261208"), kResultAfter);
-  EXPECT_EQ(d4seek(h, "2026129"), kResultBadArgument);
-  CloseDbf(h);
+TEST_F(CodeBaseIndexTest, TextKeysSeekNumericAndDateTags) {
+  d4tagSelect(handle, d4tag(handle, "qty"));
+  // Every record with 1, in record order, then no more.
+  EXPECT_EQ(d4seek(handle, "1"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 3);
+  EXPECT_EQ(d4seekNext(handle, "1"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 4);
+  EXPECT_NE(d4seekNext(handle, "1"), kResultSuccess);
+  EXPECT_EQ(d4seek(handle, "  7"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 2);
+  EXPECT_EQ(d4seek(handle, "8"), kResultAfter);
+  EXPECT_EQ(d4recNo(handle), 5);
+  EXPECT_EQ(d4seek(handle, "41"), kResultEof);
+  EXPECT_EQ(d4seek(handle, "one"), kResultBadArgument);
+  d4tagSelect(handle, d4tag(handle, "since"));
+  EXPECT_EQ(d4seek(handle, "20261209"), kResultSuccess);
+  EXPECT_EQ(d4recNo(handle), 2);
+  EXPECT_EQ(d4seek(handle, "20261208"), kResultAfter);
+  EXPECT_EQ(d4seek(handle, "2026129"), kResultBadArgument);
 }
 
 } // namespace
