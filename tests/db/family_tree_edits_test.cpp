@@ -142,6 +142,12 @@ TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
        {{11, 1}, {10, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}}, "10 1 2 0 One\n", 11},
       {[] { return MoveCategory({2, 12}, 1); }, 1,  // across the border of the unnumbered places
        {{10, 1}, {11, 2}, {13, 3}, {12, 800}, {14, 801}, {15, 802}}, "12 1 800 0 Three\n", 11},
+      {[] { return CreateCategory(2, 1, u"Geometry", 7).result; }, 1,
+       {{10, 1}, {11, 2}, {12, 3}, {20000, 7}, {13, 800}, {14, 801}, {15, 802}}, "20000 1 7 0 Geometry\n", 12},
+      {[] { return CreateCategory(2, 1, u"Last note", 0).result; }, 1,  // to the end of the unnumbered
+       {{10, 1}, {11, 2}, {12, 3}, {13, 800}, {14, 801}, {15, 802}, {20000, 803}}, "20000 1 803 0 Last note\n", 12},
+      {[] { return CreateCategory(2, 20, u"Deeper", 0).result; }, 20, {{30, 1}, {20000, 800}}, "20000 20 800 0 Deeper\n", 12},
+      {[] { return CreateCategory(2, 30, u"Deepest", 1).result; }, 30, {{20000, 1}}, "20000 30 1 0 Deepest\n", 12},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);
@@ -165,6 +171,7 @@ TEST_F(FamilyTreeEditsTest, EditsWithNothingToDoWriteNothing) {
     EXPECT_EQ(held.waits, 0);
   }
   EXPECT_EQ(CreateCategory(2, 1, u"", 1).node, 0);
+  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1).node, 0);
   for (WriteResult r : {RenameCategory({2, 77}, u"Nobody", 1), RenameCategory({3, 11}, u"Other tree", 1),
                         RenameCategory({2, 11}, u"", 1), DeleteClassification(2, 1, 1, true).result,
                         DeleteClassification(2, 77, 2, true).result, MoveCategory({2, 10}, -1), MoveCategory({2, 15}, 1),
@@ -175,22 +182,6 @@ TEST_F(FamilyTreeEditsTest, EditsWithNothingToDoWriteNothing) {
   before = fileBytes();
   EXPECT_NE(MoveCategory({2, 11}, 1), WriteResult::Written);
   EXPECT_EQ(fileBytes(), before);
-}
-
-TEST_F(FamilyTreeEditsTest, CreateAtSeveralLevelsAndInTheUnnumberedBand) {
-  EXPECT_EQ(CreateCategory(2, 1, u"Geometry", 7).node, 20000);
-  EXPECT_EQ(CreateCategory(2, 20, u"Deeper", 0).node, 20001);
-  EXPECT_EQ(CreateCategory(2, 1, u"Last note", 0).node, 20002);
-  EXPECT_EQ(CreateCategory(2, 30, u"Deepest", 1).node, 20003);
-  EXPECT_EQ(children(1), (Rows{{10, 1}, {11, 2}, {12, 3}, {20000, 7}, {13, 800}, {14, 801}, {15, 802}, {20002, 803}}));
-  EXPECT_EQ(children(20), (Rows{{30, 1}, {20001, 800}}));
-  EXPECT_EQ(children(30), (Rows{{20003, 1}}));
-  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1).node, 0);
-  expectTagsConsistent("standard");
-  std::string rows = dbfreadRows();
-  EXPECT_NE(rows.find("20000 1 7 0 Geometry\n"), std::string::npos) << rows;
-  EXPECT_NE(rows.find("20001 20 800 0 Deeper\n"), std::string::npos) << rows;
-  EXPECT_NE(rows.find("20003 30 1 0 Deepest\n"), std::string::npos) << rows;
 }
 
 // Deleting a category keeps its links to questions; a new category never
