@@ -42,25 +42,38 @@ protected:
   std::int32_t name = 0;
 };
 
-// Tags are found by name without regard to case.
-TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
+// Seeks on each kind of tag: equal keys in record order, a leading part of a
+// text key, the next greater key and no greater key. A text key on a numeric
+// tag is the number it spells, on a date tag the date it spells as CCYYMMDD,
+// as the table library takes them. Tags are found by name without regard to case.
+TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEndOnEveryKindOfTag) {
   const std::int32_t tag = d4tag(handle, "NAME");
   EXPECT_EQ(d4tag(handle, "name"), tag);
   d4tagSelect(handle, tag);
   EXPECT_EQ(d4tagSelected(handle), tag);
-  EXPECT_EQ(d4seek(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 2);  // equal keys in record order
-  EXPECT_EQ(d4seekNext(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 4);
-  EXPECT_NE(d4seekNext(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4seek(handle, "ki"), kResultSuccess);  // a leading part
-  EXPECT_EQ(current(), "kiwi");
-  EXPECT_EQ(d4seek(handle, "grape"), kResultAfter);
-  EXPECT_EQ(current(), "kiwi");
   EXPECT_FALSE(SeekTag(handle, d4tag(handle, "name"), u"grape"));
   EXPECT_EQ(LastResult, kResultAfter);
-  EXPECT_EQ(d4seek(handle, "zucchini"), kResultEof);
-  EXPECT_EQ(d4recNo(handle), 6);
+  const struct {
+    const char *tag, *key;
+    bool next;  // d4seekNext instead of d4seek
+    std::int16_t result;
+    std::int32_t recno;  // where it stands afterwards; 0: not asked
+  } cases[] = {
+      {"name", "apple", false, kResultSuccess, 2},   {"name", "apple", true, kResultSuccess, 4},
+      {"name", "apple", true, kResultAfter, 3},      {"name", "ki", false, kResultSuccess, 5},
+      {"name", "grape", false, kResultAfter, 5},     {"name", "zucchini", false, kResultEof, 6},
+      {"qty", "1", false, kResultSuccess, 3},        {"qty", "1", true, kResultSuccess, 4},
+      {"qty", "1", true, kResultAfter, 1},           {"qty", "  7", false, kResultSuccess, 2},
+      {"qty", "8", false, kResultAfter, 5},          {"qty", "41", false, kResultEof, 6},
+      {"qty", "one", false, kResultBadArgument, 0},  {"since", "20261209", false, kResultSuccess, 2},
+      {"since", "20261208", false, kResultAfter, 2}, {"since", "2026129", false, kResultBadArgument, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.tag) + " " + c.key);
+    d4tagSelect(handle, d4tag(handle, c.tag));
+    EXPECT_EQ(c.next ? d4seekNext(handle, c.key) : d4seek(handle, c.key), c.result);
+    if (c.recno != 0) { EXPECT_EQ(d4recNo(handle), c.recno); }
+  }
 }
 
 TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
@@ -132,29 +145,6 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
   CloseDbf(t);
   EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);
-}
-
-// A text key on a numeric tag is the number it spells, on a date tag the
-// date it spells as CCYYMMDD, as the table library takes them.
-TEST_F(CodeBaseIndexTest, TextKeysSeekNumericAndDateTags) {
-  d4tagSelect(handle, d4tag(handle, "qty"));
-  // Every record with 1, in record order, then no more.
-  EXPECT_EQ(d4seek(handle, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 3);
-  EXPECT_EQ(d4seekNext(handle, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 4);
-  EXPECT_NE(d4seekNext(handle, "1"), kResultSuccess);
-  EXPECT_EQ(d4seek(handle, "  7"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 2);
-  EXPECT_EQ(d4seek(handle, "8"), kResultAfter);
-  EXPECT_EQ(d4recNo(handle), 5);
-  EXPECT_EQ(d4seek(handle, "41"), kResultEof);
-  EXPECT_EQ(d4seek(handle, "one"), kResultBadArgument);
-  d4tagSelect(handle, d4tag(handle, "since"));
-  EXPECT_EQ(d4seek(handle, "20261209"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 2);
-  EXPECT_EQ(d4seek(handle, "20261208"), kResultAfter);
-  EXPECT_EQ(d4seek(handle, "2026129"), kResultBadArgument);
 }
 
 } // namespace
