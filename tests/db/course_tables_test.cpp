@@ -45,6 +45,7 @@ TEST_F(CourseTablesTest, EveryFolderPathReachesTheFileSystemUnchanged) {
     ASSERT_NE(first.table, 0);
     std::string upperFolder = folder;
     for (char& c : upperFolder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(OpenTable(u"standard"), first);
     EXPECT_EQ(OpenTable(u"STANDARD", fromUtf8(upperFolder)), first);
     EXPECT_EQ(first.kind, 2);
     EXPECT_EQ(first.name, u"STANDARD");
