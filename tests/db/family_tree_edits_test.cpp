@@ -184,25 +184,6 @@ TEST_F(FamilyTreeEditsTest, EditsWithNothingToDoWriteNothing) {
   EXPECT_EQ(fileBytes(), before);
 }
 
-// Deleting a category keeps its links to questions; a new category never
-// takes its number, so it starts without the old category's questions.
-TEST_F(FamilyTreeEditsTest, ADeletedCategorysNumberIsNotHandedOutAgain) {
-  sample::SampleContent content = treeOf({{2, 20000, 1, 1, "Linked"}});
-  content.questions = {7};
-  content.links = {{1, 2, 20000, 7}};
-  folder = dir.file("linked");
-  useDatabase(content);
-  ASSERT_EQ(CountNodeQuestions({2, 20000}, 0, -1), 1);
-  Deleted deleted = DeleteClassification(2, 20000, 2, true);
-  ASSERT_EQ(deleted.result, WriteResult::Written);
-  ASSERT_TRUE(deleted.packed);
-  for (std::int32_t expected : {20001, 20002}) {
-    Created created = CreateCategory(2, 1, u"New", 1);
-    ASSERT_EQ(created.node, expected);
-    EXPECT_EQ(CountNodeQuestions({2, created.node}, 0, -1), 0);
-  }
-}
-
 // While another program has the table open the pack cannot run: the deletes
 // are done and leave the rows marked, which no walk of the model shows,
 // counts or rewrites. The next delete that can pack removes every marked row.
