@@ -111,16 +111,12 @@ TEST_F(StatePrefixTest, StandardDisplayTextReadsTheStoredTitleOfThatStandardOnly
   EXPECT_EQ(DbHelper().depth(), 0);
 }
 
-class LevelRulesTest : public test::CourseDbTest {
-protected:
-  void write(const std::string& section, const std::string& key, const std::string& value) {
-    ASSERT_NE(WritePrivateProfileStringA(section, key, value, folder + "/classification.ini"), 0);
-  }
-};
-
 // Levels run until the first missing or "0" start, however many there are.
-TEST_F(LevelRulesTest, LevelsRunUntilTheFirstMissingStart) {
+TEST_F(StatePrefixTest, LevelsRunUntilTheFirstMissingStart) {
   useDatabase(treeOf({}));
+  auto write = [&](const std::string& section, const std::string& key, const std::string& value) {
+    ASSERT_NE(WritePrivateProfileStringA(section, key, value, folder + "/classification.ini"), 0);
+  };
   EXPECT_TRUE(ReadLevelRules(u"12").empty());  // the sample writes no section for tree 2
   write("State12", "Level1End", "Z");
   EXPECT_TRUE(ReadLevelRules(u"12").empty());
