@@ -17,9 +17,12 @@ class CodeBaseIndexTest : public ::testing::Test {
 protected:
   void SetUp() override {
     InitCodeBase();
-    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}},
-                                {{"pear", "3"}, {"apple", "7"}, {"fig", "1"}, {"apple", "2"}, {"kiwi", "9"}},
-                                {{"Name", "NAME", "", false, false, false, false}}));
+    ASSERT_TRUE(test::makeTable(path, {{"NAME", 'C', 8}, {"QTY", 'N', 4}, {"SINCE", 'D'}},
+                                {{"pear", "3", "20261207"}, {"apple", "7", "20261209"}, {"fig", "1", "20261201"},
+                                 {"apple", "1", "20261207"}, {"kiwi", "9", "20261205"}},
+                                {{"Name", "NAME", "", false, false, false, false},
+                                 {"qty", "QTY", "", false, false, false, false},
+                                 {"since", "SINCE", "", false, false, false, false}}));
     handle = OpenDbf(fromUtf8(path), 0);
     ASSERT_NE(handle, 0);
     name = d4field(handle, "NAME");
@@ -39,32 +42,38 @@ protected:
   std::int32_t name = 0;
 };
 
-TEST_F(CodeBaseIndexTest, TagsAreFoundByNameWithoutRegardToCaseAndKeepTheirHandle) {
-  std::int32_t tag = d4tag(handle, "NAME");
-  EXPECT_NE(tag, 0);
+// Seeks on each kind of tag: equal keys in record order, a leading part of a
+// text key, the next greater key and no greater key. A text key on a numeric
+// tag is the number it spells, on a date tag the date it spells as CCYYMMDD,
+// as the table library takes them. Tags are found by name without regard to case.
+TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEndOnEveryKindOfTag) {
+  const std::int32_t tag = d4tag(handle, "NAME");
   EXPECT_EQ(d4tag(handle, "name"), tag);
-  EXPECT_EQ(d4tag(handle, "missing"), 0);
   d4tagSelect(handle, tag);
   EXPECT_EQ(d4tagSelected(handle), tag);
-  d4tagSelect(handle, 0);
-  EXPECT_EQ(d4tagSelected(handle), 0);
-}
-
-TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEnd) {
-  d4tagSelect(handle, d4tag(handle, "name"));
-  EXPECT_EQ(d4seek(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 2);  // equal keys in record order
-  EXPECT_EQ(d4seekNext(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4recNo(handle), 4);
-  EXPECT_NE(d4seekNext(handle, "apple"), kResultSuccess);
-  EXPECT_EQ(d4seek(handle, "ki"), kResultSuccess);  // a leading part
-  EXPECT_EQ(current(), "kiwi");
-  EXPECT_EQ(d4seek(handle, "grape"), kResultAfter);
-  EXPECT_EQ(current(), "kiwi");
   EXPECT_FALSE(SeekTag(handle, d4tag(handle, "name"), u"grape"));
   EXPECT_EQ(LastResult, kResultAfter);
-  EXPECT_EQ(d4seek(handle, "zucchini"), kResultEof);
-  EXPECT_EQ(d4recNo(handle), 6);
+  const struct {
+    const char *tag, *key;
+    bool next;  // d4seekNext instead of d4seek
+    std::int16_t result;
+    std::int32_t recno;  // where it stands afterwards; 0: not asked
+  } cases[] = {
+      {"name", "apple", false, kResultSuccess, 2},   {"name", "apple", true, kResultSuccess, 4},
+      {"name", "apple", true, kResultAfter, 3},      {"name", "ki", false, kResultSuccess, 5},
+      {"name", "grape", false, kResultAfter, 5},     {"name", "zucchini", false, kResultEof, 6},
+      {"qty", "1", false, kResultSuccess, 3},        {"qty", "1", true, kResultSuccess, 4},
+      {"qty", "1", true, kResultAfter, 1},           {"qty", "  7", false, kResultSuccess, 2},
+      {"qty", "8", false, kResultAfter, 5},          {"qty", "41", false, kResultEof, 6},
+      {"qty", "one", false, kResultBadArgument, 0},  {"since", "20261209", false, kResultSuccess, 2},
+      {"since", "20261208", false, kResultAfter, 2}, {"since", "2026129", false, kResultBadArgument, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.tag) + " " + c.key);
+    d4tagSelect(handle, d4tag(handle, c.tag));
+    EXPECT_EQ(c.next ? d4seekNext(handle, c.key) : d4seek(handle, c.key), c.result);
+    if (c.recno != 0) { EXPECT_EQ(d4recNo(handle), c.recno); }
+  }
 }
 
 TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
@@ -77,7 +86,18 @@ TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
   EXPECT_EQ(d4skip(handle, -5), kResultBof);
   EXPECT_EQ(current(), "apple");
   d4tagSelect(handle, 0);
+  EXPECT_EQ(d4tagSelected(handle), 0);
   EXPECT_EQ(walk(), (std::vector<std::string>{"pear", "apple", "fig", "apple", "kiwi"}));
+  // In record order: the same moves and results.
+  ASSERT_EQ(d4go(handle, 5), kResultSuccess);
+  EXPECT_EQ(d4skip(handle, 1), kResultEof);
+  EXPECT_EQ(d4recNo(handle), 6);
+  EXPECT_EQ(d4skip(handle, -1), kResultSuccess);
+  EXPECT_EQ(current(), "kiwi");
+  EXPECT_EQ(d4skip(handle, -9), kResultBof);
+  EXPECT_EQ(d4recNo(handle), 1);
+  EXPECT_NE(d4go(handle, 9), kResultSuccess);
+  EXPECT_EQ(d4field(handle, "NOPE"), 0);
 }
 
 TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {
@@ -125,37 +145,6 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
   CloseDbf(t);
   EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);
-}
-
-// A text key on a numeric tag is the number it spells, on a date tag the
-// date it spells as CCYYMMDD, as the table library takes them.
-TEST(CodeBaseTypedTags, TextKeysSeekNumericAndDateTags) {
-  InitCodeBase();
-  test::TempDir dir;
-  ASSERT_TRUE(test::makeTable(dir.file("dated.dbf"), {{"NODE", 'N', 7}, {"SINCE", 'D'}},
-                              {{"12", "20261207"}, {"1", "20261209"}, {"40", "20261201"}, {"1", "20261207"}},
-                              {{"node", "NODE", "", false, false, false, false}, {"since", "SINCE", "", false, false, false, false}}));
-  std::int32_t h = OpenDbf(fromUtf8(dir.file("dated.dbf")), 0);
-  ASSERT_NE(h, 0);
-  d4tagSelect(h, d4tag(h, "node"));
-  // Every record with node 1, in record order, then no more.
-  EXPECT_EQ(d4seek(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 2);
-  EXPECT_EQ(d4seekNext(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 4);
-  EXPECT_NE(d4seekNext(h, "1"), kResultSuccess);
-  EXPECT_EQ(d4seek(h, "  12"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 1);
-  EXPECT_EQ(d4seek(h, "13"), kResultAfter);
-  EXPECT_EQ(d4recNo(h), 3);
-  EXPECT_EQ(d4seek(h, "41"), kResultEof);
-  EXPECT_EQ(d4seek(h, "one"), kResultBadArgument);
-  d4tagSelect(h, d4tag(h, "since"));
-  EXPECT_EQ(d4seek(h, "20261209"), kResultSuccess);
-  EXPECT_EQ(d4recNo(h), 2);
-  EXPECT_EQ(d4seek(h, "20261208"), kResultAfter);
-  EXPECT_EQ(d4seek(h, "2026129"), kResultBadArgument);
-  CloseDbf(h);
 }
 
 } // namespace

@@ -4,10 +4,9 @@
 #include "db/codebase_wrappers.h"
 #include "db/course_tables.h"
 #include "db/message_hook.h"
-#include "platform/fs/file_system.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
-#include "tests/support/forwarding_file_system.h"
+#include "tests/support/delegating_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -70,17 +69,6 @@ TEST_F(CodeBase, FieldsAndDeletesThroughHandles) {
   EXPECT_EQ(test::dbfreadDump(path), "");
 }
 
-TEST_F(CodeBase, LogicalFieldTakesANumberAsTrueOrFalse) {
-  std::string flags = dir.file("flags.dbf");
-  ASSERT_TRUE(test::makeTable(flags, {{"DONE", 'L'}}, {{""}}));
-  std::int32_t t = openTable(flags);
-  ASSERT_EQ(d4go(t, 1), 0);
-  EXPECT_EQ(AssignFieldInt(d4field(t, "DONE"), -1), kResultSuccess);
-  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=True\n");
-  EXPECT_EQ(f4assignLong(d4field(t, "DONE"), 0), kResultSuccess);
-  EXPECT_EQ(test::dbfreadDump(flags), "1\t0\tDONE=False\n");
-}
-
 TEST_F(CodeBase, CPtrToStrGivesAtMost255CharactersAndNothingForNull) {
   const std::string longText(300, 'x');
   EXPECT_EQ(CPtrToStr(longText.c_str()), fromAnsi(longText.substr(0, 255)));
@@ -88,54 +76,27 @@ TEST_F(CodeBase, CPtrToStrGivesAtMost255CharactersAndNothingForNull) {
 }
 
 // A table that cannot be opened is reported with the reason, with the
-// critical icon and no title, and ends the program.
+// critical icon and no title, and ends the program. The reasons themselves
+// (read-only media, exclusive use elsewhere) are the table layer's.
 TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
-  struct ReadOnlyMedia : test::ForwardingFileSystem {
-    Status openFile(std::string_view p, bool writable, std::unique_ptr<File>* file) override {
-      if (writable) return Status::ioError("cannot open '" + std::string(p) + "': Read-only file system");
-      return m_real.openFile(p, writable, file);
-    }
-  };
-  auto exclusiveElsewhere = [&] {
-    return std::make_unique<test::OtherProgram>([&] {
-      std::unique_ptr<File> f;
-      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
-    });
-  };
   const std::string missing = dir.file("missing.dbf");
-  for (const auto& [table, reason] : {std::pair{missing, "cannot open '" + missing + "': No such file or directory"},
-                                      {path, "cannot open '" + path + "': Read-only file system"},
-                                      {path, "table '" + path + "' is in exclusive use by another program"}}) {
-    std::unique_ptr<ReadOnlyMedia> readOnly;
-    std::unique_ptr<test::OtherProgram> other;
-    if (reason.find("Read-only") != std::string::npos) readOnly = std::make_unique<ReadOnlyMedia>();
-    if (reason.find("exclusive") != std::string::npos) { ASSERT_TRUE((other = exclusiveElsewhere())->ready()); }
-    Text shown;
-    std::int32_t options = -1;
-    bool titled = true;
-    int ended = 0;
-    setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
-      shown = m;
-      options = o;
-      titled = title.has_value();
-      return 1;
-    });
-    setEndHook([&] { ++ended; });
-    EXPECT_EQ(OpenDbf(fromUtf8(table), 0), 0);
-    EXPECT_EQ(shown, fromUtf8("Table: " + table + " could not be opened.\r\n\r\n" + reason));
-    EXPECT_EQ(options, 16);
-    EXPECT_FALSE(titled);
-    EXPECT_EQ(ended, 1);
-  }
-  EXPECT_NE(openTable(path), 0);  // the other program is gone
-}
-
-TEST_F(CodeBase, SeekWithoutIndexIsFalseWithCodeInLastResult) {
-  std::int32_t t = openTable(path);
-  addRow(t, "abc", 1);
-  EXPECT_EQ(d4tag(t, "NAME"), 0);
-  EXPECT_FALSE(SeekTag(t, 0, fromUtf8("abc")));
-  EXPECT_NE(LastResult, 0);
+  Text shown;
+  std::int32_t options = -1;
+  bool titled = true;
+  int ended = 0;
+  setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
+    shown = m;
+    options = o;
+    titled = title.has_value();
+    return 1;
+  });
+  setEndHook([&] { ++ended; });
+  EXPECT_EQ(OpenDbf(fromUtf8(missing), 0), 0);
+  EXPECT_EQ(shown, fromUtf8("Table: " + missing + " could not be opened.\r\n\r\ncannot open '" + missing +
+                            "': No such file or directory"));
+  EXPECT_EQ(options, 16);
+  EXPECT_FALSE(titled);
+  EXPECT_EQ(ended, 1);
 }
 
 TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
@@ -151,74 +112,39 @@ TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
   EXPECT_EQ(code4errOff(CodeBaseHandle, 0), 1);
 }
 
-TEST_F(CodeBase, TopSkipAndGoResults) {
-  std::int32_t t = openTable(path);
-  addRow(t, "a", 1);
-  addRow(t, "b", 2);
-  EXPECT_EQ(d4top(t), kResultSuccess);
-  EXPECT_EQ(d4recNo(t), 1);
-  EXPECT_EQ(d4skip(t, 1), kResultSuccess);
-  EXPECT_EQ(d4skip(t, 1), kResultEof);
-  EXPECT_EQ(d4recNo(t), 3);
-  EXPECT_EQ(d4skip(t, -1), kResultSuccess);
-  EXPECT_EQ(FieldStr(d4field(t, "NAME")), fromUtf8("b         "));
-  EXPECT_EQ(d4skip(t, -5), kResultBof);
-  EXPECT_EQ(d4recNo(t), 1);
-  EXPECT_NE(d4go(t, 9), kResultSuccess);
-  EXPECT_EQ(d4go(t, 2), kResultSuccess);
-  EXPECT_EQ(d4recCountDo(t), 2);
-  EXPECT_EQ(d4field(t, "NOPE"), 0);
-}
-
 TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
-  // Writes fail while `failing` is set.
-  struct FailingWrites : test::ForwardingFileSystem {
-    bool failing = false;
-    struct RefusingFile : test::ForwardingFile {
-      RefusingFile(std::unique_ptr<File> f, bool* failing) : ForwardingFile(std::move(f)), m_failing(failing) {}
-      Status writeAt(std::uint64_t o, const void* d, std::size_t n) override {
-        return *m_failing ? Status::ioError("write refused") : m_inner->writeAt(o, d, n);
-      }
-      bool* m_failing;
-    };
-    Status openFile(std::string_view p, bool w, std::unique_ptr<File>* f) override {
-      Status s = m_real.openFile(p, w, f);
-      if (s) *f = std::make_unique<RefusingFile>(std::move(*f), &failing);
-      return s;
-    }
-  } fs;
+  auto failing = std::make_shared<bool>(false);  // the table outlives this test's body
+  test::DelegatingFileSystem fs;
+  fs.refuse->in = [](std::string_view) { return true; };
+  fs.refuse->write = [failing](std::string_view) { return *failing; };
   std::int32_t t = openTable(path);
   addRow(t, "a", 1);
   addRow(t, "b", 2);
   ASSERT_EQ(d4go(t, 1), 0);
-  fs.failing = true;
+  *failing = true;
   TableRec rec;
   rec.table = t;
   EXPECT_FALSE(DeleteRecord(rec));
   EXPECT_EQ(d4deleted(t), 0);
-  fs.failing = false;
+  *failing = false;
   ASSERT_EQ(d4go(t, 2), 0);
   EXPECT_EQ(test::dbfreadDump(path), "1\t0\tNAME=a\tQTY=1\tID=0\tNOTES=None\n2\t0\tNAME=b\tQTY=2\tID=0\tNOTES=None\n");
   EXPECT_TRUE(DeleteRecord(rec));
 }
 
-TEST_F(CodeBase, LockRecordAtRecordZeroDoesNothing) {
-  std::int32_t writer = openTable(path);
-  addRow(writer, "a", 1);
-  std::int32_t t = openTable(path);
-  ASSERT_EQ(d4recNo(t), 0);
-  LastResult = 1234;
-  EXPECT_NE(LockRecord(t), kResultSuccess);
-  EXPECT_EQ(LastResult, 1234);
-  EXPECT_EQ(d4lock(writer, 1), kResultSuccess);  // nothing was locked
-}
-
-// While another open holds the record, LockRecord waits with window events
-// running; after a long wait it asks the user to retry or to give up.
+// At record 0 LockRecord locks nothing. While another open holds the
+// record, it waits with window events running; after a long wait it asks
+// the user to retry or to give up.
 TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   std::int32_t a = openTable(path);
   addRow(a, "a", 1);
   std::int32_t b = openTable(path);
+  ASSERT_EQ(d4recNo(b), 0);
+  LastResult = 1234;
+  EXPECT_NE(LockRecord(b), kResultSuccess);
+  EXPECT_EQ(LastResult, 1234);
+  EXPECT_EQ(d4lock(a, 1), kResultSuccess);  // nothing was locked
+  ASSERT_EQ(d4unlock(a), 0);
   ASSERT_EQ(d4go(b, 1), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
   addRow(a, "b", 2);
@@ -243,15 +169,12 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   } noWaiting;
   ASSERT_EQ(d4unlock(a), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
-  std::vector<std::int32_t> answers = {4, 2};  // Retry, then Cancel
   std::vector<Text> asked;
   std::int32_t askedOptions = 0;
   setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>&) {
     asked.push_back(m);
     askedOptions = o;
-    std::int32_t answer = answers.front();
-    answers.erase(answers.begin());
-    return answer;
+    return asked.size() == 1 ? 4 : 2;  // Retry, then Cancel
   });
   events = 0;
   setEventHook([&] { ++events; });

@@ -43,16 +43,13 @@ protected:
   }
 };
 
-TEST_F(ForeignTagsTest, RootsAreFoundOnANumericNodeIdTag) {
+TEST_F(ForeignTagsTest, RootsAndTheModelWorkOnTheTable) {
   std::vector<std::int32_t> trees;
   for (const StandardRow& root : StandardsTable().roots()) trees.push_back(root.ref.tree);
   EXPECT_EQ(trees, (std::vector<std::int32_t>{2, 3}));
   trees.clear();
   while (RefSeekNext(standard::node_id, u"1")) trees.push_back(RefValLng(standard::tree_id));
   EXPECT_EQ(trees, (std::vector<std::int32_t>{2, 3}));
-}
-
-TEST_F(ForeignTagsTest, TheModelWorksOnTheTable) {
   EXPECT_EQ(GetNodeRow(2, 21).title, u"Adding");
   EXPECT_EQ(NextChildOrder({2, 1}), 3);
   (void)RenumberUnnumbered({2, 10});

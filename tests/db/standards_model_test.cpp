@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "db/course_tables.h"
 #include "db/database_helper.h"
 #include "tests/db/course_db_fixture.h"
@@ -20,51 +22,38 @@ TEST(NodeKeyTest, TreeAndNodeRightAligned) {
 
 class StandardsModelTest : public test::CourseDbTest {};
 
-TEST_F(StandardsModelTest, OutlineNumbersAndNextPlacesFollowOrder) {
-  useDatabase(treeOf({{2, 10, 1, 1, "one"},
-                      {2, 11, 1, 2, "two"},
-                      {2, 12, 1, 3, "three"},
-                      {2, 20, 12, 2, "three-two"},
-                      {2, 21, 12, 800, "note"},
-                      {2, 22, 10, 800, "only note"}}));
-  EXPECT_EQ(OutlineNumber({2, 1}, 1), u"");
-  // options.ini of the sample gives levels 0 and 1 the style "1".
-  EXPECT_EQ(OutlineNumber({2, 12}, 1), u"3.");
-  EXPECT_EQ(OutlineNumber({2, 20}, 1), u"3.2.");
-  EXPECT_EQ(OutlineNumber({2, 20}, 0), u"2.");
-  EXPECT_EQ(OutlineNumber({2, 21}, 1), u"3.");
-  EXPECT_EQ(OutlineNumber({2, 99}, 1), u"");
-  // A new child goes after the last numbered one.
-  for (auto [parent, next] : {std::pair{1, 4}, {12, 3}, {10, 1}, {11, 1}}) EXPECT_EQ(NextChildOrder({2, parent}), next) << parent;
-}
-
-TEST_F(StandardsModelTest, AncestorPathAndDescendants) {
-  useDatabase(treeOf({{2, 10, 1, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"}, {2, 40, 1, 2, "d"}}));
-  BoundedArray<std::int32_t> path;
-  ASSERT_TRUE(AncestorPath(2, 30, path));
-  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 10, 20, 30}));
-  EXPECT_FALSE(AncestorPath(2, 77, path));
-  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 10}));
-  EXPECT_TRUE(IsDescendantOf({2, 30}, {2, 30}));
-  EXPECT_FALSE(IsDescendantOf({2, 40}, {2, 10}));
-  EXPECT_FALSE(IsDescendantOf({3, 30}, {2, 10}));
-  NodeRow row = GetNodeRow(2, 20);
-  EXPECT_EQ(row.parent, 10);
-  EXPECT_EQ(row.title, u"b");
-  EXPECT_EQ(GetNodeRow(2, 77).ref, NodeRef{});
-  EXPECT_EQ(CountNodeQuestions({2, 10}, 1, -1), 0);  // no links at all
-}
-
-// A cycle, a missing parent, and in tree 4 a root that is its own parent,
-// which stands twice at the front of a path.
-TEST_F(StandardsModelTest, DamagedParentChainsEnd) {
+// Tree 3 is whole: outline numbers follow "Order" (not the place among the
+// siblings; an unnumbered row carries its parent's number) and a new child goes
+// after the last numbered one. In tree 2 a cycle and a missing parent end the
+// chains; in tree 4 a root is its own parent, which stands twice at the front of a path.
+TEST_F(StandardsModelTest, OutlinesAncestorPathsAndDescendantsEndOnDamagedParentChains) {
   sample::SampleContent content = treeOf({{2, 10, 30, 1, "a"}, {2, 20, 10, 1, "b"}, {2, 30, 20, 1, "c"},
-                                          {2, 40, 99, 1, "orphan"}, {4, 1, 1, 1, "Root"}, {4, 10, 1, 1, "a"}});
+                                          {2, 40, 99, 1, "orphan"}, {4, 1, 1, 1, "Root"}, {4, 10, 1, 1, "a"},
+                                          {3, 1, 0, 1, "Root 3"}, {3, 10, 1, 1, "a"}, {3, 20, 10, 1, "b"},
+                                          {3, 30, 20, 2, "c"}, {3, 40, 1, 3, "d"}, {3, 50, 40, 800, "note"}});
   content.questions = {1};
   content.links = {{1, 2, 20, 1}};
   useDatabase(content);
-  EXPECT_FALSE(IsDescendantOf({2, 10}, {2, 1}));
   BoundedArray<std::int32_t> path;
+  ASSERT_TRUE(AncestorPath(3, 30, path));
+  EXPECT_EQ(path, BoundedArray<std::int32_t>(0, {1, 10, 20, 30}));
+  EXPECT_FALSE(AncestorPath(3, 77, path));
+  EXPECT_TRUE(IsDescendantOf({3, 30}, {3, 10}));
+  EXPECT_TRUE(IsDescendantOf({3, 30}, {3, 30}));
+  EXPECT_FALSE(IsDescendantOf({3, 40}, {3, 10}));
+  EXPECT_FALSE(IsDescendantOf({2, 30}, {3, 10}));
+  EXPECT_EQ(GetNodeRow(3, 20).parent, 10);
+  EXPECT_EQ(GetNodeRow(3, 20).title, u"b");
+  EXPECT_EQ(GetNodeRow(3, 77).ref, NodeRef{});
+  EXPECT_EQ(CountNodeQuestions({3, 10}, 1, -1), 0);  // no links in the tree
+  // options.ini of the sample numbers levels 0 and 1 in the style "1", level 2 in "A".
+  for (auto [node, full, own] : {std::tuple{1, u"", u""}, {30, u"1.1.B.", u"B."}, {50, u"3.", u""}, {77, u"", u""}}) {
+    EXPECT_EQ(OutlineNumber({3, node}, 1), full) << node;
+    EXPECT_EQ(OutlineNumber({3, node}, 0), own) << node;
+  }
+  for (auto [parent, next] : {std::pair{1, 4}, {10, 2}, {40, 1}, {30, 1}}) EXPECT_EQ(NextChildOrder({3, parent}), next) << parent;
+
+  EXPECT_FALSE(IsDescendantOf({2, 10}, {2, 1}));
   EXPECT_FALSE(AncestorPath(2, 20, path));
   EXPECT_EQ(OutlineNumber({2, 20}, 1), u"1.1.A.");  // the cycle is cut where it closes
   EXPECT_TRUE(AncestorPath(2, 40, path));  // a missing parent ends the path
@@ -88,6 +77,7 @@ TEST_F(StandardsModelTest, NewNodeIdIsAboveEveryNumberTheTreeUses) {
   const Case cases[] = {
       {{{2, 150}, {2, 100000}}, {}, 2, u"0020000"},
       {{{2, 150}}, {}, 9, u"0020000"},
+      {{{2, 20000}}, {}, 2, u"0020001"},
       {{{2, 20000}, {2, 20417}, {2, 99999}}, {}, 2, u"0020418"},
       {{{2, 20000}}, {{2, 20005}, {3, 30000}}, 2, u"0020006"},
       {{{2, 99997}}, {}, 2, u"0099998"},

@@ -21,11 +21,8 @@ TEST(DisplayTextOfTitleTest, EachModeOverTheMarkupLayouts) {
     const char16_t* expected;
   };
   const Case cases[] = {
-      {u"*1.2.* Fractions", DisplayShort, u"1.2."},
       {u"*1.2.* Fractions", DisplayPlain, u"1.2. Fractions"},
-      {u"*1.2.* Fractions", DisplayStored, u"*1.2.* Fractions"},
       {u"1.2 *Fractions", DisplayShort, u"1.2 "},  // pieces are not trimmed
-      {u"Unit *IV* Geometry", DisplayShort, u"IV"},
       {u"Fractions", DisplayShort, u"Fractions"},
       {u"a*b*c*d", DisplayShort, u""},
       {u"*1.2*", DisplayShort, u"*1.2*"},  // one piece: the whole title
@@ -114,16 +111,12 @@ TEST_F(StatePrefixTest, StandardDisplayTextReadsTheStoredTitleOfThatStandardOnly
   EXPECT_EQ(DbHelper().depth(), 0);
 }
 
-class LevelRulesTest : public test::CourseDbTest {
-protected:
-  void write(const std::string& section, const std::string& key, const std::string& value) {
-    ASSERT_NE(WritePrivateProfileStringA(section, key, value, folder + "/classification.ini"), 0);
-  }
-};
-
 // Levels run until the first missing or "0" start, however many there are.
-TEST_F(LevelRulesTest, LevelsRunUntilTheFirstMissingStart) {
+TEST_F(StatePrefixTest, LevelsRunUntilTheFirstMissingStart) {
   useDatabase(treeOf({}));
+  auto write = [&](const std::string& section, const std::string& key, const std::string& value) {
+    ASSERT_NE(WritePrivateProfileStringA(section, key, value, folder + "/classification.ini"), 0);
+  };
   EXPECT_TRUE(ReadLevelRules(u"12").empty());  // the sample writes no section for tree 2
   write("State12", "Level1End", "Z");
   EXPECT_TRUE(ReadLevelRules(u"12").empty());
