@@ -6,7 +6,7 @@
 #include "db/message_hook.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
-#include "tests/support/delegating_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -114,7 +114,7 @@ TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
 
 TEST_F(CodeBase, AFailedDeleteIsNotLeftPendingForTheNextMove) {
   auto failing = std::make_shared<bool>(false);  // the table outlives this test's body
-  test::DelegatingFileSystem fs;
+  test::ForwardingFileSystem fs;
   fs.refuse->in = [](std::string_view) { return true; };
   fs.refuse->write = [failing](std::string_view) { return *failing; };
   std::int32_t t = openTable(path);
@@ -164,9 +164,8 @@ TEST_F(CodeBase, LockRecordWaitsLettingEventsRunAndAsksAfterALongWait) {
   EXPECT_EQ(d4lock(b, 2), kResultSuccess);
   ASSERT_EQ(d4unlock(b), 0);
 
-  struct NoWaiting : test::ForwardingFileSystem {
-    void sleepMilliseconds(int) override {}
-  } noWaiting;
+  test::ForwardingFileSystem noWaiting;
+  noWaiting.onSleep = [](int) {};
   ASSERT_EQ(d4unlock(a), 0);
   ASSERT_EQ(d4lock(b, 1), kResultSuccess);
   std::vector<Text> asked;

@@ -86,9 +86,8 @@ TEST_F(DatabaseHelperTest, NoMoreThan25WalksAreOpen) {
 // An unchanged value is neither locked nor written; a lock the user gives
 // up writes nothing and says so.
 TEST_F(DatabaseHelperTest, OnlyChangedValuesAreLockedAndWritten) {
-  struct NoWaiting : test::ForwardingFileSystem {
-    void sleepMilliseconds(int) override {}
-  } noWaiting;
+  test::ForwardingFileSystem noWaiting;
+  noWaiting.onSleep = [](int) {};
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));
   const std::string before = test::readWholeFile(folder + "/standard.dbf");
   auto stamp = std::filesystem::last_write_time(folder + "/standard.dbf");

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "platform/fs/file_system.h"
-#include "tests/support/delegating_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "util/general.h"
 
@@ -49,7 +49,7 @@ TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   EXPECT_EQ(test::readWholeFile(dir.file("dst")), big);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
   {
-    test::DelegatingFileSystem full;
+    test::ForwardingFileSystem full;
     full.failWrites = [](std::string_view) { return true; };
     CopyFile(path("src"), path("dst"));
   }
