@@ -76,27 +76,46 @@ TEST_F(CodeBase, CPtrToStrGivesAtMost255CharactersAndNothingForNull) {
 }
 
 // A table that cannot be opened is reported with the reason, with the
-// critical icon and no title, and ends the program. The reasons themselves
-// (read-only media, exclusive use elsewhere) are the table layer's.
+// critical icon and no title, and ends the program.
 TEST_F(CodeBase, TableThatCannotBeOpenedIsReportedAndEndsTheProgram) {
+  struct ReadOnlyMedia : test::ForwardingFileSystem {
+    Status openFile(std::string_view p, bool writable, std::unique_ptr<File>* file) override {
+      if (writable) return Status::ioError("cannot open '" + std::string(p) + "': Read-only file system");
+      return m_real.openFile(p, writable, file);
+    }
+  };
+  auto exclusiveElsewhere = [&] {
+    return std::make_unique<test::OtherProgram>([&] {
+      std::unique_ptr<File> f;
+      return FileSystem::instance().openFile(path, true, &f) && f->share(File::Share::Exclusive) && (f.release(), true);
+    });
+  };
   const std::string missing = dir.file("missing.dbf");
-  Text shown;
-  std::int32_t options = -1;
-  bool titled = true;
-  int ended = 0;
-  setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
-    shown = m;
-    options = o;
-    titled = title.has_value();
-    return 1;
-  });
-  setEndHook([&] { ++ended; });
-  EXPECT_EQ(OpenDbf(fromUtf8(missing), 0), 0);
-  EXPECT_EQ(shown, fromUtf8("Table: " + missing + " could not be opened.\r\n\r\ncannot open '" + missing +
-                            "': No such file or directory"));
-  EXPECT_EQ(options, 16);
-  EXPECT_FALSE(titled);
-  EXPECT_EQ(ended, 1);
+  for (const auto& [table, reason] : {std::pair{missing, "cannot open '" + missing + "': No such file or directory"},
+                                      {path, "cannot open '" + path + "': Read-only file system"},
+                                      {path, "table '" + path + "' is in exclusive use by another program"}}) {
+    std::unique_ptr<ReadOnlyMedia> readOnly;
+    std::unique_ptr<test::OtherProgram> other;
+    if (reason.find("Read-only") != std::string::npos) readOnly = std::make_unique<ReadOnlyMedia>();
+    if (reason.find("exclusive") != std::string::npos) { ASSERT_TRUE((other = exclusiveElsewhere())->ready()); }
+    Text shown;
+    std::int32_t options = -1;
+    bool titled = true;
+    int ended = 0;
+    setMessageHook([&](const Text& m, std::int32_t o, const std::optional<Text>& title) {
+      shown = m;
+      options = o;
+      titled = title.has_value();
+      return 1;
+    });
+    setEndHook([&] { ++ended; });
+    EXPECT_EQ(OpenDbf(fromUtf8(table), 0), 0);
+    EXPECT_EQ(shown, fromUtf8("Table: " + table + " could not be opened.\r\n\r\n" + reason));
+    EXPECT_EQ(options, 16);
+    EXPECT_FALSE(titled);
+    EXPECT_EQ(ended, 1);
+  }
+  EXPECT_NE(openTable(path), 0);  // the other program is gone
 }
 
 TEST_F(CodeBase, MissingTagIsAnErrorOnlyWhenAskedFor) {
