@@ -86,16 +86,19 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
 
-// No free number, a copy the file system refuses: an error, nothing made.
+// No free number, a copy the file system refuses or cannot finish: an
+// error, and nothing made, not even half a copy.
 TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
   fs::create_directories(m_dir.file("Backups"));
   DataPath = folder();
-  for (int refusal = 0; refusal < 2; ++refusal) {
+  for (int refusal = 0; refusal < 3; ++refusal) {
     test::DelegatingFileSystem fake;
     if (refusal == 0)
       fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
-    else
+    else if (refusal == 1)
       fake.createFileFailure = [](std::string_view) { return Status::ioError("permission denied"); };
+    else
+      fake.failWrites = [](std::string_view path) { return path.find("Backups/") != std::string_view::npos; };
     Text made = u"unchanged";
     EXPECT_FALSE(BackupTableFile(folder() + u"\\standard.dbf", &made).isOk()) << refusal;
     EXPECT_EQ(made, u"unchanged");
@@ -103,12 +106,10 @@ TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
   }
 }
 
-// A backup that could not be made is never silently followed by changes.
-class BackupFailureTest : public BackupTest {};
-
-// The question names the file; No (the default) and closing it stop
-// before anything else happens, Yes goes on without the backups.
-TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
+// A backup that could not be made is never silently followed by changes:
+// the question names the file; No (the default) and closing it stop before
+// anything else happens, Yes goes on without the backups.
+TEST_F(BackupTest, TheAnswerDecidesWhetherToGoOn) {
   test::writeWholeFile(m_dir.file("Backups"), "not a folder");
   for (auto [answer, goesOn] : {std::pair{MsgResult::No, false}, {MsgResult::None, false}, {MsgResult::Yes, true}}) {
     clearMsgBoxAnswers();
@@ -123,16 +124,6 @@ TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
   EXPECT_EQ(ButtonCaptions[1], u"&No");
   EXPECT_EQ(DefaultButton, 2);
   EXPECT_EQ(test::readWholeFile(m_dir.file("Backups")), "not a folder");
-}
-
-TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {
-  test::DelegatingFileSystem fake;
-  fake.failWrites = [](std::string_view path) { return path.find("standard1.cdx") != std::string_view::npos; };
-  setMsgBoxNextAnswer(MsgResult::No);
-  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
-  // The table's own copy was made; the index's is absent, not half there.
-  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
-  EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
 }
 
 } // namespace

@@ -67,15 +67,17 @@ protected:
 };
 
 // OK gives the box's text (the design text before anything is chosen), as
-// Enter in the box does; Cancel and the close box give nothing.
+// Enter in the box does, as typed, unchecked and uncreated; Cancel and the
+// close box give nothing.
 TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_EQ(choose([this] { clickOk(); }), u"C:\\MyPath");
-  std::string typed = m_dir.file("course");
+  std::string typed = m_dir.file("nowhere") + "\\deeper";
   EXPECT_EQ(choose([this, typed] {
               type(typed);
               QTest::keyClick(pathBox(), Qt::Key_Return);
             }),
             fromUtf8(typed));
+  EXPECT_FALSE(fs::exists(m_dir.file("nowhere")));
   EXPECT_TRUE(choose([this] {
                 type(m_dir.path());
                 clickCancel();
@@ -83,21 +85,10 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_TRUE(choose([this] { dlg().close(); }).empty());
 }
 
-// A typed path is given as typed, unchecked and uncreated.
-TEST_F(FolderSelecterTest, TypedPathIsReturnedUncheckedWithoutCreate) {
-  std::string typed = m_dir.file("nowhere") + "\\deeper";
-  EXPECT_EQ(choose([this, typed] {
-              type(typed);
-              clickOk();
-            }),
-            fromUtf8(typed));
-  EXPECT_FALSE(fs::exists(m_dir.file("nowhere")));
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-}
-
 // An existing default opens the lists there; a missing one leaves the
-// design text and the lists where they were.
-TEST_F(FolderSelecterTest, ExistingDefaultOpensTheListsThereAndAMissingOneLeavesTheDesignText) {
+// design text and the lists where they were. A click puts a folder's full
+// path in the box; a double click opens it.
+TEST_F(FolderSelecterTest, ADefaultOpensTheListsAndAClickOrDoubleClickChoosesAFolder) {
   std::string before = dirList()->path();
   choose(
       [this, before] {
@@ -106,20 +97,6 @@ TEST_F(FolderSelecterTest, ExistingDefaultOpensTheListsThereAndAMissingOneLeaves
         clickCancel();
       },
       fromUtf8(m_dir.file("missing")));
-  Text given = fromUtf8(m_dir.file("course")) + u"\\";
-  EXPECT_EQ(choose(
-                [this, given] {
-                  EXPECT_EQ(pathBox()->text().toStdU16String(), given);
-                  EXPECT_EQ(dirList()->path(), m_dir.file("course"));
-                  EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
-                  clickOk();
-                },
-                given),
-            given);
-}
-
-// A click puts the folder's full path in the box; a double click opens it.
-TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoesThere) {
   auto click = [this](const char* name, bool twice) {
     QTreeWidgetItem* item = dirList()->entryOf(m_dir.file(name));
     ASSERT_NE(item, nullptr);
@@ -127,8 +104,12 @@ TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoe
     QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
     if (twice) QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
   };
+  const Text given = fromUtf8(m_dir.file("course")) + u"\\";
   Text result = choose(
       [&] {
+        EXPECT_EQ(pathBox()->text().toStdU16String(), given);
+        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+        EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
         click("course/beta", false);
         EXPECT_EQ(pathBox()->text().toStdString(), m_dir.file("course/beta"));
         EXPECT_EQ(dirList()->path(), m_dir.file("course"));
@@ -136,7 +117,7 @@ TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoe
         EXPECT_EQ(dirList()->path(), m_dir.file("course/Alpha"));
         clickOk();
       },
-      fromUtf8(m_dir.file("course")));
+      given);
   EXPECT_EQ(result, fromUtf8(m_dir.file("course/Alpha")));
 }
 

@@ -77,10 +77,9 @@ protected:
   bool& m_prefixWindowShown = m_watcher.shown;
 };
 
-// Each run backs up under the next numbers; a folder given to Main is
-// offered and still confirmed; a missing full path is created with its
-// Backups folder.
-TEST_F(MainTest, ChosenFolderIsBackedUpThenShownEachRunUnderTheNextNumber) {
+// A missing full path is created with its Backups folder; a folder given
+// to Main is offered and still confirmed, and backed up before it is shown.
+TEST_F(MainTest, ChosenFolderIsBackedUpThenShown) {
   std::string fresh = m_db.file("fresh/course");
   answerFolderDialog(fresh, "btnFolderNext");
   watchPrefixWindow();
@@ -89,29 +88,31 @@ TEST_F(MainTest, ChosenFolderIsBackedUpThenShownEachRunUnderTheNextNumber) {
   EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
   EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
   m_prefixWindowShown = false;
-  answerFolderDialog(m_db.path(), "btnFolderNext");
-  Main();
+  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
+  Main(fromUtf8(m_db.path()));
   EXPECT_TRUE(m_prefixWindowShown);
   EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
   EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
   EXPECT_EQ(CourseTablePath, DataPath);
   EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
   EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
-  m_prefixWindowShown = false;
-  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
-  Main(fromUtf8(m_db.path()));
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.dbf")));
-  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.cdx")));
 }
 
-TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
+// OK without choosing gives "C:\MyPath", which names no place on this
+// system: a message, and the dialog comes back. Cancel there ends without
+// touching anything.
+TEST_F(MainTest, DesignTextIsNotAFolderHereAndCancelEndsWithoutTouchingAnything) {
   bool rootBackupsBefore = fs::exists("/Backups");
-  answerFolderDialog("", "btnReportPathCancel");
+  bool cameBack = false;
+  answerFolderDialog("", "btnFolderNext", [&] { answerFolderDialog("", "btnReportPathCancel", [&] { cameBack = true; }); });
   watchPrefixWindow();
+  setMsgBoxNextAnswer(MsgResult::Ok);
   Main();
-  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_TRUE(cameBack);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
+  EXPECT_EQ(MsgTitle, u"Select Folder");
+  EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
+  EXPECT_FALSE(m_prefixWindowShown);
   EXPECT_TRUE(workFolderIsEmpty());
   EXPECT_EQ(fs::exists("/Backups"), rootBackupsBefore);
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
@@ -120,21 +121,6 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
   EXPECT_EQ(MsgText, u"Table could not be opened.");
   EXPECT_EQ(MsgTitle, u"Error");
-}
-
-// OK without choosing gives "C:\MyPath", which names no place on this
-// system: a message, and the dialog comes back for another choice.
-TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
-  answerFolderDialog("", "btnFolderNext", [this] { answerFolderDialog(m_db.path(), "btnFolderNext"); });
-  watchPrefixWindow();
-  setMsgBoxNextAnswer(MsgResult::Ok);
-  Main();
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-  EXPECT_EQ(MsgTitle, u"Select Folder");
-  EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
-  EXPECT_TRUE(workFolderIsEmpty());
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
 }
 
 } // namespace

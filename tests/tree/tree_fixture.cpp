@@ -50,4 +50,10 @@ void TreeTest::clickRow(int row, bool onPicture) {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
 }
 
+StoredStandard TreeTest::stored(std::int32_t node) const {
+  const std::vector<StoredStandard> rows = standardsByDbfread(folder + "/standard.dbf");
+  const StoredStandard* row = findStandard(rows, 2, node);
+  return row ? *row : StoredStandard{};
+}
+
 } // namespace pu::test
