@@ -21,7 +21,7 @@ protected:
     LastStateTreeID = 0;
   }
   // Roots of the given trees (tree 1 titled "Corvane Classification").
-  void useTrees(std::initializer_list<std::int16_t> trees) {
+  void useTrees(const std::vector<std::int16_t>& trees) {
     sample::SampleContent content;
     for (std::int16_t t : trees) {
       std::string title = t == 1 ? "Corvane Classification" : "State " + std::to_string(t);
@@ -92,40 +92,38 @@ TEST_F(TreeGroupTest, PickingAStateTreeRaisesEventsInOrder) {
   EXPECT_EQ(s.CurrentTreeID(), 1);
 }
 
-TEST_F(TreeGroupTest, WithoutCorvaneTreeOnlyTheStateOptionWorks) {
-  useTrees({2});
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_FALSE(s.IsCorvaneTreeValid());
-  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-  s.setCurrentTreeType(0);  // disabled: nothing
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-}
-
-TEST_F(TreeGroupTest, WithoutStateTreesTheListSaysSoAndStateOnlyRefuses) {
-  useTrees({1});
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_FALSE(s.IsStateTreeValid());
-  EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]");
-  EXPECT_EQ(s.CurrentTreeType(), 0);
-  setMsgBoxNextAnswer(MsgResult::Ok);
-  s.StateOnly();
-  EXPECT_EQ(MsgText, u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
-  EXPECT_EQ(s.CurrentTreeType(), 0);
-}
-
-TEST_F(TreeGroupTest, NoTreeAtAllSaysSoOnce) {
-  useDatabase(sample::SampleContent{});
-  setMsgBoxNextAnswer(MsgResult::Ok);
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_EQ(MsgIcon, MsgIcons::Critical);
-  EXPECT_FALSE(s.IsCorvaneTreeValid());
-  EXPECT_FALSE(s.IsStateTreeValid());
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-  EXPECT_EQ(s.CurrentTreeID(), 0);
+// A kind of tree the database lacks cannot be chosen; State Only without
+// state trees, and a database without any tree, say so.
+TEST_F(TreeGroupTest, AMissingKindOfTreeCannotBeChosen) {
+  const struct {
+    std::vector<std::int16_t> trees;
+    bool corvane, state;
+    std::int32_t type;
+  } cases[] = {{{2}, false, true, 1}, {{1}, true, false, 0}, {{}, false, false, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.corvane) + std::to_string(c.state));
+    folder = dir.file(std::to_string(c.corvane) + std::to_string(c.state));
+    useTrees(c.trees);
+    MsgText.clear();
+    setMsgBoxNextAnswer(MsgResult::Ok);
+    setMsgBoxNextAnswer(MsgResult::Ok);
+    FamilyTreeSelector s;
+    s.init();
+    EXPECT_EQ(pendingMsgBoxAnswers(), c.corvane || c.state ? 2u : 1u);  // no tree at all: said at once
+    if (!c.corvane && !c.state) {
+      EXPECT_EQ(MsgIcon, MsgIcons::Critical);
+      EXPECT_EQ(s.CurrentTreeID(), 0);
+    }
+    EXPECT_EQ(s.IsCorvaneTreeValid(), c.corvane);
+    EXPECT_EQ(s.IsStateTreeValid(), c.state);
+    EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+    if (!c.state) { EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]"); }
+    s.setCurrentTreeType(1 - c.type);  // the missing kind: nothing
+    s.StateOnly();
+    EXPECT_EQ(s.CurrentTreeType(), c.type);
+    EXPECT_EQ(MsgText, c.state ? u"" : u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
+    clearMsgBoxAnswers();
+  }
 }
 
 TEST_F(TreeGroupTest, DamagedRootsAreListedOnceAndUntitledOnesByNumber) {
