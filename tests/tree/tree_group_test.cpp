@@ -51,12 +51,18 @@ protected:
   std::vector<std::string> events;
 };
 
-TEST_F(TreeGroupTest, ListHoldsStateTreesOnlyAndPreferredTreeDecidesTheOption) {
-  useTrees({1, 2, 450, 10});
+// State trees only, each once (a damaged one has two roots), an untitled
+// one by its number; the preferred tree decides the option.
+TEST_F(TreeGroupTest, ListHoldsEachStateTreeOnceAndPreferredTreeDecidesTheOption) {
+  sample::SampleContent content;
+  content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {2, 1, 0, 1, "Two"}, {2, 1, 0, 2, "Two again"},
+                       {2, 10, 1, 1, "Child"}, {3, 1, 0, 1, ""}, {4, 1, 1, 1, "Enciphered four", true}, {450, 1, 0, 1, "Above"}};
+  useDatabase(content);
   FamilyTreeSelector s;
   s.init();
   QComboBox* list = s.stateTreeList();
-  ASSERT_EQ(list->count(), 3);  // tree 1 is never listed; node 10 is no root
+  ASSERT_EQ(list->count(), 4);  // tree 1 is never listed; node 10 is no root
+  EXPECT_EQ(list->itemText(0) + "|" + list->itemText(1) + "|" + list->itemText(2), "Two|[State tree 3]|Enciphered four");
   EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
   EXPECT_EQ(s.CurrentStateTreeID(), 2);  // no preference: the first entry
   EXPECT_EQ(s.CurrentTreeType(), 0);     // below 400: Corvane
@@ -124,20 +130,6 @@ TEST_F(TreeGroupTest, AMissingKindOfTreeCannotBeChosen) {
     EXPECT_EQ(MsgText, c.state ? u"" : u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
     clearMsgBoxAnswers();
   }
-}
-
-TEST_F(TreeGroupTest, DamagedRootsAreListedOnceAndUntitledOnesByNumber) {
-  sample::SampleContent content;
-  content.standards = {{2, 1, 0, 1, "Two", false}, {2, 1, 0, 2, "Two again", false}, {3, 1, 0, 1, "", false},
-                       {4, 1, 1, 1, "Enciphered four", true}};
-  useDatabase(content);
-  FamilyTreeSelector s;
-  s.init();
-  QComboBox* list = s.stateTreeList();
-  ASSERT_EQ(list->count(), 3);
-  EXPECT_EQ(list->itemText(0), "Two");
-  EXPECT_EQ(list->itemText(1), "[State tree 3]");
-  EXPECT_EQ(list->itemText(2), "Enciphered four");
 }
 
 TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
