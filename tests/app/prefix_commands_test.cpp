@@ -194,12 +194,8 @@ TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
            {2, 41, 40, 1, "4.1 Loop"},
            {2, 42, 41, 1, "4.2 Loop"},
            {2, 43, 42, 1, "4.3 Below"}});
-  EXPECT_EQ(GetPathLength(2, 1), 0);
-  EXPECT_EQ(GetPathLength(2, 10), 1);
-  EXPECT_EQ(GetPathLength(2, 11), 2);
-  for (std::int32_t node : {40, 41, 42}) EXPECT_EQ(GetPathLength(2, node), 2) << node;
-  EXPECT_EQ(GetPathLength(2, 43), 3);
-  EXPECT_EQ(GetPathLength(2, 99), -1);
+  for (auto [node, depth] : {std::pair{1, 0}, {10, 1}, {11, 2}, {40, 2}, {41, 2}, {42, 2}, {43, 3}, {99, -1}})
+    EXPECT_EQ(GetPathLength(2, node), depth) << node;
   StandardsTable standards;
   TreeShape depths = TreeShape::read(standards, 2);
   for (std::int32_t node : {1, 10, 11, 40, 41, 42, 43}) EXPECT_EQ(depths.depthOf(node), GetPathLength(2, node)) << node;

@@ -106,7 +106,7 @@ TEST_F(TreeTest, BranchesLoadOnExpandAndAreReadAfreshWhenReopened) {
   EXPECT_EQ(texts(list), QStringList({"*1.* Numbers", "2. Geometry", ".1.1 Counting", "Notes"}));
 }
 
-TEST_F(TreeTest, ClickSelectsAndArrowKeysOpenAndCloseAndAreSwallowed) {
+TEST_F(TreeTest, ClickSelectsArrowKeysOpenAndCloseAndAreSwallowedAndClosingMovesTheSelection) {
   familyTree& t = showTree(false);
   QSignalSpy clicks(&t, &familyTree::Click);
   std::vector<int> hostKeys;
@@ -127,10 +127,7 @@ TEST_F(TreeTest, ClickSelectsAndArrowKeysOpenAndCloseAndAreSwallowed) {
   QObject::connect(&t, &familyTree::KeyDown, &t, [](std::int16_t& key, std::int16_t&) { key = 0; });
   QTest::keyClick(t.TList(), Qt::Key_Down);
   EXPECT_EQ(t.TList()->selectedRow(), 0);
-}
-
-TEST_F(TreeTest, ClosingABranchMovesTheSelectionOutOfIt) {
-  familyTree& t = showTree(false);
+  // Closing a branch with a click moves the selection out of it.
   t.TList()->setRowExpanded(0, true);
   clickRow(rowOf(12));
   QRect r = t.TList()->visualRect(t.TList()->model()->index(0, 0));
