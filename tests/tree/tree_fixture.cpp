@@ -34,7 +34,7 @@ familyTree& TreeTest::showTree(bool editAllowed, bool selectAllowed, bool displa
   auto* layout = new QVBoxLayout(window.get());
   tree = new familyTree(window.get());
   layout->addWidget(tree);
-  window->resize(500, 400);
+  window->setGeometry(100, 100, 500, 400);  // placed before it is shown: a display has no later move to catch up with
   window->show();
   tree->StandardDisplayMode = 2;
   tree->init(1, editAllowed, selectAllowed, false, displayRoot);

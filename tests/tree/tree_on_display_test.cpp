@@ -22,9 +22,8 @@ protected:
   // The editing tree in a window placed on the display and made active.
   familyTree& showOnDisplay() {
     familyTree& t = showTree(true);
-    window->move(100, 100);
-    window->activateWindow();
-    QTest::qWait(300);
+    window->activateWindow();  // a display without a window manager activates nothing itself
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     return t;
   }
   QPoint onScreen(int row) const {
