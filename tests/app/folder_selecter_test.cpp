@@ -1,4 +1,3 @@
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>

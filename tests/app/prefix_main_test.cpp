@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "app/prefix_main.h"
 #include "db/message_hook.h"
@@ -57,7 +56,6 @@ protected:
   // Notes whether the prefix window came, then closes it before it reads
   // any table (these folders hold no real tables).
   void watchPrefixWindow() { qApp->installEventFilter(&m_watcher); }
-  bool workFolderIsEmpty() const { return fs::is_empty(m_work.path()); }
 
   test::TempDir m_work;
   test::TempDir m_db;
@@ -113,7 +111,7 @@ TEST_F(MainTest, DesignTextIsNotAFolderHereAndCancelEndsWithoutTouchingAnything)
   EXPECT_EQ(MsgTitle, u"Select Folder");
   EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
   EXPECT_FALSE(m_prefixWindowShown);
-  EXPECT_TRUE(workFolderIsEmpty());
+  EXPECT_TRUE(fs::is_empty(m_work.path()));
   EXPECT_EQ(fs::exists("/Backups"), rootBackupsBefore);
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
   // The table layer's messages come to the message box.

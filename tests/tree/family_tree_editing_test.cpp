@@ -2,10 +2,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "db/course_tables.h"
 #include "db/state_prefix.h"
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
@@ -112,27 +110,9 @@ TEST_F(TreeEditingTest, CreateNewRowsMakeNumberedCategoriesInANumberedTree) {
   expectTagsConsistent("standard");
 }
 
-TEST_F(TreeEditingTest, DeleteAsksThenPromotesTheChildren) {
-  familyTree& t = showTree(true);
-  clickRow(rowOf(10));
-  setMsgBoxNextAnswer(MsgResult::No);
-  QTest::keyClick(t.TList(), Qt::Key_Delete);
-  EXPECT_EQ(MsgText, u"Are you sure you wish to delete the category '*1.* Numbers'?  Any subcategories under it will be "
-                     u"promoted to be subcategories of its parent category.");
-  EXPECT_EQ(MsgIcon, MsgIcons::Exclamation);
-  EXPECT_EQ(DefaultButton, 2);
-  expectRow("10:1:1:");
-  setMsgBoxNextAnswer(MsgResult::Yes);
-  QTest::mouseClick(button("cmdDelete"), Qt::LeftButton);
-  EXPECT_EQ(rowsOfTree2().find("10:1:"), std::string::npos) << rowsOfTree2();
-  expectRow("11:1:1:1.1 Counting\n");
-  expectRow("12:1:2:1.2 Fractions\n");
-  EXPECT_EQ(t.TList()->findItemData(10, 0, t.TList()->count() - 1), -1);
-  EXPECT_GE(rowOf(11), 0);
-  expectTagsConsistent("standard");
-}
-
-TEST_F(TreeEditingTest, MoveSwapsPlacesAndStopsAtTheEnds) {
+// Move swaps places and stops at the ends; Delete, on the moved row, asks
+// first, then promotes the children.
+TEST_F(TreeEditingTest, MoveSwapsPlacesAndDeleteAsksThenPromotesTheChildren) {
   familyTree& t = showTree(true);
   clickRow(rowOf(10));
   std::string before = rowsOfTree2();
@@ -143,6 +123,22 @@ TEST_F(TreeEditingTest, MoveSwapsPlacesAndStopsAtTheEnds) {
   expectRow("20:1:1:");
   EXPECT_EQ(t.TList()->itemData(t.TList()->selectedRow()), 10);
   EXPECT_EQ(t.TList()->itemData(0), 20);
+
+  setMsgBoxNextAnswer(MsgResult::No);
+  QTest::keyClick(t.TList(), Qt::Key_Delete);
+  EXPECT_EQ(MsgText, u"Are you sure you wish to delete the category '*1.* Numbers'?  Any subcategories under it will be "
+                     u"promoted to be subcategories of its parent category.");
+  EXPECT_EQ(MsgIcon, MsgIcons::Exclamation);
+  EXPECT_EQ(DefaultButton, 2);
+  expectRow("10:1:2:");
+  setMsgBoxNextAnswer(MsgResult::Yes);
+  QTest::mouseClick(button("cmdDelete"), Qt::LeftButton);
+  EXPECT_EQ(rowsOfTree2().find("10:1:"), std::string::npos) << rowsOfTree2();
+  expectRow("11:1:1:1.1 Counting\n");
+  expectRow("12:1:2:1.2 Fractions\n");
+  EXPECT_EQ(t.TList()->findItemData(10, 0, t.TList()->count() - 1), -1);
+  EXPECT_GE(rowOf(11), 0);
+  expectTagsConsistent("standard");
 }
 
 // The drop as the list receives it; the drag itself is driven with real

@@ -1,6 +1,4 @@
 #include <QAbstractItemModelTester>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
