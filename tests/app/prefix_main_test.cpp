@@ -75,31 +75,10 @@ protected:
   bool& m_prefixWindowShown = m_watcher.shown;
 };
 
-// A missing full path is created with its Backups folder; a folder given
-// to Main is offered and still confirmed, and backed up before it is shown.
-TEST_F(MainTest, ChosenFolderIsBackedUpThenShown) {
-  std::string fresh = m_db.file("fresh/course");
-  answerFolderDialog(fresh, "btnFolderNext");
-  watchPrefixWindow();
-  Main();
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
-  EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
-  m_prefixWindowShown = false;
-  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
-  Main(fromUtf8(m_db.path()));
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
-  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
-  EXPECT_EQ(CourseTablePath, DataPath);
-  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
-  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
-}
-
 // OK without choosing gives "C:\MyPath", which names no place on this
 // system: a message, and the dialog comes back. Cancel there ends without
 // touching anything.
-TEST_F(MainTest, DesignTextIsNotAFolderHereAndCancelEndsWithoutTouchingAnything) {
+TEST_F(MainTest, DesignTextIsNotAFolderHereCancelTouchesNothingAndAChosenFolderIsBackedUpThenShown) {
   bool rootBackupsBefore = fs::exists("/Backups");
   bool cameBack = false;
   answerFolderDialog("", "btnFolderNext", [&] { answerFolderDialog("", "btnReportPathCancel", [&] { cameBack = true; }); });
@@ -119,6 +98,24 @@ TEST_F(MainTest, DesignTextIsNotAFolderHereAndCancelEndsWithoutTouchingAnything)
   EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
   EXPECT_EQ(MsgText, u"Table could not be opened.");
   EXPECT_EQ(MsgTitle, u"Error");
+
+  // A missing full path is created with its Backups folder; a folder given
+  // to Main is offered and still confirmed, and backed up before it is shown.
+  std::string fresh = m_db.file("fresh/course");
+  answerFolderDialog(fresh, "btnFolderNext");
+  Main();
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
+  EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
+  m_prefixWindowShown = false;
+  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
+  Main(fromUtf8(m_db.path()));
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
+  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
+  EXPECT_EQ(CourseTablePath, DataPath);
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
 }
 
 } // namespace

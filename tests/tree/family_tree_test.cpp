@@ -43,7 +43,7 @@ TEST(TreeListTest, FlatIndicesFollowDepthFirstOrderThroughInsertsAndRemovals) {
   EXPECT_FALSE(list.model()->hasChildren(list.model()->index(0, 0)));
 }
 
-TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
+TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998AndAFilterLetsThroughItsNodes) {
   familyTree& t = showTree(false);
   EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
   EXPECT_EQ(t.TList()->expanderState(0), ExpanderState::Unloaded);  // has children
@@ -54,6 +54,14 @@ TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
   ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 1));
   t.SetDisplayedTree(2);
   EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
+  // A filter lets through its nodes and the root.
+  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0, 20}));
+  EXPECT_TRUE(t.IsInStandardFilter(1));
+  EXPECT_FALSE(t.IsInStandardFilter(10));
+  t.SetDisplayedTree(2);
+  EXPECT_EQ(texts(*t.TList()), QStringList({"2. Geometry"}));
+  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0}));
+  EXPECT_TRUE(t.StandardFilterIsBlank());
 }
 
 TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndReopensWhenClosed) {
@@ -171,17 +179,6 @@ TEST_F(TreeTest, PickingKeepsNoStandardAboveAnotherAndPicturesFollow) {
   EXPECT_EQ(t.StandardDataTags().size(), 2);
   EXPECT_EQ(BookPictureIndex(20, true, true, 5), 222);
   EXPECT_EQ(BookPictureIndex(0, false, false, 2), 303);
-}
-
-TEST_F(TreeTest, FilterLetsThroughItsNodesAndTheRoot) {
-  familyTree& t = showTree(false);
-  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0, 20}));
-  EXPECT_TRUE(t.IsInStandardFilter(1));
-  EXPECT_FALSE(t.IsInStandardFilter(10));
-  t.SetDisplayedTree(2);
-  EXPECT_EQ(texts(*t.TList()), QStringList({"2. Geometry"}));
-  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0}));
-  EXPECT_TRUE(t.StandardFilterIsBlank());
 }
 
 TEST_F(TreeTest, MiscellaneousRowsCarryTheirParentAndNeverHangUnderTheRoot) {
