@@ -226,30 +226,27 @@ TEST_F(TreeEditingTest, AnUnchangedEditorWritesNothingInEveryDisplayMode) {
 
 // Another window taking the focus does not end the edit; this window's
 // list taking it does.
-TEST_F(TreeEditingTest, FocusLostToAnotherWindowKeepsTheEditOpen) {
+TEST_F(TreeEditingTest, FocusLostToAnotherWindowKeepsTheEditOpenAndACancelledWaitWritesNothing) {
   familyTree& t = showTree(true);
   const std::string before = test::readWholeFile(folder + "/standard.dbf");
   retitle(20, "Half typ");
-  QWidget other;
-  other.show();
-  other.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  QWidget otherWindow;
+  otherWindow.show();
+  otherWindow.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&otherWindow));
   EXPECT_TRUE(editor()->isVisible());
   EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   t.TList()->setFocus();
   expectRow("20:1:999:Half typ\n");
-}
 
-// A record another program holds, and a wait the user cancels: nothing is
-// written, the user is told, and no lock stays behind.
-TEST_F(TreeEditingTest, ACancelledWaitWritesNothingAndSaysSo) {
-  familyTree& t = showTree(true);
+  // A record another program holds, and a wait the user cancels: nothing is
+  // written, the user is told, and no lock stays behind.
   std::unique_ptr<table::Table> other;
   ASSERT_TRUE(table::Table::open(folder + "/standard.dbf", true, &other).isOk());
   ASSERT_TRUE(other->lockRecord(6).isOk());  // node 20
-  const std::string before = rowsOfTree2();
+  const std::string rows = rowsOfTree2();
   retitle(20, "Blocked");
   setMsgBoxNextAnswer(MsgResult::Ok);
   QTest::keyClick(editor(), Qt::Key_Return);
@@ -259,7 +256,7 @@ TEST_F(TreeEditingTest, ACancelledWaitWritesNothingAndSaysSo) {
   setMsgBoxNextAnswer(MsgResult::Ok);
   drop(t.TList(), "20", rowOf(10), Qt::ShiftModifier);
   EXPECT_EQ(MsgText.substr(0, 31), u"The new parent was not written:");
-  EXPECT_EQ(rowsOfTree2(), before);
+  EXPECT_EQ(rowsOfTree2(), rows);
   ASSERT_TRUE(other->unlockAll().isOk());
   // Every lock the edits took was given back.
   for (std::uint32_t recno = 1; recno <= 10; ++recno) EXPECT_TRUE(other->lockRecord(recno).isOk()) << recno;

@@ -142,7 +142,7 @@ TEST_F(TreeTest, ClickSelectsArrowKeysOpenAndCloseAndAreSwallowedAndClosingMoves
   EXPECT_EQ(t.TList()->selectedRow(), 0);
 }
 
-TEST_F(TreeTest, FindStandardOpensClosedBranchesAndEndsOnBrokenChains) {
+TEST_F(TreeTest, FindStandardEndsOnBrokenChainsAndSpecialNodesAreColoured) {
   familyTree& t = showTree(false);
   std::int16_t row = t.FindStandard(MakeNodeKey(2, 13));
   ASSERT_GE(row, 0);
@@ -158,6 +158,25 @@ TEST_F(TreeTest, FindStandardOpensClosedBranchesAndEndsOnBrokenChains) {
   EXPECT_EQ(t.FindStandard(MakeNodeKey(2, 13)), -1);
   t.AddStandardID(MakeNodeKey(2, 13));  // walks the same chain up and down
   EXPECT_EQ(t.StandardDataTags().size(), 2);
+  // Special nodes are coloured, and kinds one and two open.
+  t.SpecialNodes->insert(NodeNumberKey(10), 1);
+  t.SpecialNodes->insert(NodeNumberKey(20), 3);
+  t.SelectedNodeID = 10;
+  QSignalSpy clicks(&t, &familyTree::Click);
+  bool skipSeen = false;
+  QObject::connect(&t, &familyTree::Click, &t, [&] { skipSeen = t.SkipClick; });
+  t.UpdateAllSpecialNodes();
+  EXPECT_EQ(t.TList()->color(0), QColor(64, 64, 255));
+  EXPECT_TRUE(t.TList()->isRowExpanded(0));
+  EXPECT_EQ(t.TList()->color(rowOf(20)), QColor(255, 0, 0));
+  EXPECT_EQ(clicks.size(), 1);
+  EXPECT_TRUE(skipSeen);
+  t.ClearView();
+  EXPECT_FALSE(t.SpecialNodes.has_value());
+  EXPECT_EQ(t.SelectedNodeID, 0);
+  t.RecallView();
+  EXPECT_EQ(t.SelectedNodeID, 10);
+  EXPECT_EQ(t.SpecialNodes->size(), 2);
 }
 
 TEST_F(TreeTest, PickingKeepsNoStandardAboveAnotherAndPicturesFollow) {
@@ -193,28 +212,6 @@ TEST_F(TreeTest, MiscellaneousRowsCarryTheirParentAndNeverHangUnderTheRoot) {
   EXPECT_EQ(t.TList()->itemData(3), 10);
   EXPECT_TRUE(t.IsMiscTreeNode(3));
   EXPECT_EQ(t.TList()->expanderState(3), ExpanderState::Leaf);
-}
-
-TEST_F(TreeTest, SpecialNodesAreColouredAndKindsOneAndTwoOpen) {
-  familyTree& t = showTree(false);
-  t.SpecialNodes->insert(NodeNumberKey(10), 1);
-  t.SpecialNodes->insert(NodeNumberKey(20), 3);
-  t.SelectedNodeID = 10;
-  QSignalSpy clicks(&t, &familyTree::Click);
-  bool skipSeen = false;
-  QObject::connect(&t, &familyTree::Click, &t, [&] { skipSeen = t.SkipClick; });
-  t.UpdateAllSpecialNodes();
-  EXPECT_EQ(t.TList()->color(0), QColor(64, 64, 255));
-  EXPECT_TRUE(t.TList()->isRowExpanded(0));
-  EXPECT_EQ(t.TList()->color(rowOf(20)), QColor(255, 0, 0));
-  EXPECT_EQ(clicks.size(), 1);
-  EXPECT_TRUE(skipSeen);
-  t.ClearView();
-  EXPECT_FALSE(t.SpecialNodes.has_value());
-  EXPECT_EQ(t.SelectedNodeID, 0);
-  t.RecallView();
-  EXPECT_EQ(t.SelectedNodeID, 10);
-  EXPECT_EQ(t.SpecialNodes->size(), 2);
 }
 
 } // namespace

@@ -64,17 +64,15 @@ TEST_F(TreeGroupTest, ListHoldsEachStateTreeOnceAndPreferredTreeDecidesTheOption
   ASSERT_EQ(list->count(), 4);  // tree 1 is never listed; node 10 is no root
   EXPECT_EQ(list->itemText(0) + "|" + list->itemText(1) + "|" + list->itemText(2), "Two|[State tree 3]|Enciphered four");
   EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
-  EXPECT_EQ(s.CurrentStateTreeID(), 2);  // no preference: the first entry
-  EXPECT_EQ(s.CurrentTreeType(), 0);     // below 400: Corvane
-  LastStateTreeID = 450;
-  FamilyTreeSelector above;
-  above.init();
-  EXPECT_EQ(above.CurrentTreeType(), 1);
-  EXPECT_EQ(above.CurrentTreeID(), 450);
-  LastStateTreeID = 77;  // not in the list: the first entry
-  FamilyTreeSelector missing;
-  missing.init();
-  EXPECT_EQ(missing.CurrentStateTreeID(), 2);
+  // No preference, or one not in the list: the first entry; below 400 the
+  // option is Corvane.
+  for (auto [preferred, type, stateTree] : {std::tuple<std::int16_t, int, int>{0, 0, 2}, {450, 1, 450}, {77, 0, 2}}) {
+    LastStateTreeID = preferred;
+    FamilyTreeSelector chosen;
+    chosen.init();
+    EXPECT_EQ(chosen.CurrentTreeType(), type) << preferred;
+    EXPECT_EQ(chosen.CurrentStateTreeID(), stateTree) << preferred;
+  }
 }
 
 // A kind of tree the database lacks cannot be chosen; State Only without
