@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -86,12 +87,6 @@ std::vector<StandardRow> twoTrees() {
           {2, 30, 21, 1, "A. Deeper"}};
 }
 
-std::string reportOf(const CommandReport& r) {
-  return std::to_string(r.written) + " written, " + std::to_string(r.leftEnciphered) + " enciphered, " +
-         std::to_string(r.leftParentEnciphered) + " parent enciphered, " + std::to_string(r.tooLong) + " too long, " +
-         std::to_string(r.failed) + " failed";
-}
-
 // Set Prefix on tree 2 of twoTrees() as changed by each case: only the
 // titles listed change, and tree 3's rows with the same node numbers and
 // depths never do.
@@ -102,7 +97,7 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
     std::int32_t selected;
     std::u16string box;
     bool includeParent;
-    std::string report;
+    std::array<std::int32_t, 5> report;  // written, enciphered, parent enciphered, too long, failed
     std::vector<TitleChange> changed;
     std::u16string message;
   };
@@ -113,7 +108,7 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
   };
   const std::u16string enciphered = u"2 titles were left unchanged: they are stored enciphered and cannot be deciphered here.";
   const Case cases[] = {
-      {"plain", [](auto&) {}, 11, u"1.2 Adding fractions", false, "3 written, 0 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+      {"plain", [](auto&) {}, 11, u"1.2 Adding fractions", false, {3, 0, 0, 0, 0},
        {{2, 11, "*1.2 *Adding fractions"}, {2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}}, u""},
       // Node 12 also in trees 4 and 5 and twice in tree 2: the parent
       // identifier goes in front once, on the row a seek finds. An unmarked
@@ -125,18 +120,18 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
          rows.push_back({5, 12, 1, 1, "y"});
          rows.push_back({2, 12, 10, 3, "3.4 Second row"});
        },
-       12, u"3.4 Subtracting", true, "3 written, 0 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+       12, u"3.4 Subtracting", true, {3, 0, 0, 0, 0},
        {{2, 11, "*1.1.2 *Adding fractions"}, {2, 12, "*1.3.4 *Subtracting"}, {2, 21, "*3. Operations9.1 *Dividing: remainders"}}, u""},
       {"enciphered", encipher,
-       12, u"3.4 Subtracting", false, "2 written, 2 enciphered, 0 parent enciphered, 0 too long, 0 failed",
+       12, u"3.4 Subtracting", false, {2, 2, 0, 0, 0},
        {{2, 12, "*3.4 *Subtracting"}, {2, 21, "*9.1 *Dividing: remainders"}}, enciphered},
       // 2/21's parent title is enciphered; its own is plain.
       {"enciphered parent", encipher,
-       12, u"3.4 Subtracting", true, "1 written, 2 enciphered, 1 parent enciphered, 0 too long, 0 failed",
+       12, u"3.4 Subtracting", true, {1, 2, 1, 0, 0},
        {{2, 12, "*1.3.4 *Subtracting"}},
        enciphered + u"\n1 title was left unchanged: the identifier of its parent is stored enciphered and cannot be deciphered here."},
       {"too long", [](auto& rows) { rows[6].title = "3.4 " + std::string(250, 'x'); },  // 254 characters: the field is full
-       11, u"1.2 Adding fractions", false, "2 written, 0 enciphered, 0 parent enciphered, 1 too long, 0 failed",
+       11, u"1.2 Adding fractions", false, {2, 0, 0, 1, 0},
        {{2, 11, "*1.2 *Adding fractions"}, {2, 21, "*9.1 *Dividing: remainders"}},
        u"1 title was left unchanged: the new title would be too long for the title field."},
   };
@@ -152,7 +147,7 @@ TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
     EXPECT_EQ(setPrefix(0, u"", 0, 0, false).written, 0);
     EXPECT_EQ(after(), before);
     CommandReport r = setPrefix(c.selected, c.box, 0, 3, c.includeParent);
-    EXPECT_EQ(reportOf(r), c.report);
+    EXPECT_EQ((std::array{r.written, r.leftEnciphered, r.leftParentEnciphered, r.tooLong, r.failed}), c.report);
     EXPECT_EQ(CommandReportMessage(r), c.message);
     expectOnlyChanged(c.changed);
     // The same example again changes nothing more (with the parent's

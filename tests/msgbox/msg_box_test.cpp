@@ -16,7 +16,7 @@ protected:
   }
 };
 
-TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswer) {
+TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswerOrTakesTheNextQueuedOne) {
   test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
     QTest::keyClick(box, Qt::Key_N);
@@ -27,9 +27,8 @@ TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswer) {
   EXPECT_EQ(MsgBoxEx(u"Done."), MsgResult::Ok);  // the options default to OK alone
   EXPECT_EQ(ButtonCaptions[0], u"OK");
   EXPECT_TRUE(ButtonCaptions[1].empty());
-}
 
-TEST_F(MsgBoxExTest, NextAnswerSkipsTheWindowButRecordsTheQuestion) {
+  // A queued answer skips the window but the question is recorded.
   setMsgBoxNextAnswer(MsgResult::Yes);
   setMsgBoxNextAnswer(MsgResult::No);
   EXPECT_EQ(pendingMsgBoxAnswers(), 2u);
