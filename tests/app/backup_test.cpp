@@ -78,7 +78,7 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
 
 // No free number, a copy the file system refuses or cannot finish: an
 // error, and nothing made, not even half a copy.
-TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
+TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorLeavesNothingAndTheAnswerDecidesWhetherToGoOn) {
   fs::create_directories(m_dir.file("Backups"));
   DataPath = folder();
   for (int refusal = 0; refusal < 3; ++refusal) {
@@ -94,12 +94,11 @@ TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
     EXPECT_EQ(made, u"unchanged");
     EXPECT_TRUE(fs::is_empty(m_dir.file("Backups")));
   }
-}
 
-// A backup that could not be made is never silently followed by changes:
-// the question names the file; No (the default) and closing it stop before
-// anything else happens, Yes goes on without the backups.
-TEST_F(BackupTest, TheAnswerDecidesWhetherToGoOn) {
+  // A backup that could not be made is never silently followed by changes:
+  // the question names the file; No (the default) and closing it stop before
+  // anything else happens, Yes goes on without the backups.
+  fs::remove(m_dir.file("Backups"));
   test::writeWholeFile(m_dir.file("Backups"), "not a folder");
   for (auto [answer, goesOn] : {std::pair{MsgResult::No, false}, {MsgResult::None, false}, {MsgResult::Yes, true}}) {
     clearMsgBoxAnswers();
