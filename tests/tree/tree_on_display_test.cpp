@@ -44,7 +44,7 @@ protected:
 
 // A command pressed while the editor is open finishes the edit on its own
 // node first: the typed title never lands on the row that moves into its place.
-TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
+TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNodeAndDragsDropByModifier) {
   familyTree& t = showOnDisplay();
   ASSERT_TRUE(test::xClick(t.TList()->viewport(), t.TList()->textRect(rowOf(10)).center()));
   ASSERT_TRUE(test::xKeys("F2"));
@@ -56,10 +56,8 @@ TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
   ASSERT_TRUE(test::xKeys("Return"));
   EXPECT_EQ(stored(10).title, "Renamed");
   EXPECT_EQ(stored(20).title, "2. Geometry");
-}
 
-TEST_F(TreeOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
-  familyTree& t = showOnDisplay();
+  // Shift drops a child, Ctrl a sibling.
   drag(rowOf(20), rowOf(10), "shift");
   EXPECT_EQ(stored(20).parent, 10);
   ASSERT_GE(t.TList()->selectedRow(), 0);
