@@ -64,13 +64,23 @@ TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998AndAFilterLetsThroughIt
   EXPECT_TRUE(t.StandardFilterIsBlank());
 }
 
-TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndReopensWhenClosed) {
+TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndMiscellaneousRowsNeverHangUnderTheRoot) {
   familyTree& t = showTree(false, false, true);
   EXPECT_EQ(texts(*t.TList()), QStringList({"Root", ".*1.* Numbers", ".2. Geometry", ".Notes"}));
   EXPECT_EQ(t.TList()->expanderState(0), ExpanderState::Loaded);
   t.TList()->setRowExpanded(0, false);
   EXPECT_EQ(t.TList()->count(), 4);
   EXPECT_TRUE(t.TList()->isRowExpanded(0));
+  // With miscellaneous rows: none for the root's own questions, a
+  // category's below it, carrying its node.
+  t.init(1, false, false, true);
+  t.SetDisplayedTree(2);
+  EXPECT_EQ(t.TList()->count(), 3);
+  t.TList()->setRowExpanded(0, true);
+  EXPECT_EQ(t.TList()->text(3), "** Miscellaneous '*1.* Numbers' questions **");
+  EXPECT_EQ(t.TList()->itemData(3), 10);
+  EXPECT_TRUE(t.IsMiscTreeNode(3));
+  EXPECT_EQ(t.TList()->expanderState(3), ExpanderState::Leaf);
 }
 
 TEST_F(TreeTest, EditingGivesEveryNodeAnExpanderAndCreateNewRows) {
@@ -198,20 +208,6 @@ TEST_F(TreeTest, PickingKeepsNoStandardAboveAnotherAndPicturesFollow) {
   EXPECT_EQ(t.StandardDataTags().size(), 2);
   EXPECT_EQ(BookPictureIndex(20, true, true, 5), 222);
   EXPECT_EQ(BookPictureIndex(0, false, false, 2), 303);
-}
-
-TEST_F(TreeTest, MiscellaneousRowsCarryTheirParentAndNeverHangUnderTheRoot) {
-  useDatabase(test::smallTrees());
-  familyTree t;
-  t.StandardDisplayMode = 2;
-  t.init(1, false, false, true);
-  t.SetDisplayedTree(2);
-  EXPECT_EQ(t.TList()->count(), 3);  // no row for the root's own questions
-  t.TList()->setRowExpanded(0, true);
-  EXPECT_EQ(t.TList()->text(3), "** Miscellaneous '*1.* Numbers' questions **");
-  EXPECT_EQ(t.TList()->itemData(3), 10);
-  EXPECT_TRUE(t.IsMiscTreeNode(3));
-  EXPECT_EQ(t.TList()->expanderState(3), ExpanderState::Leaf);
 }
 
 } // namespace

@@ -30,11 +30,6 @@ protected:
     }
     useDatabase(content);
   }
-  void record(FamilyTreeSelector& s) {
-    QObject::connect(&s, &FamilyTreeSelector::StandardTreeOptionButtonClick, [this] { events.push_back("option"); });
-    QObject::connect(&s, &FamilyTreeSelector::StandardTreeComboClick, [this] { events.push_back("combo"); });
-    QObject::connect(&s, &FamilyTreeSelector::TreeIDChanged, [this] { events.push_back("changed"); });
-  }
   // Picks a list entry as the user does: opens the list, moves, presses Enter.
   static void pickEntry(QComboBox* combo, int index) {
     combo->setFocus();
@@ -48,7 +43,6 @@ protected:
     QTest::mouseClick(s.option(index), Qt::LeftButton, Qt::NoModifier, QPoint(8, s.option(index)->height() / 2));
   }
 
-  std::vector<std::string> events;
 };
 
 // State trees only, each once (a damaged one has two roots), an untitled
@@ -130,7 +124,10 @@ TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
   EXPECT_FALSE(g.ftTree(1)->isVisible());
   // The selector's own events, in the order they come.
   FamilyTreeSelector& s = *g.ftsSelector();
-  record(s);
+  std::vector<std::string> events;
+  QObject::connect(&s, &FamilyTreeSelector::StandardTreeOptionButtonClick, [&] { events.push_back("option"); });
+  QObject::connect(&s, &FamilyTreeSelector::StandardTreeComboClick, [&] { events.push_back("combo"); });
+  QObject::connect(&s, &FamilyTreeSelector::TreeIDChanged, [&] { events.push_back("changed"); });
   pickEntry(s.stateTreeList(), 1);
   EXPECT_EQ(events, std::vector<std::string>({"option", "changed", "combo", "changed"}));
   EXPECT_EQ(s.CurrentTreeID(), 3);
