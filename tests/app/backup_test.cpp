@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -26,12 +25,6 @@ protected:
   void TearDown() override { clearMsgBoxAnswers(); }
 
   Text folder() const { return fromUtf8(m_dir.path()); }
-  std::vector<std::string> backupFolderNames() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_dir.file("Backups"))) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
   test::TempDir m_dir;
 };
@@ -58,7 +51,9 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.made.back());
     test::TempDir dir;
-    for (const std::string& table : c.tables) test::writeWholeFile(dir.file(table), table + " contents");
+    // Each table holds its extension, so a copy shows which file it came from.
+    auto extension = [](const std::string& name) { return toUtf8(UpperAscii(fromUtf8(name.substr(name.size() - 3)))); };
+    for (const std::string& table : c.tables) test::writeWholeFile(dir.file(table), extension(table));
     const std::string backups = dir.file(c.backups) + "/";
     fs::create_directories(backups);
     for (std::string name : c.existing) {
@@ -69,12 +64,7 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
     }
     ASSERT_TRUE(PrepareDatabaseFolder(fromUtf8(dir.path())));
     EXPECT_FALSE(fs::exists(dir.file(c.backups == std::string("Backups") ? "backups" : "Backups")));
-    for (const std::string& name : c.made) {
-      auto source = std::find_if(c.tables.begin(), c.tables.end(),
-                                 [&](const std::string& t) { return UpperAscii(fromUtf8(t)).ends_with(UpperAscii(fromUtf8(name.substr(name.size() - 3)))); });
-      ASSERT_NE(source, c.tables.end());
-      EXPECT_EQ(test::readWholeFile(backups + name), test::readWholeFile(dir.file(*source))) << name;
-    }
+    for (const std::string& name : c.made) EXPECT_EQ(test::readWholeFile(backups + name), extension(name)) << name;
     for (std::string name : c.existing) {
       if (!name.ends_with("/")) {
         EXPECT_EQ(test::readWholeFile(backups + name), "old");
@@ -86,29 +76,29 @@ TEST_F(BackupTest, EachCopyTakesTheFirstFreeNumber) {
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
 }
 
-// No free number, a copy the file system refuses: an error, nothing made.
-TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorAndLeavesNothing) {
+// No free number, a copy the file system refuses or cannot finish: an
+// error, and nothing made, not even half a copy.
+TEST_F(BackupTest, ACopyThatCannotBeMadeIsAnErrorLeavesNothingAndTheAnswerDecidesWhetherToGoOn) {
   fs::create_directories(m_dir.file("Backups"));
   DataPath = folder();
-  for (int refusal = 0; refusal < 2; ++refusal) {
+  for (int refusal = 0; refusal < 3; ++refusal) {
     test::ForwardingFileSystem fake;
     if (refusal == 0)
       fake.pretendExists = [](std::string_view path) { return path.find("Backups/standard") != std::string_view::npos; };
-    else
+    else if (refusal == 1)
       fake.createFileFailure = [](std::string_view) { return Status::ioError("permission denied"); };
+    else
+      fake.failWrites = [](std::string_view path) { return path.find("Backups/") != std::string_view::npos; };
     Text made = u"unchanged";
     EXPECT_FALSE(BackupTableFile(folder() + u"\\standard.dbf", &made).isOk()) << refusal;
     EXPECT_EQ(made, u"unchanged");
-    EXPECT_TRUE(backupFolderNames().empty());
+    EXPECT_TRUE(fs::is_empty(m_dir.file("Backups")));
   }
-}
 
-// A backup that could not be made is never silently followed by changes.
-class BackupFailureTest : public BackupTest {};
-
-// The question names the file; No (the default) and closing it stop
-// before anything else happens, Yes goes on without the backups.
-TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
+  // A backup that could not be made is never silently followed by changes:
+  // the question names the file; No (the default) and closing it stop before
+  // anything else happens, Yes goes on without the backups.
+  fs::remove(m_dir.file("Backups"));
   test::writeWholeFile(m_dir.file("Backups"), "not a folder");
   for (auto [answer, goesOn] : {std::pair{MsgResult::No, false}, {MsgResult::None, false}, {MsgResult::Yes, true}}) {
     clearMsgBoxAnswers();
@@ -123,16 +113,6 @@ TEST_F(BackupFailureTest, TheAnswerDecidesWhetherToGoOn) {
   EXPECT_EQ(ButtonCaptions[1], u"&No");
   EXPECT_EQ(DefaultButton, 2);
   EXPECT_EQ(test::readWholeFile(m_dir.file("Backups")), "not a folder");
-}
-
-TEST_F(BackupFailureTest, WriteErrorLeavesNoPartialCopy) {
-  test::ForwardingFileSystem fake;
-  fake.failWrites = [](std::string_view path) { return path.find("standard1.cdx") != std::string_view::npos; };
-  setMsgBoxNextAnswer(MsgResult::No);
-  EXPECT_FALSE(PrepareDatabaseFolder(folder()));
-  // The table's own copy was made; the index's is absent, not half there.
-  EXPECT_EQ(backupFolderNames(), (std::vector<std::string>{"standard1.dbf"}));
-  EXPECT_NE(MsgText.find(u"standard.cdx"), Text::npos);
 }
 
 } // namespace

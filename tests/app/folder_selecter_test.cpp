@@ -1,4 +1,3 @@
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -67,15 +66,17 @@ protected:
 };
 
 // OK gives the box's text (the design text before anything is chosen), as
-// Enter in the box does; Cancel and the close box give nothing.
+// Enter in the box does, as typed, unchecked and uncreated; Cancel and the
+// close box give nothing.
 TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_EQ(choose([this] { clickOk(); }), u"C:\\MyPath");
-  std::string typed = m_dir.file("course");
+  std::string typed = m_dir.file("nowhere") + "\\deeper";
   EXPECT_EQ(choose([this, typed] {
               type(typed);
               QTest::keyClick(pathBox(), Qt::Key_Return);
             }),
             fromUtf8(typed));
+  EXPECT_FALSE(fs::exists(m_dir.file("nowhere")));
   EXPECT_TRUE(choose([this] {
                 type(m_dir.path());
                 clickCancel();
@@ -83,66 +84,12 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothing) {
   EXPECT_TRUE(choose([this] { dlg().close(); }).empty());
 }
 
-// A typed path is given as typed, unchecked and uncreated.
-TEST_F(FolderSelecterTest, TypedPathIsReturnedUncheckedWithoutCreate) {
-  std::string typed = m_dir.file("nowhere") + "\\deeper";
-  EXPECT_EQ(choose([this, typed] {
-              type(typed);
-              clickOk();
-            }),
-            fromUtf8(typed));
-  EXPECT_FALSE(fs::exists(m_dir.file("nowhere")));
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-}
-
 // An existing default opens the lists there; a missing one leaves the
-// design text and the lists where they were.
-TEST_F(FolderSelecterTest, ExistingDefaultOpensTheListsThereAndAMissingOneLeavesTheDesignText) {
-  std::string before = dirList()->path();
-  choose(
-      [this, before] {
-        EXPECT_EQ(pathBox()->text(), QStringLiteral("C:\\MyPath"));
-        EXPECT_EQ(dirList()->path(), before);
-        clickCancel();
-      },
-      fromUtf8(m_dir.file("missing")));
-  Text given = fromUtf8(m_dir.file("course")) + u"\\";
-  EXPECT_EQ(choose(
-                [this, given] {
-                  EXPECT_EQ(pathBox()->text().toStdU16String(), given);
-                  EXPECT_EQ(dirList()->path(), m_dir.file("course"));
-                  EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
-                  clickOk();
-                },
-                given),
-            given);
-}
-
-// A click puts the folder's full path in the box; a double click opens it.
-TEST_F(FolderSelecterTest, ClickingAFolderPutsItsFullPathInTheBoxAndOpeningItGoesThere) {
-  auto click = [this](const char* name, bool twice) {
-    QTreeWidgetItem* item = dirList()->entryOf(m_dir.file(name));
-    ASSERT_NE(item, nullptr);
-    dirList()->scrollToItem(item);
-    QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
-    if (twice) QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
-  };
-  Text result = choose(
-      [&] {
-        click("course/beta", false);
-        EXPECT_EQ(pathBox()->text().toStdString(), m_dir.file("course/beta"));
-        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
-        click("course/Alpha", true);
-        EXPECT_EQ(dirList()->path(), m_dir.file("course/Alpha"));
-        clickOk();
-      },
-      fromUtf8(m_dir.file("course")));
-  EXPECT_EQ(result, fromUtf8(m_dir.file("course/Alpha")));
-}
-
-// A drive not visited yet opens at its root; back on a drive, the folder
-// the user last had there.
-TEST_F(FolderSelecterTest, SwitchingTheDriveShowsItsCurrentFolder) {
+// design text and the lists where they were. A click puts a folder's full
+// path in the box; a double click opens it.
+TEST_F(FolderSelecterTest, TheDriveTheDefaultAndAClickOrDoubleClickChooseTheFolder) {
+  // A drive not visited yet opens at its root; back on a drive, the folder
+  // the user last had there.
   test::TempDir volume;
   fs::create_directories(volume.file("inner"));
   const std::string volumePath = volume.path();
@@ -159,6 +106,37 @@ TEST_F(FolderSelecterTest, SwitchingTheDriveShowsItsCurrentFolder) {
                 EXPECT_EQ(pathBox()->text().toStdString(), volume.file("inner"));
                 clickCancel();
               }).empty());
+  m_dlg.reset();  // a new dialog, which shows the design text
+  std::string before = dirList()->path();
+  choose(
+      [this, before] {
+        EXPECT_EQ(pathBox()->text(), QStringLiteral("C:\\MyPath"));
+        EXPECT_EQ(dirList()->path(), before);
+        clickCancel();
+      },
+      fromUtf8(m_dir.file("missing")));
+  auto click = [this](const char* name, bool twice) {
+    QTreeWidgetItem* item = dirList()->entryOf(m_dir.file(name));
+    ASSERT_NE(item, nullptr);
+    dirList()->scrollToItem(item);
+    QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
+    if (twice) QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
+  };
+  const Text given = fromUtf8(m_dir.file("course")) + u"\\";
+  Text result = choose(
+      [&] {
+        EXPECT_EQ(pathBox()->text().toStdU16String(), given);
+        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+        EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
+        click("course/beta", false);
+        EXPECT_EQ(pathBox()->text().toStdString(), m_dir.file("course/beta"));
+        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+        click("course/Alpha", true);
+        EXPECT_EQ(dirList()->path(), m_dir.file("course/Alpha"));
+        clickOk();
+      },
+      given);
+  EXPECT_EQ(result, fromUtf8(m_dir.file("course/Alpha")));
 }
 
 // With createIfMissing the answer to the question decides: Yes (here

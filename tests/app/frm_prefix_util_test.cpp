@@ -14,7 +14,7 @@ namespace {
 using sample::StandardRow;
 using test::PrefixWindowTest;
 
-TEST_F(PrefixWindowTest, OpensOnTheStateTreesAndAClickShowsThePlainTitleAndTheRules) {
+TEST_F(PrefixWindowTest, OpensOnTheStateTreesAClickShowsThePlainTitleAndTheRulesAnotherTreeClearsIt) {
   open();
   EXPECT_EQ(window->windowTitle(), "List Prefix");
   EXPECT_EQ(window->familyTreeList()->CurrentTreeType(), 1);
@@ -38,8 +38,19 @@ TEST_F(PrefixWindowTest, OpensOnTheStateTreesAndAClickShowsThePlainTitleAndTheRu
   EXPECT_EQ(cell(1, 0) + "|" + cell(1, 1) + "|" + cell(1, 2), "1|A1 ... Z|0");
   EXPECT_EQ(cell(2, 1), "A2 ... Z");
   EXPECT_EQ(cell(3, 0), "");
+  // A standard picked in one tree is no example for another tree: picking
+  // a tree clears it, and Set Prefix then changes nothing.
+  highlight(0, 3);
+  QComboBox* trees = window->familyTreeList()->ftsSelector()->stateTreeList();
+  trees->setFocus();
+  QTest::keyClick(trees, Qt::Key_Down);  // tree 7, whose node 11 does not exist but whose depths do
+  ASSERT_EQ(window->familyTreeList()->CurrentTreeID(), 7);
+  EXPECT_EQ(window->selectBox()->text(), "");
+  press("setPrefixBut");
+  EXPECT_EQ(dump(), before);
   // More levels than rows grow the grid.
   window.reset();
+  LastStateTreeID = 0;  // else the tree picked last opens again
   folder = dir.file("twelve levels");
   open(12);
   clickNode(10);
@@ -47,42 +58,10 @@ TEST_F(PrefixWindowTest, OpensOnTheStateTreesAndAClickShowsThePlainTitleAndTheRu
   EXPECT_EQ(cell(12, 1), "A12 ... Z");
 }
 
-// Replace and the short-titles switch read the tree again; the grid stays.
-TEST_F(PrefixWindowTest, ReplaceAndShortTitlesReloadTheTreeAndKeepTheGrid) {
-  open();
-  clickNode(20);
-  press("cmdVossa");
-  EXPECT_NE(dump().find("DESCRIPT=2:*Poems\t"), std::string::npos);
-  TreeList* list = tree()->TList();
-  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:*Poems");
-  QCheckBox* shortTitles = control<QCheckBox>("chkShowShortTitle");
-  QTest::mouseClick(shortTitles, Qt::LeftButton, Qt::NoModifier, QPoint(8, shortTitles->height() / 2));
-  ASSERT_TRUE(shortTitles->isChecked());
-  EXPECT_EQ(tree()->StandardDisplayMode, 1);
-  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:");
-  EXPECT_EQ(cell(1, 1), "A1 ... Z");
-}
-
-// A standard picked in one tree is no example for another tree: picking
-// a tree clears it, and Set Prefix then changes nothing.
-TEST_F(PrefixWindowTest, PickingAnotherTreeClearsThePickedStandard) {
-  open();
-  clickNode(11);
-  highlight(0, 3);
-  QComboBox* trees = window->familyTreeList()->ftsSelector()->stateTreeList();
-  trees->setFocus();
-  QTest::keyClick(trees, Qt::Key_Down);  // tree 7, whose node 11 does not exist but whose depths do
-  ASSERT_EQ(window->familyTreeList()->CurrentTreeID(), 7);
-  EXPECT_EQ(window->selectBox()->text(), "");
-  const std::string before = dump();
-  press("setPrefixBut");
-  EXPECT_EQ(dump(), before);
-}
-
 // After a command the tree keeps its open branches and selected row, the
 // grid its rows, and the box its text and highlight; the report box closing
 // is no new activation. The box shows a clicked title from its start.
-TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSees) {
+TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSeesAndReplaceAndShortTitlesReloadTheTree) {
   open(2, {{5, 13, 10, 3, test::foreignEnciphered("9 Hidden")}});
   window->selectBox()->setFixedWidth(40);
   clickNode(11);
@@ -106,6 +85,16 @@ TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSees) {
   EXPECT_EQ(cell(1, 1), "A1 ... Z");
   EXPECT_EQ(window->selectBox()->selectedText(), "1.2 ");  // grown by the blank after it
   EXPECT_EQ(BusyCount, 0);
+  // Replace and the short-titles switch read the tree again; the grid stays.
+  press("cmdVossa");
+  EXPECT_NE(dump().find("DESCRIPT=2:*Poems\t"), std::string::npos);
+  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:*Poems");
+  QCheckBox* shortTitles = control<QCheckBox>("chkShowShortTitle");
+  QTest::mouseClick(shortTitles, Qt::LeftButton, Qt::NoModifier, QPoint(8, shortTitles->height() / 2));
+  ASSERT_TRUE(shortTitles->isChecked());
+  EXPECT_EQ(tree()->StandardDisplayMode, 1);
+  EXPECT_EQ(list->text(list->findItemData(20, 0, list->count() - 1)), "2:");
+  EXPECT_EQ(cell(1, 1), "A1 ... Z");
 }
 
 // A click in the tree while a write waits for another program's lock moves

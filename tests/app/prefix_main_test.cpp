@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "app/prefix_main.h"
 #include "db/message_hook.h"
@@ -57,7 +56,6 @@ protected:
   // Notes whether the prefix window came, then closes it before it reads
   // any table (these folders hold no real tables).
   void watchPrefixWindow() { qApp->installEventFilter(&m_watcher); }
-  bool workFolderIsEmpty() const { return fs::is_empty(m_work.path()); }
 
   test::TempDir m_work;
   test::TempDir m_db;
@@ -77,42 +75,22 @@ protected:
   bool& m_prefixWindowShown = m_watcher.shown;
 };
 
-// Each run backs up under the next numbers; a folder given to Main is
-// offered and still confirmed; a missing full path is created with its
-// Backups folder.
-TEST_F(MainTest, ChosenFolderIsBackedUpThenShownEachRunUnderTheNextNumber) {
-  std::string fresh = m_db.file("fresh/course");
-  answerFolderDialog(fresh, "btnFolderNext");
-  watchPrefixWindow();
-  Main();
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
-  EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
-  m_prefixWindowShown = false;
-  answerFolderDialog(m_db.path(), "btnFolderNext");
-  Main();
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
-  EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
-  EXPECT_EQ(CourseTablePath, DataPath);
-  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
-  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
-  m_prefixWindowShown = false;
-  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
-  Main(fromUtf8(m_db.path()));
-  EXPECT_TRUE(m_prefixWindowShown);
-  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.dbf")));
-  EXPECT_TRUE(fs::exists(m_db.file("Backups/standard2.cdx")));
-}
-
-TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
+// OK without choosing gives "C:\MyPath", which names no place on this
+// system: a message, and the dialog comes back. Cancel there ends without
+// touching anything.
+TEST_F(MainTest, DesignTextIsNotAFolderHereCancelTouchesNothingAndAChosenFolderIsBackedUpThenShown) {
   bool rootBackupsBefore = fs::exists("/Backups");
-  answerFolderDialog("", "btnReportPathCancel");
+  bool cameBack = false;
+  answerFolderDialog("", "btnFolderNext", [&] { answerFolderDialog("", "btnReportPathCancel", [&] { cameBack = true; }); });
   watchPrefixWindow();
+  setMsgBoxNextAnswer(MsgResult::Ok);
   Main();
-  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_TRUE(cameBack);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-  EXPECT_TRUE(workFolderIsEmpty());
+  EXPECT_EQ(MsgTitle, u"Select Folder");
+  EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
+  EXPECT_FALSE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::is_empty(m_work.path()));
   EXPECT_EQ(fs::exists("/Backups"), rootBackupsBefore);
   EXPECT_FALSE(fs::exists(m_db.file("Backups")));
   // The table layer's messages come to the message box.
@@ -120,21 +98,24 @@ TEST_F(MainTest, CancelEndsWithoutTouchingAnything) {
   EXPECT_EQ(showMessage(u"Table could not be opened.", MsgButtons::RetryCancel, Text(u"Error")), MsgResult::Retry);
   EXPECT_EQ(MsgText, u"Table could not be opened.");
   EXPECT_EQ(MsgTitle, u"Error");
-}
 
-// OK without choosing gives "C:\MyPath", which names no place on this
-// system: a message, and the dialog comes back for another choice.
-TEST_F(MainTest, DesignTextIsNotAFolderHereAndTheDialogComesBack) {
-  answerFolderDialog("", "btnFolderNext", [this] { answerFolderDialog(m_db.path(), "btnFolderNext"); });
-  watchPrefixWindow();
-  setMsgBoxNextAnswer(MsgResult::Ok);
+  // A missing full path is created with its Backups folder; a folder given
+  // to Main is offered and still confirmed, and backed up before it is shown.
+  std::string fresh = m_db.file("fresh/course");
+  answerFolderDialog(fresh, "btnFolderNext");
   Main();
-  EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
-  EXPECT_EQ(MsgTitle, u"Select Folder");
-  EXPECT_NE(MsgText.find(u"C:\\MyPath"), Text::npos);
-  EXPECT_TRUE(workFolderIsEmpty());
   EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_TRUE(fs::is_directory(fresh + "/Backups"));
+  EXPECT_TRUE(fs::is_empty(fresh + "/Backups"));
+  m_prefixWindowShown = false;
+  answerFolderDialog("", "btnFolderNext", {}, m_db.path());
+  Main(fromUtf8(m_db.path()));
+  EXPECT_TRUE(m_prefixWindowShown);
+  EXPECT_EQ(m_watcher.title, QStringLiteral("List Prefix"));
   EXPECT_EQ(DataPath, fromUtf8(m_db.path()));
+  EXPECT_EQ(CourseTablePath, DataPath);
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.dbf")), "table");
+  EXPECT_EQ(test::readWholeFile(m_db.file("Backups/standard1.cdx")), "index");
 }
 
 } // namespace

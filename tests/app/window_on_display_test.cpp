@@ -1,6 +1,8 @@
 // The prefix window driven by the X server of a virtual display: real key
 // presses go to the widget that has the focus and real clicks move it, as
 // for a user. ctest runs this under xvfb-run; without a display it skips.
+#include <QProcess>
+
 #include "tests/app/prefix_window_fixture.h"
 #include "tests/support/x_input.h"
 
@@ -13,6 +15,22 @@ protected:
     if (std::string why = test::withoutXInput(); !why.empty()) GTEST_SKIP() << why;
     test::PrefixWindowTest::SetUp();
   }
+  // Moves the window (it centres itself when first active) and waits until
+  // the X server has it there and the real pointer rests on it as Qt sees
+  // it: only then do the real clicks land where they aim.
+  void placeAt(int x, int y) {
+    window->move(x, y);
+    const QString place = QStringLiteral("Position: %1,%2 ").arg(x).arg(y);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          QProcess xdotool;
+          xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window->winId())});
+          return xdotool.waitForFinished() && QString::fromLatin1(xdotool.readAllStandardOutput()).contains(place);
+        },
+        5000));
+    ASSERT_TRUE(test::xdotool(test::xdotoolAt(window->mapToGlobal(window->rect().center()))));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->underMouse(); }, 5000));
+  }
   bool clickButton(const char* name) {
     QWidget* button = control<QWidget>(name);
     return test::xClick(button, button->rect().center());
@@ -24,8 +42,7 @@ protected:
 // and only "Back" ends.
 TEST_F(WindowOnDisplayTest, EnterAndEscapeDoNothingOutsideTheEditor) {
   open();
-  window->move(50, 50);
-  QTest::qWait(300);
+  ASSERT_NO_FATAL_FAILURE(placeAt(50, 50));
   const std::string before = dump();
   ASSERT_GE(tree()->FindStandard(MakeNodeKey(5, 11)), 0);
   TreeList* list = tree()->TList();

@@ -1,46 +1,34 @@
 #include <QApplication>
-#include <QTimer>
-#include <functional>
 
 #include "msgbox/msg_box.h"
 #include "msgbox/msg_box_state.h"
 #include "tests/msgbox/msg_box_test_support.h"
+#include "tests/support/ui_driver.h"
 
 namespace pu {
 namespace {
 
-// Acts on the modal box once MsgBoxEx has shown it.
-void whenBoxOpens(std::function<void(QWidget*)> act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    act(box);
-  });
-  timer->start(5);
-}
-
 class MsgBoxExTest : public ::testing::Test {
 protected:
-  void TearDown() override { clearMsgBoxAnswers(); }
+  void TearDown() override {
+    test::cancelWhenShown();
+    clearMsgBoxAnswers();
+  }
 };
 
-TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswer) {
-  whenBoxOpens([](QWidget* box) {
+TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswerOrTakesTheNextQueuedOne) {
+  test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
     QTest::keyClick(box, Qt::Key_N);
   });
   EXPECT_EQ(MsgBoxEx(u"Create it?", MsgButtons::YesNo, Text(u"Create Folder")), MsgResult::No);
   EXPECT_EQ(PressedButton, MsgResult::No);
-  whenBoxOpens([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
   EXPECT_EQ(MsgBoxEx(u"Done."), MsgResult::Ok);  // the options default to OK alone
   EXPECT_EQ(ButtonCaptions[0], u"OK");
   EXPECT_TRUE(ButtonCaptions[1].empty());
-}
 
-TEST_F(MsgBoxExTest, NextAnswerSkipsTheWindowButRecordsTheQuestion) {
+  // A queued answer skips the window but the question is recorded.
   setMsgBoxNextAnswer(MsgResult::Yes);
   setMsgBoxNextAnswer(MsgResult::No);
   EXPECT_EQ(pendingMsgBoxAnswers(), 2u);

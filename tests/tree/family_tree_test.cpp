@@ -1,6 +1,4 @@
 #include <QAbstractItemModelTester>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -45,7 +43,7 @@ TEST(TreeListTest, FlatIndicesFollowDepthFirstOrderThroughInsertsAndRemovals) {
   EXPECT_FALSE(list.model()->hasChildren(list.model()->index(0, 0)));
 }
 
-TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
+TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998AndAFilterLetsThroughItsNodes) {
   familyTree& t = showTree(false);
   EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
   EXPECT_EQ(t.TList()->expanderState(0), ExpanderState::Unloaded);  // has children
@@ -56,15 +54,33 @@ TEST_F(TreeTest, TopLevelIsTheRootsChildrenWithoutNode998) {
   ASSERT_TRUE(DbHelper().SetFieldLng(u"parent_id", u"standard", 1));
   t.SetDisplayedTree(2);
   EXPECT_EQ(texts(*t.TList()), QStringList({"*1.* Numbers", "2. Geometry", "Notes"}));
+  // A filter lets through its nodes and the root.
+  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0, 20}));
+  EXPECT_TRUE(t.IsInStandardFilter(1));
+  EXPECT_FALSE(t.IsInStandardFilter(10));
+  t.SetDisplayedTree(2);
+  EXPECT_EQ(texts(*t.TList()), QStringList({"2. Geometry"}));
+  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0}));
+  EXPECT_TRUE(t.StandardFilterIsBlank());
 }
 
-TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndReopensWhenClosed) {
+TEST_F(TreeTest, ShownRootIsTheOpenTopRowAndMiscellaneousRowsNeverHangUnderTheRoot) {
   familyTree& t = showTree(false, false, true);
   EXPECT_EQ(texts(*t.TList()), QStringList({"Root", ".*1.* Numbers", ".2. Geometry", ".Notes"}));
   EXPECT_EQ(t.TList()->expanderState(0), ExpanderState::Loaded);
   t.TList()->setRowExpanded(0, false);
   EXPECT_EQ(t.TList()->count(), 4);
   EXPECT_TRUE(t.TList()->isRowExpanded(0));
+  // With miscellaneous rows: none for the root's own questions, a
+  // category's below it, carrying its node.
+  t.init(1, false, false, true);
+  t.SetDisplayedTree(2);
+  EXPECT_EQ(t.TList()->count(), 3);
+  t.TList()->setRowExpanded(0, true);
+  EXPECT_EQ(t.TList()->text(3), "** Miscellaneous '*1.* Numbers' questions **");
+  EXPECT_EQ(t.TList()->itemData(3), 10);
+  EXPECT_TRUE(t.IsMiscTreeNode(3));
+  EXPECT_EQ(t.TList()->expanderState(3), ExpanderState::Leaf);
 }
 
 TEST_F(TreeTest, EditingGivesEveryNodeAnExpanderAndCreateNewRows) {
@@ -106,7 +122,7 @@ TEST_F(TreeTest, BranchesLoadOnExpandAndAreReadAfreshWhenReopened) {
   EXPECT_EQ(texts(list), QStringList({"*1.* Numbers", "2. Geometry", ".1.1 Counting", "Notes"}));
 }
 
-TEST_F(TreeTest, ClickSelectsAndArrowKeysOpenAndCloseAndAreSwallowed) {
+TEST_F(TreeTest, ClickSelectsArrowKeysOpenAndCloseAndAreSwallowedAndClosingMovesTheSelection) {
   familyTree& t = showTree(false);
   QSignalSpy clicks(&t, &familyTree::Click);
   std::vector<int> hostKeys;
@@ -127,10 +143,7 @@ TEST_F(TreeTest, ClickSelectsAndArrowKeysOpenAndCloseAndAreSwallowed) {
   QObject::connect(&t, &familyTree::KeyDown, &t, [](std::int16_t& key, std::int16_t&) { key = 0; });
   QTest::keyClick(t.TList(), Qt::Key_Down);
   EXPECT_EQ(t.TList()->selectedRow(), 0);
-}
-
-TEST_F(TreeTest, ClosingABranchMovesTheSelectionOutOfIt) {
-  familyTree& t = showTree(false);
+  // Closing a branch with a click moves the selection out of it.
   t.TList()->setRowExpanded(0, true);
   clickRow(rowOf(12));
   QRect r = t.TList()->visualRect(t.TList()->model()->index(0, 0));
@@ -139,7 +152,7 @@ TEST_F(TreeTest, ClosingABranchMovesTheSelectionOutOfIt) {
   EXPECT_EQ(t.TList()->selectedRow(), 0);
 }
 
-TEST_F(TreeTest, FindStandardOpensClosedBranchesAndEndsOnBrokenChains) {
+TEST_F(TreeTest, FindStandardEndsOnBrokenChainsAndSpecialNodesAreColoured) {
   familyTree& t = showTree(false);
   std::int16_t row = t.FindStandard(MakeNodeKey(2, 13));
   ASSERT_GE(row, 0);
@@ -155,6 +168,25 @@ TEST_F(TreeTest, FindStandardOpensClosedBranchesAndEndsOnBrokenChains) {
   EXPECT_EQ(t.FindStandard(MakeNodeKey(2, 13)), -1);
   t.AddStandardID(MakeNodeKey(2, 13));  // walks the same chain up and down
   EXPECT_EQ(t.StandardDataTags().size(), 2);
+  // Special nodes are coloured, and kinds one and two open.
+  t.SpecialNodes->insert(NodeNumberKey(10), 1);
+  t.SpecialNodes->insert(NodeNumberKey(20), 3);
+  t.SelectedNodeID = 10;
+  QSignalSpy clicks(&t, &familyTree::Click);
+  bool skipSeen = false;
+  QObject::connect(&t, &familyTree::Click, &t, [&] { skipSeen = t.SkipClick; });
+  t.UpdateAllSpecialNodes();
+  EXPECT_EQ(t.TList()->color(0), QColor(64, 64, 255));
+  EXPECT_TRUE(t.TList()->isRowExpanded(0));
+  EXPECT_EQ(t.TList()->color(rowOf(20)), QColor(255, 0, 0));
+  EXPECT_EQ(clicks.size(), 1);
+  EXPECT_TRUE(skipSeen);
+  t.ClearView();
+  EXPECT_FALSE(t.SpecialNodes.has_value());
+  EXPECT_EQ(t.SelectedNodeID, 0);
+  t.RecallView();
+  EXPECT_EQ(t.SelectedNodeID, 10);
+  EXPECT_EQ(t.SpecialNodes->size(), 2);
 }
 
 TEST_F(TreeTest, PickingKeepsNoStandardAboveAnotherAndPicturesFollow) {
@@ -176,53 +208,6 @@ TEST_F(TreeTest, PickingKeepsNoStandardAboveAnotherAndPicturesFollow) {
   EXPECT_EQ(t.StandardDataTags().size(), 2);
   EXPECT_EQ(BookPictureIndex(20, true, true, 5), 222);
   EXPECT_EQ(BookPictureIndex(0, false, false, 2), 303);
-}
-
-TEST_F(TreeTest, FilterLetsThroughItsNodesAndTheRoot) {
-  familyTree& t = showTree(false);
-  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0, 20}));
-  EXPECT_TRUE(t.IsInStandardFilter(1));
-  EXPECT_FALSE(t.IsInStandardFilter(10));
-  t.SetDisplayedTree(2);
-  EXPECT_EQ(texts(*t.TList()), QStringList({"2. Geometry"}));
-  t.SetStandardFilter(BoundedArray<std::int32_t>(0, {0}));
-  EXPECT_TRUE(t.StandardFilterIsBlank());
-}
-
-TEST_F(TreeTest, MiscellaneousRowsCarryTheirParentAndNeverHangUnderTheRoot) {
-  useDatabase(test::smallTrees());
-  familyTree t;
-  t.StandardDisplayMode = 2;
-  t.init(1, false, false, true);
-  t.SetDisplayedTree(2);
-  EXPECT_EQ(t.TList()->count(), 3);  // no row for the root's own questions
-  t.TList()->setRowExpanded(0, true);
-  EXPECT_EQ(t.TList()->text(3), "** Miscellaneous '*1.* Numbers' questions **");
-  EXPECT_EQ(t.TList()->itemData(3), 10);
-  EXPECT_TRUE(t.IsMiscTreeNode(3));
-  EXPECT_EQ(t.TList()->expanderState(3), ExpanderState::Leaf);
-}
-
-TEST_F(TreeTest, SpecialNodesAreColouredAndKindsOneAndTwoOpen) {
-  familyTree& t = showTree(false);
-  t.SpecialNodes->insert(NodeNumberKey(10), 1);
-  t.SpecialNodes->insert(NodeNumberKey(20), 3);
-  t.SelectedNodeID = 10;
-  QSignalSpy clicks(&t, &familyTree::Click);
-  bool skipSeen = false;
-  QObject::connect(&t, &familyTree::Click, &t, [&] { skipSeen = t.SkipClick; });
-  t.UpdateAllSpecialNodes();
-  EXPECT_EQ(t.TList()->color(0), QColor(64, 64, 255));
-  EXPECT_TRUE(t.TList()->isRowExpanded(0));
-  EXPECT_EQ(t.TList()->color(rowOf(20)), QColor(255, 0, 0));
-  EXPECT_EQ(clicks.size(), 1);
-  EXPECT_TRUE(skipSeen);
-  t.ClearView();
-  EXPECT_FALSE(t.SpecialNodes.has_value());
-  EXPECT_EQ(t.SelectedNodeID, 0);
-  t.RecallView();
-  EXPECT_EQ(t.SelectedNodeID, 10);
-  EXPECT_EQ(t.SpecialNodes->size(), 2);
 }
 
 } // namespace

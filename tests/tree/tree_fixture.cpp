@@ -34,7 +34,7 @@ familyTree& TreeTest::showTree(bool editAllowed, bool selectAllowed, bool displa
   auto* layout = new QVBoxLayout(window.get());
   tree = new familyTree(window.get());
   layout->addWidget(tree);
-  window->resize(500, 400);
+  window->setGeometry(100, 100, 500, 400);  // placed before it is shown: a display has no later move to catch up with
   window->show();
   tree->StandardDisplayMode = 2;
   tree->init(1, editAllowed, selectAllowed, false, displayRoot);
@@ -48,6 +48,12 @@ void TreeTest::clickRow(int row, bool onPicture) {
   TreeList* list = tree->TList();
   QRect r = onPicture ? list->pictureRect(row) : list->textRect(row);
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+}
+
+StoredStandard TreeTest::stored(std::int32_t node) const {
+  const std::vector<StoredStandard> rows = standardsByDbfread(folder + "/standard.dbf");
+  const StoredStandard* row = findStandard(rows, 2, node);
+  return row ? *row : StoredStandard{};
 }
 
 } // namespace pu::test

@@ -28,6 +28,8 @@ protected:
   int rowOf(std::int32_t node) const;
   // Clicks a row's text (or its picture) with the mouse.
   void clickRow(int row, bool onPicture = false);
+  // Tree 2's standard as dbfread reads it (an empty one when it is missing).
+  StoredStandard stored(std::int32_t node) const;
 
   std::unique_ptr<QWidget> window;
   familyTree* tree = nullptr;

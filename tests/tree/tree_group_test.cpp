@@ -21,7 +21,7 @@ protected:
     LastStateTreeID = 0;
   }
   // Roots of the given trees (tree 1 titled "Corvane Classification").
-  void useTrees(std::initializer_list<std::int16_t> trees) {
+  void useTrees(const std::vector<std::int16_t>& trees) {
     sample::SampleContent content;
     for (std::int16_t t : trees) {
       std::string title = t == 1 ? "Corvane Classification" : "State " + std::to_string(t);
@@ -29,11 +29,6 @@ protected:
       content.standards.push_back({t, 10, 1, 1, "Child of " + std::to_string(t), false});
     }
     useDatabase(content);
-  }
-  void record(FamilyTreeSelector& s) {
-    QObject::connect(&s, &FamilyTreeSelector::StandardTreeOptionButtonClick, [this] { events.push_back("option"); });
-    QObject::connect(&s, &FamilyTreeSelector::StandardTreeComboClick, [this] { events.push_back("combo"); });
-    QObject::connect(&s, &FamilyTreeSelector::TreeIDChanged, [this] { events.push_back("changed"); });
   }
   // Picks a list entry as the user does: opens the list, moves, presses Enter.
   static void pickEntry(QComboBox* combo, int index) {
@@ -48,100 +43,68 @@ protected:
     QTest::mouseClick(s.option(index), Qt::LeftButton, Qt::NoModifier, QPoint(8, s.option(index)->height() / 2));
   }
 
-  std::vector<std::string> events;
 };
 
-TEST_F(TreeGroupTest, ListHoldsStateTreesOnlyAndPreferredTreeDecidesTheOption) {
-  useTrees({1, 2, 450, 10});
-  FamilyTreeSelector s;
-  s.init();
-  QComboBox* list = s.stateTreeList();
-  ASSERT_EQ(list->count(), 3);  // tree 1 is never listed; node 10 is no root
-  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
-  EXPECT_EQ(s.CurrentStateTreeID(), 2);  // no preference: the first entry
-  EXPECT_EQ(s.CurrentTreeType(), 0);     // below 400: Corvane
-  LastStateTreeID = 450;
-  FamilyTreeSelector above;
-  above.init();
-  EXPECT_EQ(above.CurrentTreeType(), 1);
-  EXPECT_EQ(above.CurrentTreeID(), 450);
-  LastStateTreeID = 77;  // not in the list: the first entry
-  FamilyTreeSelector missing;
-  missing.init();
-  EXPECT_EQ(missing.CurrentStateTreeID(), 2);
-}
-
-TEST_F(TreeGroupTest, PickingAStateTreeRaisesEventsInOrder) {
-  useTrees({1, 2, 3});
-  FamilyTreeSelector s;
-  s.show();
-  s.init();
-  ASSERT_EQ(s.CurrentTreeType(), 0);
-  record(s);
-  pickEntry(s.stateTreeList(), 1);
-  EXPECT_EQ(events, std::vector<std::string>({"option", "changed", "combo", "changed"}));
-  EXPECT_EQ(s.CurrentTreeID(), 3);
-  events.clear();
-  pickEntry(s.stateTreeList(), 0);
-  EXPECT_EQ(events, std::vector<std::string>({"combo", "changed"}));
-  events.clear();
-  clickOption(s, 1);  // already selected: nothing
-  EXPECT_TRUE(events.empty());
-  clickOption(s, 0);
-  EXPECT_EQ(events, std::vector<std::string>({"option", "changed"}));
-  EXPECT_EQ(s.CurrentTreeID(), 1);
-}
-
-TEST_F(TreeGroupTest, WithoutCorvaneTreeOnlyTheStateOptionWorks) {
-  useTrees({2});
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_FALSE(s.IsCorvaneTreeValid());
-  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-  s.setCurrentTreeType(0);  // disabled: nothing
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-}
-
-TEST_F(TreeGroupTest, WithoutStateTreesTheListSaysSoAndStateOnlyRefuses) {
-  useTrees({1});
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_FALSE(s.IsStateTreeValid());
-  EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]");
-  EXPECT_EQ(s.CurrentTreeType(), 0);
-  setMsgBoxNextAnswer(MsgResult::Ok);
-  s.StateOnly();
-  EXPECT_EQ(MsgText, u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
-  EXPECT_EQ(s.CurrentTreeType(), 0);
-}
-
-TEST_F(TreeGroupTest, NoTreeAtAllSaysSoOnce) {
-  useDatabase(sample::SampleContent{});
-  setMsgBoxNextAnswer(MsgResult::Ok);
-  FamilyTreeSelector s;
-  s.init();
-  EXPECT_EQ(MsgIcon, MsgIcons::Critical);
-  EXPECT_FALSE(s.IsCorvaneTreeValid());
-  EXPECT_FALSE(s.IsStateTreeValid());
-  EXPECT_EQ(s.CurrentTreeType(), 1);
-  EXPECT_EQ(s.CurrentTreeID(), 0);
-}
-
-TEST_F(TreeGroupTest, DamagedRootsAreListedOnceAndUntitledOnesByNumber) {
+// State trees only, each once (a damaged one has two roots), an untitled
+// one by its number; the preferred tree decides the option.
+TEST_F(TreeGroupTest, ListHoldsEachStateTreeOnceAndPreferredTreeDecidesTheOption) {
   sample::SampleContent content;
-  content.standards = {{2, 1, 0, 1, "Two", false}, {2, 1, 0, 2, "Two again", false}, {3, 1, 0, 1, "", false},
-                       {4, 1, 1, 1, "Enciphered four", true}};
+  content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {2, 1, 0, 1, "Two"}, {2, 1, 0, 2, "Two again"},
+                       {2, 10, 1, 1, "Child"}, {3, 1, 0, 1, ""}, {4, 1, 1, 1, "Enciphered four", true}, {450, 1, 0, 1, "Above"}};
   useDatabase(content);
   FamilyTreeSelector s;
   s.init();
   QComboBox* list = s.stateTreeList();
-  ASSERT_EQ(list->count(), 3);
-  EXPECT_EQ(list->itemText(0), "Two");
-  EXPECT_EQ(list->itemText(1), "[State tree 3]");
-  EXPECT_EQ(list->itemText(2), "Enciphered four");
+  ASSERT_EQ(list->count(), 4);  // tree 1 is never listed; node 10 is no root
+  EXPECT_EQ(list->itemText(0) + "|" + list->itemText(1) + "|" + list->itemText(2), "Two|[State tree 3]|Enciphered four");
+  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+  // No preference, or one not in the list: the first entry; below 400 the
+  // option is Corvane.
+  for (auto [preferred, type, stateTree] : {std::tuple<std::int16_t, int, int>{0, 0, 2}, {450, 1, 450}, {77, 0, 2}}) {
+    LastStateTreeID = preferred;
+    FamilyTreeSelector chosen;
+    chosen.init();
+    EXPECT_EQ(chosen.CurrentTreeType(), type) << preferred;
+    EXPECT_EQ(chosen.CurrentStateTreeID(), stateTree) << preferred;
+  }
 }
 
+// A kind of tree the database lacks cannot be chosen; State Only without
+// state trees, and a database without any tree, say so.
+TEST_F(TreeGroupTest, AMissingKindOfTreeCannotBeChosen) {
+  const struct {
+    std::vector<std::int16_t> trees;
+    bool corvane, state;
+    std::int32_t type;
+  } cases[] = {{{2}, false, true, 1}, {{1}, true, false, 0}, {{}, false, false, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.corvane) + std::to_string(c.state));
+    folder = dir.file(std::to_string(c.corvane) + std::to_string(c.state));
+    useTrees(c.trees);
+    MsgText.clear();
+    setMsgBoxNextAnswer(MsgResult::Ok);
+    setMsgBoxNextAnswer(MsgResult::Ok);
+    FamilyTreeSelector s;
+    s.init();
+    EXPECT_EQ(pendingMsgBoxAnswers(), c.corvane || c.state ? 2u : 1u);  // no tree at all: said at once
+    if (!c.corvane && !c.state) {
+      EXPECT_EQ(MsgIcon, MsgIcons::Critical);
+      EXPECT_EQ(s.CurrentTreeID(), 0);
+    }
+    EXPECT_EQ(s.IsCorvaneTreeValid(), c.corvane);
+    EXPECT_EQ(s.IsStateTreeValid(), c.state);
+    EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+    if (!c.state) { EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]"); }
+    s.setCurrentTreeType(1 - c.type);  // the missing kind: nothing
+    s.StateOnly();
+    EXPECT_EQ(s.CurrentTreeType(), c.type);
+    EXPECT_EQ(MsgText, c.state ? u"" : u"No category trees found.\r\n\r\nPlease call 1-888-CORVANE or use the Live Chat option on the Help menu for more information.");
+    clearMsgBoxAnswers();
+  }
+}
+
+// The selector raises its events in order; the group shows the chosen tree
+// and passes the events on with their tree.
 TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
   useTrees({1, 2, 3});
   FamilyTreeGroup g;
@@ -159,6 +122,24 @@ TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
   EXPECT_EQ(g.CurrentTreeID(), 1);
   EXPECT_TRUE(g.ftTree(0)->isVisible());
   EXPECT_FALSE(g.ftTree(1)->isVisible());
+  // The selector's own events, in the order they come.
+  FamilyTreeSelector& s = *g.ftsSelector();
+  std::vector<std::string> events;
+  QObject::connect(&s, &FamilyTreeSelector::StandardTreeOptionButtonClick, [&] { events.push_back("option"); });
+  QObject::connect(&s, &FamilyTreeSelector::StandardTreeComboClick, [&] { events.push_back("combo"); });
+  QObject::connect(&s, &FamilyTreeSelector::TreeIDChanged, [&] { events.push_back("changed"); });
+  pickEntry(s.stateTreeList(), 1);
+  EXPECT_EQ(events, std::vector<std::string>({"option", "changed", "combo", "changed"}));
+  EXPECT_EQ(s.CurrentTreeID(), 3);
+  events.clear();
+  pickEntry(s.stateTreeList(), 0);
+  EXPECT_EQ(events, std::vector<std::string>({"combo", "changed"}));
+  events.clear();
+  clickOption(s, 1);  // already selected: nothing
+  EXPECT_TRUE(events.empty());
+  clickOption(s, 0);
+  EXPECT_EQ(events, std::vector<std::string>({"option", "changed"}));
+  EXPECT_EQ(s.CurrentTreeID(), 1);
   order.clear();
   g.StateOnly();
   EXPECT_EQ(g.CurrentFamilyTree(), g.ftTree(1));

@@ -19,6 +19,13 @@ protected:
     if (std::string why = test::withoutXInput(); !why.empty()) GTEST_SKIP() << why;
     test::TreeTest::SetUp();
   }
+  // The editing tree in a window placed on the display and made active.
+  familyTree& showOnDisplay() {
+    familyTree& t = showTree(true);
+    window->activateWindow();  // a display without a window manager activates nothing itself
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    return t;
+  }
   QPoint onScreen(int row) const {
     TreeList* list = tree->TList();
     return list->viewport()->mapToGlobal(list->textRect(row).center());
@@ -33,22 +40,12 @@ protected:
                               " sleep 0.3 " + test::xdotoolAt(b) + " sleep 0.3 " + test::xdotoolAt(b + QPoint(1, 0)) +
                               " sleep 0.3 mouseup 1" + release));
   }
-  // Tree 2's standard as dbfread reads it.
-  test::StoredStandard row(int node) const {
-    const auto rows = test::standardsByDbfread(folder + "/standard.dbf");
-    const test::StoredStandard* row = test::findStandard(rows, 2, node);
-    return row ? *row : test::StoredStandard{};
-  }
-  int parentOf(int node) const { return row(node).parent; }
 };
 
 // A command pressed while the editor is open finishes the edit on its own
 // node first: the typed title never lands on the row that moves into its place.
-TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
-  familyTree& t = showTree(true);
-  window->move(100, 100);
-  window->activateWindow();
-  QTest::qWait(300);
+TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNodeAndDragsDropByModifier) {
+  familyTree& t = showOnDisplay();
   ASSERT_TRUE(test::xClick(t.TList()->viewport(), t.TList()->textRect(rowOf(10)).center()));
   ASSERT_TRUE(test::xKeys("F2"));
   ASSERT_TRUE(t.editBox()->isVisible());
@@ -57,24 +54,19 @@ TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNode) {
   QWidget* moveDown = t.findChild<QWidget*>(QStringLiteral("cmdMoveDown"));
   ASSERT_TRUE(test::xClick(moveDown, moveDown->rect().center()));
   ASSERT_TRUE(test::xKeys("Return"));
-  EXPECT_EQ(row(10).title, "Renamed");
-  EXPECT_EQ(row(20).title, "2. Geometry");
-}
+  EXPECT_EQ(stored(10).title, "Renamed");
+  EXPECT_EQ(stored(20).title, "2. Geometry");
 
-TEST_F(TreeOnDisplayTest, ShiftDropsAChildAndCtrlDropsASibling) {
-  familyTree& t = showTree(true);
-  window->move(100, 100);
-  window->activateWindow();
-  QTest::qWait(300);
+  // Shift drops a child, Ctrl a sibling.
   drag(rowOf(20), rowOf(10), "shift");
-  EXPECT_EQ(parentOf(20), 10);
+  EXPECT_EQ(stored(20).parent, 10);
   ASSERT_GE(t.TList()->selectedRow(), 0);
   EXPECT_EQ(t.TList()->itemData(t.TList()->selectedRow()), 20);  // shown, selected and open under its new parent
   t.FindStandard(MakeNodeKey(2, 13));
   drag(rowOf(13), rowOf(30), "ctrl");
-  EXPECT_EQ(parentOf(13), 1);  // 30's sibling: a top category
+  EXPECT_EQ(stored(13).parent, 1);  // 30's sibling: a top category
   drag(rowOf(10), rowOf(30), "");  // no modifier: no drag at all
-  EXPECT_EQ(parentOf(10), 1);
+  EXPECT_EQ(stored(10).parent, 1);
 }
 
 } // namespace
