@@ -17,13 +17,17 @@ inline std::string withoutXInput() {
   return {};
 }
 
-// Runs `xdotool ARGS` and waits for it with events running; true when it succeeded.
+// Runs `xdotool ARGS` and waits for it with events running; true when it
+// succeeded. xdotool has its input processed by the server before it exits;
+// a round trip of our own then brings every event it caused to the window
+// before the test looks, however slowly the machine delivers them.
 inline bool xdotool(const std::string& args) {
   std::string command = "xdotool " + args;
   auto done = std::async(std::launch::async, [command] { return std::system(command.c_str()); });
   while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(20);
   bool ok = done.get() == 0;
-  QTest::qWait(150);
+  QGuiApplication::sync();
+  QCoreApplication::processEvents();  // what the input's own handlers posted
   return ok;
 }
 
