@@ -2,8 +2,6 @@
 // and tags we cannot maintain on a real FoxPro table.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "db/codebase_wrappers.h"
 #include "platform/table/cdx_index.h"
 #include "tests/platform/table/table_fixture.h"
@@ -126,11 +124,10 @@ TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight)
 TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   PU_REQUIRE_CORPUS();
   test::TempDir dir;
-  for (const char* ext : {".dbf", ".cdx", ".fpt"})
-    std::filesystem::copy_file(test::corpusDir() + "/fb2p/fb2p_free" + ext, dir.file(std::string("free") + ext));
-  std::string before = test::readWholeFile(dir.file("free.dbf"));
+  const std::string free = test::copyCorpusTable("fb2p/fb2p_free", dir.path());
+  std::string before = test::readWholeFile(free);
   InitCodeBase();
-  std::int32_t t = OpenDbf(fromUtf8(dir.file("free.dbf")), 0);
+  std::int32_t t = OpenDbf(fromUtf8(free), 0);
   ASSERT_NE(t, 0);
   ASSERT_EQ(d4top(t), kResultSuccess);
   std::int32_t number = d4field(t, "NUMERICO");
@@ -144,7 +141,7 @@ TEST(CodeBaseCorpusIndexTest, TagsWeCannotMaintainAreReadButNeverWritten) {
   ASSERT_EQ(LockRecord(t), kResultSuccess);
   EXPECT_NE(f4assignLong(number, 42), kResultSuccess);  // the bitmap tag refuses every change
   CloseDbf(t);
-  EXPECT_EQ(test::readWholeFile(dir.file("free.dbf")), before);
+  EXPECT_EQ(test::readWholeFile(free), before);
 }
 
 } // namespace
