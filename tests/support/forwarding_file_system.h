@@ -1,10 +1,6 @@
 #pragma once
-// A file system that passes every call to the one in place when it was made
-// and puts itself in place for its lifetime. Tests set the hooks for the
-// calls they want to fail or fake (extra volumes, copies, writes and locks
-// that fail, waits that do not wait), or override a call. ForwardingFile
-// does the same for one open file. DyingFileSystem is a process killed
-// after a number of file changes.
+// A file system that passes every call to the one in place when it was made and puts itself in place for its
+// lifetime; tests set hooks for the calls they want to fail or fake, or override a call.
 #include <functional>
 #include <memory>
 
@@ -44,16 +40,14 @@ public:
   std::function<std::vector<std::string>()> rootsOverride;
   // Returns an error for the paths it wants createFile to refuse.
   std::function<Status(std::string_view)> createFileFailure;
-  // Files created for these paths store half of each write and then report
-  // an error, as a disk that fills up does.
+  // Files created for these paths store half of each write, then fail as a full disk does.
   std::function<bool(std::string_view)> failWrites;
   // Paths reported as existing whether they do or not.
   std::function<bool(std::string_view)> pretendExists;
   // Runs in place of each pause of a wait.
   std::function<void(int ms)> onSleep;
-  // Opened files whose path `in` accepts refuse the writes and locks the
-  // others accept. Shared with those files, which may outlive this one
-  // (the table registry keeps tables open).
+  // Opened files whose path `in` accepts refuse the writes and locks the others accept. Shared with those
+  // files, which may outlive this one (the table registry keeps tables open).
   struct Refusals {
     std::function<bool(std::string_view path)> in;
     std::function<bool(std::string_view bytes)> write;
@@ -68,11 +62,8 @@ public:
     return s;
   }
   Status createFile(std::string_view path, std::unique_ptr<File>* file) override {
-    if (createFileFailure) {
-      Status s = createFileFailure(m_real.resolve(path));
-      if (!s) return s;
-    }
-    Status s = m_real.createFile(path, file);
+    Status s = createFileFailure ? createFileFailure(m_real.resolve(path)) : Status::ok();
+    if (s) s = m_real.createFile(path, file);
     if (s) opened(m_real.resolve(path), true, file);
     return s;
   }

@@ -1,6 +1,5 @@
 #include "tests/support/temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>

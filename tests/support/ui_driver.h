@@ -9,10 +9,7 @@
 
 namespace pu::test {
 
-inline std::vector<QPointer<QTimer>>& pendingWatchers() {
-  static std::vector<QPointer<QTimer>> watchers;
-  return watchers;
-}
+inline std::vector<QPointer<QTimer>> pendingWatchers;
 
 // Runs act once on the first visible top-level window whose object name is
 // name. A watcher whose window never came must be cancelled with
@@ -30,12 +27,12 @@ inline void whenShown(const QString& name, std::function<void(QWidget*)> act) {
     }
   });
   timer->start(5);
-  pendingWatchers().emplace_back(timer);
+  pendingWatchers.emplace_back(timer);
 }
 
 inline void cancelWhenShown() {
-  for (QPointer<QTimer>& timer : pendingWatchers()) delete timer.data();
-  pendingWatchers().clear();
+  for (QPointer<QTimer>& timer : pendingWatchers) delete timer.data();
+  pendingWatchers.clear();
 }
 
 } // namespace pu::test
