@@ -1,6 +1,5 @@
-// An append while another program holds the table's append lock waits with
-// window events running, then asks as a record lock does: Retry waits on,
-// Cancel stores nothing. python dbfread reads what the file holds.
+// An append while another program holds the table's append lock waits with window events running, then asks
+// as a record lock does: Retry waits on, Cancel stores nothing. python dbfread reads what the file holds.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -18,8 +17,7 @@ namespace {
 
 class AppendRefused : public ::testing::Test {
 protected:
-  // The other program's open, in the middle of its own append: the append
-  // lock of a table without index tags is this byte.
+  // The other program's open is in the middle of its own append: it holds the append lock of a table without tags.
   void SetUp() override {
     ASSERT_TRUE(table::Table::create(path, {{"NAME", 'C', 8}}, table::TableFormat::VisualFoxPro));
     noWaiting.onSleep = [](int) {};
@@ -36,8 +34,7 @@ protected:
     setLibraryHooks({});
     CloseDbf(handle);
   }
-  // Stores a new record named name, answering the questions in turn; the
-  // other program finishes its append while the last Retry is asked.
+  // Answers the questions in turn; the other program finishes its append while the last Retry is asked.
   std::int16_t append(const char* name, std::vector<std::int32_t> answers) {
     setMessageHook([this, answers](const Text& m, std::int32_t o, const std::optional<Text>& t) {
       asked.push_back(m);
