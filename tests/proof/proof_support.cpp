@@ -8,7 +8,6 @@
 #include "platform/table/table.h"
 #include "platform/table/value_text.h"
 #include "tests/platform/table/independent_reader.h"
-#include "tests/platform/table/table_fixture.h"
 
 namespace pu::proof {
 
@@ -23,71 +22,39 @@ Status checkStructure(const std::string& dbfPath, std::uint32_t* count) {
     if (s = t->go(r); !s) return s;
     char flag = t->current()[0];
     if (flag != ' ' && flag != '*') return Status::corruption(dbfPath + ": record " + std::to_string(r) + " has a bad deleted flag");
-    for (const table::FieldDef& f : t->schema().fields) {
-      if (f.type != 'M') continue;
-      std::string memo;
-      if (s = t->memoText(f, &memo); !s) return s;
-    }
+    std::string memo;
+    for (const table::FieldDef& f : t->schema().fields)
+      if (f.type == 'M' && !(s = t->memoText(f, &memo))) return s;
   }
   *count = t->recordCount();
   return Status::ok();
 }
 
-// The table with its production index, as a reader or a writer opens them.
-static Status openIndexed(const std::string& dbfPath, bool writable, std::unique_ptr<table::Table>* t,
-                          std::unique_ptr<table::CompoundIndex>* index) {
-  Status s = table::Table::open(dbfPath, writable, t);
+// The check opens as a reader does, the rebuild as a writer.
+static Status checkOrRebuild(const std::string& dbfPath, bool rebuild) {
+  std::unique_ptr<table::Table> t;
+  std::unique_ptr<table::CompoundIndex> index;
+  Status s = table::Table::open(dbfPath, rebuild, &t);
   table::CdxOpenOptions options;
-  options.writable = writable;
-  return s ? table::CompoundIndex::open(table::indexPathFor((*t)->path()), **t, index, options) : s;
+  options.writable = rebuild;
+  if (s) s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
+  return !s ? s : rebuild ? index->reindex() : index->check();
 }
 
-Status checkTags(const std::string& dbfPath) {
-  std::unique_ptr<table::Table> t;
-  std::unique_ptr<table::CompoundIndex> index;
-  Status s = openIndexed(dbfPath, false, &t, &index);
-  return s ? index->check() : s;
-}
+Status checkTags(const std::string& dbfPath) { return checkOrRebuild(dbfPath, false); }
+Status reindex(const std::string& dbfPath) { return checkOrRebuild(dbfPath, true); }
 
-Status reindex(const std::string& dbfPath) {
-  std::unique_ptr<table::Table> t;
-  std::unique_ptr<table::CompoundIndex> index;
-  Status s = openIndexed(dbfPath, true, &t, &index);
-  return s ? index->reindex() : s;
-}
-
-std::string xbaseDisagrees(const std::string& dbfPath, const std::string& tagName) {
-  std::unique_ptr<table::Table> t;
-  std::unique_ptr<table::CompoundIndex> index;
-  Status s = openIndexed(dbfPath, false, &t, &index);
-  if (!s) return s.message();
-  int tag = index->findTag(tagName);
-  if (tag < 0) return "no tag " + tagName;
-  std::string ours = test::tagListing(*index, tag);
-  std::string theirs = test::xbaseTagListing(table::indexPathFor(dbfPath), tagName);
-  if (ours.empty()) return "our walk lists nothing";
-  if (theirs == ours) return "";
-  auto at = static_cast<std::size_t>(std::mismatch(theirs.begin(), theirs.end(), ours.begin(), ours.end()).first - theirs.begin());
-  std::size_t from = at < 60 ? 0 : at - 60;
-  return "XBase::Index lists \"" + theirs.substr(from, 120) + "\", we list \"" + ours.substr(from, 120) + "\"";
-}
-
-std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field, std::size_t* records) {
+std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field) {
   static const char* script = R"(
 import sys, dbfread
 t = dbfread.DBF(sys.argv[1], load=True, raw=True)
-rows = list(t.records) + list(t.deleted)
-print(len(rows))
-for r in rows: print(r[sys.argv[2]].rstrip(b' ').hex())
+for r in list(t.records) + list(t.deleted): print(r[sys.argv[2]].rstrip(b' ').hex())
 )";
   int status = 0;
   std::istringstream out(test::runPython(script, "'" + dbfPath + "' " + field, &status));
   if (status != 0) return "dbfread failed: " + out.str();
-  std::string line;
-  std::getline(out, line);
-  if (records) *records = std::stoul(line);
   std::vector<std::string> theirs, ours;
-  while (std::getline(out, line)) theirs.push_back(line);
+  for (std::string line; std::getline(out, line);) theirs.push_back(line);
   // The stored bytes of the field, trailing blanks removed, through our reader.
   std::unique_ptr<table::Table> t;
   Status s = table::Table::open(dbfPath, false, &t);

@@ -1,7 +1,5 @@
 #pragma once
-// What the proof tests share: the checks dbftool check makes (structure,
-// records, memos, every tag), the repair by reindex, and the independent
-// readers' view.
+// The checks dbftool check makes, the repair by reindex, and the independent readers' view.
 #include <cstdint>
 #include <string>
 
@@ -16,11 +14,8 @@ Status checkStructure(const std::string& dbfPath, std::uint32_t* count);
 Status checkTags(const std::string& dbfPath);
 Status reindex(const std::string& dbfPath);
 
-// Empty when python dbfread reads as many records (live and deleted) as we
-// do, each with the same stored bytes of field; else how they differ.
-// *records: how many it read.
-std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field, std::size_t* records = nullptr);
-// Empty when Perl XBase::Index lists the tag's keys and records as our walk does.
-std::string xbaseDisagrees(const std::string& dbfPath, const std::string& tag);
+// Empty when python dbfread reads as many records (live and deleted) as we do, each with the same stored
+// bytes of field; else how they differ.
+std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field);
 
 } // namespace pu::proof
