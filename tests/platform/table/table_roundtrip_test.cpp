@@ -36,7 +36,7 @@ Value decode(const FieldDef& f, const std::string& bytes) {
 
 // Well-formed values of every type are compared with dbfread's on the corpus
 // (TableCorpus below); here what no published table holds.
-TEST(FieldValue, KeepsWhatItCannotReadRawAndReadsMemoPointersAsDigits) {
+TEST(FieldValue, RawValuesDigitMemoPointersEncoderRefusalsAndNullFlags) {
   const std::pair<FieldDef, std::string> cases[] = {
       {field('N', 4), "****"},  // FoxPro's overflow marks
       {field('N', 4), "1-2-"}, {field('N', 4), "1x2 "}, {field('D', 8), "2024AB01"}, {field('L', 1), "x"},
@@ -59,11 +59,8 @@ TEST(FieldValue, KeepsWhatItCannotReadRawAndReadsMemoPointersAsDigits) {
   EXPECT_TRUE(memoBlock(fox, "          ", &block));
   EXPECT_EQ(block, 0u);
   EXPECT_EQ(memoBlock(fox, "      4x2 ", &block).code(), Status::Code::Corruption);
-}
-
-// What the encoders write is read back by dbfread in the round trips, which
-// would not see text cut or a number not aligned right.
-TEST(FieldValue, EncodersCutAlignAndRefuseWhatDoesNotFit) {
+  // What the encoders write is read back by dbfread in the round trips, which
+  // would not see text cut or a number not aligned right.
   std::string rec(12, ' ');
   ASSERT_TRUE(encodeText(field('C', 5, 1), "abcdefg", &rec));
   ASSERT_TRUE(encodeNumber(field('N', 6, 6, 2), 3.14159, &rec));
@@ -71,10 +68,7 @@ TEST(FieldValue, EncodersCutAlignAndRefuseWhatDoesNotFit) {
   EXPECT_EQ(encodeInteger(field('N', 4), 12345, &rec).code(), Status::Code::InvalidArgument);
   EXPECT_EQ(encodeText(field('N', 4), "x", &rec).code(), Status::Code::InvalidArgument);
   EXPECT_EQ(rec, " abcde  3.14");
-}
-
-// _NullFlags: bit 0 is V's length bit, bit 1 C's null bit.
-TEST(FieldValue, NullFlagsGiveVarcharLengthsAndNulls) {
+  // _NullFlags: bit 0 is V's length bit, bit 1 C's null bit.
   FieldDef v = field('V', 6, 1), c = field('C', 3, 7), nf = field('0', 1, 10);
   v.varLengthBit = 0;
   c.flags = kFieldNullable;
@@ -83,7 +77,7 @@ TEST(FieldValue, NullFlagsGiveVarcharLengthsAndNulls) {
   nf.flags = kFieldSystem;
   TableSchema schema;
   schema.fields = {v, c, nf};
-  std::string rec = std::string(" abc  ") + '\x03' + "xyz" + '\x01';
+  rec = std::string(" abc  ") + '\x03' + "xyz" + '\x01';
   EXPECT_EQ(decodeField(schema, v, rec).bytes, "abc");
   EXPECT_EQ(decodeField(schema, c, rec).kind, Value::Kind::Text);
   rec.back() = '\x02';
