@@ -35,7 +35,6 @@ TEST_F(FileSystemTest, NamesResolveToTheEntryTheyMean) {
   EXPECT_FALSE(fs.modifiedTime(dir.file("A.txt")).has_value());
 }
 
-// The replacement keeps the file's mode and leaves no temporary file.
 TEST_F(FileSystemTest, ReplaceKeepsTheModeAndLeavesNoTemporaryFileAndFolderWorkReportsWhatIsMissing) {
   ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "old").isOk());
   std::filesystem::permissions(dir.file("t.dbf"), std::filesystem::perms(0660));

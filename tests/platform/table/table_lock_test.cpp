@@ -217,14 +217,11 @@ protected:
   // Opens the table as a program would after the kill and checks it.
   // packed: the table holds the live records alone.
   void expectSound(const std::string& when, bool* packed) {
-    std::unique_ptr<Table> t;
-    Status s = Table::open(dbf, true, &t);
-    ASSERT_TRUE(s) << when << ": " << s.message();
-    std::unique_ptr<CompoundIndex> index;
-    s = CompoundIndex::open(cdx, *t, &index);
-    ASSERT_TRUE(s) << when << ": " << s.message();
-    s = index->check();
-    EXPECT_TRUE(s) << when << ": " << s.message();
+    SCOPED_TRACE(when);
+    auto t = test::openWithIndex(dbf);
+    ASSERT_TRUE(t);
+    Status s = test::indexOf(*t).check();
+    EXPECT_TRUE(s) << s.message();
     *packed = t->recordCount() != kRecords;
     std::vector<std::string> live, expectedLive;
     std::set<std::string> deleted, expectedDeleted;
@@ -237,12 +234,12 @@ protected:
       std::string name = t->value(*t->schema().find("NAME")).bytes;
       name.erase(name.find_last_not_of(' ') + 1);
       std::string memo;
-      ASSERT_TRUE(t->memoText(*t->schema().find("NOTES"), &memo)) << when;
-      EXPECT_EQ(memo, "memo " + name) << when;
+      ASSERT_TRUE(t->memoText(*t->schema().find("NOTES"), &memo));
+      EXPECT_EQ(memo, "memo " + name);
       (t->isDeleted() ? deleted.insert(name), void() : live.push_back(name));
     }
-    EXPECT_EQ(live, expectedLive) << when;
-    EXPECT_EQ(deleted, expectedDeleted) << when;
+    EXPECT_EQ(live, expectedLive);
+    EXPECT_EQ(deleted, expectedDeleted);
   }
 
   test::TempDir dir;

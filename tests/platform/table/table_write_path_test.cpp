@@ -90,12 +90,9 @@ TEST(TableWriteFailure, EveryFailedWriteLeavesATableThatOpens) {
       dying.budget = n;
       std::unique_ptr<Table> t;
       if (Table::open(path, true, &t)) {
-        const FieldDef* name = t->schema().find("NAME");
-        const FieldDef* notes = t->schema().find("NOTES");
-        allDone = t->appendStart() && t->assignText(*name, "a") && t->assignMemo(*notes, "memo a") && t->append() &&
-                  t->appendStart() && t->assignText(*name, "b") && t->append() && t->go(1) &&
-                  t->assignMemo(*notes, "memo changed") && t->flush() && t->go(2) && t->setDeleted(true) &&
-                  t->flush() && t->pack();
+        allDone = test::appendRow(*t, {"a", "memo a"}) && test::appendRow(*t, {"b"}) && t->go(1) &&
+                  t->assignMemo(*t->schema().find("NOTES"), "memo changed") && t->flush() && t->go(2) &&
+                  t->setDeleted(true) && t->flush() && t->pack();
       }
     }
     std::unique_ptr<Table> t;
