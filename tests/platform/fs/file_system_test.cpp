@@ -35,18 +35,14 @@ TEST_F(FileSystemTest, NamesResolveToTheEntryTheyMean) {
   EXPECT_FALSE(fs.modifiedTime(dir.file("A.txt")).has_value());
 }
 
-// The replacement keeps the file's mode and leaves no temporary file.
-TEST_F(FileSystemTest, ReplaceAtomicallyKeepsTheModeAndLeavesNoTemporaryFile) {
+TEST_F(FileSystemTest, ReplaceKeepsTheModeAndLeavesNoTemporaryFileAndFolderWorkReportsWhatIsMissing) {
   ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "old").isOk());
   std::filesystem::permissions(dir.file("t.dbf"), std::filesystem::perms(0660));
   ASSERT_TRUE(replaceFileAtomically(dir.file("t.dbf"), "new").isOk());
   EXPECT_EQ(std::filesystem::status(dir.file("t.dbf")).permissions(), std::filesystem::perms(0660));
   EXPECT_EQ(test::readWholeFile(dir.file("t.dbf")), "new");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-// A folder sync that fails is reported: the renames in the folder may not last.
-TEST_F(FileSystemTest, FolderSyncAndCreationReportWhatIsMissing) {
+  // A folder sync that fails is reported: the renames in the folder may not last.
   EXPECT_TRUE(fs.syncDirectory(dir.path()).isOk());
   EXPECT_EQ(fs.syncDirectory(dir.file("missing")).code(), Status::Code::NotFound);
   EXPECT_EQ(fs.createDirectory(dir.file("a/b")).code(), Status::Code::PathNotFound);

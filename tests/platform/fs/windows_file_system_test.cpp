@@ -24,8 +24,17 @@ protected:
   std::string path = dir.file("t.dbf");
 };
 
-TEST_F(WindowsFileSystemTest, ExclusiveUseRefusesOthersAndIsRefusedWhileOthersHaveTheFile) {
+TEST_F(WindowsFileSystemTest, LocksAtTheFoxProOffsetsAndExclusiveUseExcludeASecondOpen) {
   std::unique_ptr<File> first = open(), second = open();
+  for (std::uint64_t offset : {0x7FFFFFFEull, 0x7FFFFFFEull - 1000000, 0x40000000ull + 0x1A1}) {
+    ASSERT_TRUE(first->lock(offset, 1, true).isOk());
+    EXPECT_TRUE(first->lock(offset, 1, true).isOk());  // held: taken again, as fcntl would
+    EXPECT_EQ(second->lock(offset, 1, false).code(), Status::Code::Locked);
+    ASSERT_TRUE(first->unlock(offset, 1).isOk());
+    EXPECT_TRUE(second->lock(offset, 1, true).isOk());
+  }
+  EXPECT_TRUE(second->unlock(5, 1).isOk());  // never held
+  second = open();
   ASSERT_TRUE(first->share(File::Share::Shared).isOk());
   EXPECT_EQ(second->share(File::Share::Exclusive).code(), Status::Code::Locked);
   std::size_t n = 0;
@@ -41,19 +50,7 @@ TEST_F(WindowsFileSystemTest, ExclusiveUseRefusesOthersAndIsRefusedWhileOthersHa
   EXPECT_EQ(other->lock(0x7FFFFFFE - 3, 1, true).code(), Status::Code::Locked);  // kept through both reopens
 }
 
-TEST_F(WindowsFileSystemTest, LocksAtTheFoxProOffsetsExcludeASecondOpen) {
-  std::unique_ptr<File> first = open(), second = open();
-  for (std::uint64_t offset : {0x7FFFFFFEull, 0x7FFFFFFEull - 1000000, 0x40000000ull + 0x1A1}) {
-    ASSERT_TRUE(first->lock(offset, 1, true).isOk());
-    EXPECT_TRUE(first->lock(offset, 1, true).isOk());  // held: taken again, as fcntl would
-    EXPECT_EQ(second->lock(offset, 1, false).code(), Status::Code::Locked);
-    ASSERT_TRUE(first->unlock(offset, 1).isOk());
-    EXPECT_TRUE(second->lock(offset, 1, true).isOk());
-  }
-  EXPECT_TRUE(second->unlock(5, 1).isOk());  // never held
-}
-
-TEST_F(WindowsFileSystemTest, AFileHeldOpenIsReplacedAndTheNewOneFollowsItsName) {
+TEST_F(WindowsFileSystemTest, AFileHeldOpenIsReplacedAndNamesAreAsTheFileSystemTakesThem) {
   std::unique_ptr<File> old = open(), fresh;
   ASSERT_TRUE(fs.createFile(dir.file("t.dbf.new"), &fresh).isOk());
   ASSERT_TRUE(fresh->writeAt(0, "new", 3).isOk());
@@ -67,9 +64,6 @@ TEST_F(WindowsFileSystemTest, AFileHeldOpenIsReplacedAndTheNewOneFollowsItsName)
   ASSERT_TRUE(fresh->readAt(0, buffer, sizeof buffer, &n).isOk());
   EXPECT_EQ(std::string(buffer, n), "new");
   EXPECT_EQ(test::readWholeFile(path), "new");
-}
-
-TEST_F(WindowsFileSystemTest, NamesAsTheFileSystemTakesThem) {
   EXPECT_EQ(fs.resolve(dir.path() + "//db\\\\t.dbf"), dir.path() + "/db\\t.dbf");
   EXPECT_EQ(fs.resolve("\\\\server\\share\\t.dbf"), "\\\\server\\share\\t.dbf");
   std::unique_ptr<File> f;

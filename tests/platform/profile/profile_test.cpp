@@ -21,7 +21,7 @@ protected:
   std::string path = dir.file("classification.ini");
 };
 
-TEST_F(ProfileTest, ReadsTheFirstMatchWithoutCaseTrimmedUnquotedAndCutToTheBuffer) {
+TEST_F(ProfileTest, ReadsTheFirstMatchWithoutCaseTrimmedUnquotedAndCutToTheBufferFromAnyFile) {
   EXPECT_EQ(read("s", "k", "0"), "0");  // no file
   test::writeWholeFile(path, "[Tree 3]\r\nLevel1 = 1.\r\nlevel1=second\r\n[tree 3]\r\nOther=x\r\n"
                              "[s]\nq=  \"a b\"  \nsq='x'\nqq=\"\"inner\"\"\nempty=\nk=" + std::string(255, 'v') + "\n");
@@ -35,9 +35,6 @@ TEST_F(ProfileTest, ReadsTheFirstMatchWithoutCaseTrimmedUnquotedAndCutToTheBuffe
   EXPECT_EQ(read("s", "j", "dflt  "), "dflt");
   EXPECT_EQ(read("s", "k"), std::string(254, 'v'));
   EXPECT_EQ(read("s", "k", "", 5), "vvvv");
-}
-
-TEST_F(ProfileTest, OddFilesReadWithoutTrouble) {
   test::writeWholeFile(path, std::string("[s]\rk=no line feeds\r[t]\x00\xFF\nk=bin", 31));
   EXPECT_EQ(read("s", "k"), "no line feeds");
   EXPECT_EQ(read("t", "k"), "bin");
@@ -47,21 +44,18 @@ TEST_F(ProfileTest, OddFilesReadWithoutTrouble) {
   EXPECT_EQ(GetPrivateProfileStringA("s", "k", "d", nullptr, 0, dir.file("folder.ini")), 0u);
 }
 
-TEST_F(ProfileTest, WriteReplacesOneValueAndKeepsEveryOtherLine) {
-  std::string original = "; rules\r\n[Tree 3]\r\nLevel1=old\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n";
-  test::writeWholeFile(path, original);
-  ASSERT_NE(WritePrivateProfileStringA("tree 3", "LEVEL1", "new", path), 0);
-  EXPECT_EQ(test::readWholeFile(path), "; rules\r\n[Tree 3]\r\nLEVEL1=new\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
-  ASSERT_NE(WritePrivateProfileStringA("Tree 3", "Level2", "A.", path), 0);
-  EXPECT_EQ(test::readWholeFile(path), "; rules\r\n[Tree 3]\r\nLEVEL1=new\r\nLevel2=A.\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
-}
-
-// A write creates what is missing; one that fails leaves the file as it was.
-TEST_F(ProfileTest, WriteCreatesTheFileAndTheSectionOrFailsChangingNothing) {
+// A write creates what is missing, replaces one value keeping every other
+// line, and one that fails leaves the file as it was.
+TEST_F(ProfileTest, WriteCreatesOrReplacesOneValueKeepingEveryOtherLineOrFailsChangingNothing) {
   ASSERT_NE(WritePrivateProfileStringA("Strings", "StandardOrdinal1", "1", path), 0);
   ASSERT_NE(WritePrivateProfileStringA("Other", "k", "v", path), 0);
   EXPECT_EQ(read("strings", "standardordinal1"), "1");
   EXPECT_EQ(read("other", "k"), "v");
+  test::writeWholeFile(path, "; rules\r\n[Tree 3]\r\nLevel1=old\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
+  ASSERT_NE(WritePrivateProfileStringA("tree 3", "LEVEL1", "new", path), 0);
+  EXPECT_EQ(test::readWholeFile(path), "; rules\r\n[Tree 3]\r\nLEVEL1=new\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
+  ASSERT_NE(WritePrivateProfileStringA("Tree 3", "Level2", "A.", path), 0);
+  EXPECT_EQ(test::readWholeFile(path), "; rules\r\n[Tree 3]\r\nLEVEL1=new\r\nLevel2=A.\r\n\r\n[Tree 4]\r\nLevel1=keep\r\n");
   test::writeWholeFile(path, "[a]\nx=1");  // no line end after the last line
   ASSERT_NE(WritePrivateProfileStringA("a", "y", "2", path), 0);
   EXPECT_EQ(test::readWholeFile(path), "[a]\nx=1\ny=2\n");

@@ -1,11 +1,8 @@
-// Every tag of every corpus index, read by us, against what Perl XBase::Index
-// listed for it; every key recomputed from the records by our expression
-// engine against the keys FoxPro stored; the tags we cannot maintain; and
-// index files we write or change, read back by XBase::Index: it must list the
-// same keys and record numbers in the same order as our own walk.
+// Every tag of every corpus index, read by us and recomputed by our
+// expression engine, against what Perl XBase::Index listed for it; and index
+// files we change, read back by XBase::Index.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>

@@ -34,26 +34,16 @@ std::string evaluated(test::MemoryRecords& records, const std::string& record, c
   return number;
 }
 
-class ExprTest : public ::testing::Test {
-protected:
-  ExprTest() : m_records(schema()) {
-    m_record = m_records.blank();
-    m_records.setChar(m_record, "NAME", "  Mixed Case");
-    m_records.setNumber(m_record, "AMOUNT", 1234.5);
-    m_records.setInt(m_record, "ID", -7);
-    m_records.setDate(m_record, "DAY", 1995, 2, 1);
-  }
-  static TableSchema schema() {
-    return test::makeSchema({test::fieldOf("NAME", 'C', 15), test::fieldOf("AMOUNT", 'N', 9, 2), test::fieldOf("ID", 'I', 4),
-                             test::fieldOf("DAY", 'D', 8)});
-  }
-
-  test::MemoryRecords m_records;
-  std::string m_record;
-};
-
-TEST_F(ExprTest, ValuesFoxProGivesAndRefusals) {
-  const std::pair<std::string, std::string> cases[] = {
+// Values on one record, refusals, and whether a change reaches a key's inputs.
+TEST(ExprTest, ValuesFoxProGivesRefusalsAndTheInputsOfAKey) {
+  test::MemoryRecords records(test::makeSchema({test::fieldOf("NAME", 'C', 15), test::fieldOf("AMOUNT", 'N', 9, 2),
+                                                test::fieldOf("ID", 'I', 4), test::fieldOf("DAY", 'D', 8)}));
+  std::string record = records.blank();
+  records.setChar(record, "NAME", "  Mixed Case");
+  records.setNumber(record, "AMOUNT", 1234.5);
+  records.setInt(record, "ID", -7);
+  records.setDate(record, "DAY", 1995, 2, 1);
+  const std::pair<std::string, std::string> values[] = {
       {"UPPER(name)", "'  MIXED CASE   '"}, {"LOWER(name)", "'  mixed case   '"}, {"ALLTRIM(name)", "'Mixed Case'"},
       {"LTRIM(name)", "'Mixed Case   '"}, {"TRIM(name)+'|'", "'  Mixed Case|'"}, {"name-'|'", "'  Mixed Case|   '"},
       {"LEFT(ALLTRIM(name),3)", "'Mix'"}, {"RIGHT(TRIM(name),4)", "'Case'"}, {"SUBSTR(name,3,5)", "'Mixed'"},
@@ -79,9 +69,35 @@ TEST_F(ExprTest, ValuesFoxProGivesAndRefusals) {
       {std::string(5000, '('), "invalid"}, {std::string(200, '(') + "1" + std::string(200, ')'), "invalid"},
       {std::string(300, '-') + "1", "invalid"},
   };
-  for (const auto& [e, want] : cases) EXPECT_EQ(evaluated(m_records, m_record, e), want) << e.substr(0, 60);
-  m_record[0] = '*';
-  EXPECT_EQ(evaluated(m_records, m_record, "DELETED()"), ".T.");
+  for (const auto& [e, want] : values) EXPECT_EQ(evaluated(records, record, e), want) << e.substr(0, 60);
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> change;
+    bool sameForName, sameForDay;  // key UPPER(name)+STR(id,5) FOR .NOT.DELETED(); key day FOR amount > 5000
+  } changes[] = {
+      {"nothing", [](std::string&) {}, true, true},
+      {"amount and day",
+       [&](std::string& x) { records.setNumber(x, "AMOUNT", 99.25), records.setDate(x, "DAY", 2001, 12, 31); }, true,
+       false},
+      {"name", [&](std::string& x) { records.setChar(x, "NAME", "  Mixed Casf"); }, false, true},
+      {"id", [&](std::string& x) { records.setInt(x, "ID", 8); }, false, true},
+      {"deleted flag", [](std::string& x) { x[0] = '*'; }, false, true},
+      {"amount past 5000", [&](std::string& x) { records.setNumber(x, "AMOUNT", 6000); }, true, false},
+      {"a shorter record", [](std::string& x) { x.pop_back(); }, false, false},
+      {"no record", [](std::string& x) { x.clear(); }, false, false},
+  };
+  KeyBuilder byName, byDay;
+  ASSERT_TRUE(byName.compile("UPPER(name)+STR(id,5)", ".NOT.DELETED()", records.schema(), {}, false));
+  ASSERT_TRUE(byDay.compile("day", "amount > 5000", records.schema(), {}, false));
+  EXPECT_EQ(KeyBuilder().compile("name", "amount", records.schema(), {}, false).code(), Status::Code::Unsupported);
+  for (const auto& c : changes) {
+    std::string other = record;
+    c.change(other);
+    EXPECT_EQ(byName.sameInputs(record, other), c.sameForName) << c.what;
+    EXPECT_EQ(byDay.sameInputs(record, other), c.sameForDay) << c.what;
+  }
+  record[0] = '*';
+  EXPECT_EQ(evaluated(records, record, "DELETED()"), ".T.");
 }
 
 // STR() of a field reads the field's digits straight where it can; every
@@ -97,34 +113,6 @@ TEST(ExprStr, OfANumericFieldAsOfItsValue) {
       EXPECT_EQ(direct.front(), '\'') << direct;  // a text, not a refusal
       EXPECT_EQ(direct, evaluated(records, record, "STR(n*1" + width + ")")) << "'" << stored << "' STR(n" << width << ")";
     }
-  }
-}
-
-TEST_F(ExprTest, KeyBuilderTellsWhetherAChangeReachesItsInputs) {
-  const test::MemoryRecords& r = m_records;
-  const struct {
-    const char* what;
-    std::function<void(std::string&)> change;
-    bool sameForName, sameForDay;  // key UPPER(name)+STR(id,5) FOR .NOT.DELETED(); key day FOR amount > 5000
-  } cases[] = {
-      {"nothing", [](std::string&) {}, true, true},
-      {"amount and day", [&](std::string& x) { r.setNumber(x, "AMOUNT", 99.25), r.setDate(x, "DAY", 2001, 12, 31); }, true, false},
-      {"name", [&](std::string& x) { r.setChar(x, "NAME", "  Mixed Casf"); }, false, true},
-      {"id", [&](std::string& x) { r.setInt(x, "ID", 8); }, false, true},
-      {"deleted flag", [](std::string& x) { x[0] = '*'; }, false, true},
-      {"amount past 5000", [&](std::string& x) { r.setNumber(x, "AMOUNT", 6000); }, true, false},
-      {"a shorter record", [](std::string& x) { x.pop_back(); }, false, false},
-      {"no record", [](std::string& x) { x.clear(); }, false, false},
-  };
-  KeyBuilder byName, byDay;
-  ASSERT_TRUE(byName.compile("UPPER(name)+STR(id,5)", ".NOT.DELETED()", m_records.schema(), {}, false));
-  ASSERT_TRUE(byDay.compile("day", "amount > 5000", m_records.schema(), {}, false));
-  EXPECT_EQ(KeyBuilder().compile("name", "amount", m_records.schema(), {}, false).code(), Status::Code::Unsupported);
-  for (const auto& c : cases) {
-    std::string other = m_record;
-    c.change(other);
-    EXPECT_EQ(byName.sameInputs(m_record, other), c.sameForName) << c.what;
-    EXPECT_EQ(byDay.sameInputs(m_record, other), c.sameForDay) << c.what;
   }
 }
 

@@ -5,7 +5,7 @@
 
 namespace pu::test {
 
-// Output of `python3 -c script args...` (standard output only); exit status in *status.
+// Standard output of `python3 -c script args...` or `perl -e`; exit status in *status.
 std::string runPython(const std::string& script, const std::string& args, int* status = nullptr);
 std::string runPerl(const std::string& script, const std::string& args, int* status = nullptr);
 

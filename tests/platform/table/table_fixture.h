@@ -16,11 +16,9 @@ namespace pu::test {
 // M the memo; "" leaves the field blank.
 using Row = std::vector<std::string>;
 
-// Appends one record.
 Status appendRow(table::Table& t, const Row& row);
-// Creates the table, appends the rows, writes a production index of the tags
-// (none: no .cdx) and returns the table open for writing with that index
-// attached; nullptr (and a test failure) when any step fails.
+// The table created with the rows and a production index of the tags (none:
+// no .cdx), open for writing; nullptr and a test failure when a step fails.
 std::unique_ptr<table::Table> makeTable(const std::string& path, const std::vector<table::FieldSpec>& fields,
                                         const std::vector<Row>& rows = {}, const std::vector<table::TagSpec>& tags = {},
                                         table::TableFormat format = table::TableFormat::VisualFoxPro);
@@ -29,19 +27,18 @@ std::unique_ptr<table::Table> openTable(const std::string& path, bool writable =
 // The table open for writing with its production index attached, as the program opens it.
 std::unique_ptr<table::Table> openWithIndex(const std::string& path);
 table::CompoundIndex& indexOf(table::Table& t);
-// Copies a published table (name under the corpus folder, without extension)
-// and its memo and index files into dir; returns the copy's .dbf path.
+// Copies a published table ("set/name") with its memo and index into dir;
+// returns the copy's .dbf path.
 std::string copyCorpusTable(const std::string& name, const std::string& dir);
 // Every file of the corpus with that extension (".dbf", ".cdx"), sorted.
 std::vector<std::string> corpusFiles(const std::string& extension);
 
-// A tag's entries, key and record number, walked in its own order from the
-// first entry, or from the last back when backward.
+// A tag's keys and record numbers in its own order, or from the last back.
 std::vector<std::pair<std::string, std::uint32_t>> tagEntries(table::CompoundIndex& index, int tag, bool backward = false);
 // A tag walked in its stored (ascending) order, a line per entry: the key in
 // hex (hexOf) without its trailing filler, TAB, the record number.
 std::string tagListing(table::CompoundIndex& index, int tag);
-// Every tag of the index at path, as XBase::Index lists it, against tagListing.
+// Every tag as XBase::Index lists it from the file, against tagListing.
 void expectXBaseListsEveryTag(table::CompoundIndex& index, const std::string& path);
 
 } // namespace pu::test

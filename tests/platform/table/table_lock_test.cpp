@@ -1,22 +1,23 @@
 // Record and header locks, share modes and the shared view of the records
-// against another open and another process. The other process stands for
-// another FoxPro-compatible program: it takes the locks and marks at the
-// places those programs use.
+// against another open and another process, which stands for another
+// FoxPro-compatible program; and a pack killed at every step of its file work.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
 
 #include "platform/table/bytes.h"
 #include "platform/table/cdx_index.h"
-#include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
 #include "tests/platform/table/independent_reader.h"
 #include "tests/platform/table/table_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/other_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace pu::table {
 namespace {
-
-using test::OtherProgram;
 
 class TableLock : public ::testing::Test {
 protected:
@@ -40,7 +41,7 @@ protected:
 // Another program's write shows in the current record at once, and a record
 // being changed stays our own copy. (Ours reach a plain reader at once: every
 // round trip reads with dbfread before closing.)
-TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
+TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChangedAndLocksSitWhereOtherProgramsLook) {
   auto t = open();
   ASSERT_TRUE(t->go(2));
   EXPECT_EQ(name(*t), "two     ");
@@ -53,14 +54,11 @@ TEST_F(TableLock, TheCurrentRecordIsTheFileUnlessBeingChanged) {
   EXPECT_EQ(name(*t), "mine    ");
   t->revert();  // back to the file: their bytes
   EXPECT_EQ(name(*t), "THEIRS  ");
-}
 
-// Other programs lock a record of a table with index tags at 0x7FFFFFFE
-// minus its number, and of a table without them at 0x40000000 plus the
-// record's offset in the file; the header lock, which an append takes, at
-// 0x7FFFFFFE or 0x40000000.
-TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
-  auto t = open();
+  // Other programs lock a record of a table with index tags at 0x7FFFFFFE
+  // minus its number, and of a table without them at 0x40000000 plus the
+  // record's offset in the file; the header lock, which an append takes, at
+  // 0x7FFFFFFE or 0x40000000.
   ASSERT_FALSE(t->hasStructuralIndex());
   for (bool indexed : {false, true}) {
     SCOPED_TRACE(indexed ? "with index tags" : "without index tags");
@@ -91,7 +89,7 @@ TEST_F(TableLock, LocksSitWhereOtherProgramsLookForThem) {
 // must lose none of its records, nor it any of ours, and dbfread reads them all.
 TEST_F(TableLock, AppendsBesideAnotherProgramOnATableWithoutIndexTags) {
   constexpr int kEach = 200;
-  OtherProgram other([&] {  // runs beside our appends below
+  test::OtherProgram other([&] {  // runs beside our appends below
     std::unique_ptr<File> f;
     if (!FileSystem::instance().openFile(path, true, &f)) return false;
     std::string record(recordLength, ' ');
@@ -167,7 +165,7 @@ TEST_F(TableLock, PackAndReindexWaitUntilNoOtherProgramHasTheTableOpen) {
   };
   {
     // Another program has the table open (shared), as we do.
-    OtherProgram other([&] {
+    test::OtherProgram other([&] {
       std::unique_ptr<Table> theirs;
       return Table::open(path, false, &theirs) && (theirs.release(), true);
     });
@@ -188,6 +186,146 @@ TEST_F(TableLock, PackAndReindexWaitUntilNoOtherProgramHasTheTableOpen) {
   EXPECT_FALSE(othersMayTakeItAlone());
   t.reset();
   EXPECT_TRUE(othersMayTakeItAlone());
+}
+
+// Pack killed at every step: the table reopens with every tag right, the
+// memos readable, and either every record (the deleted ones still marked) or
+// exactly the live ones in their order.
+constexpr int kRecords = 40;
+
+std::string nameOf(int i) { return "r" + std::to_string(i); }
+bool deletedAtStart(int i) { return i % 3 == 0; }  // as SetUp deletes them
+
+class TablePack : public ::testing::Test {
+protected:
+  // A table with a memo field and three tags; every third record deleted.
+  void SetUp() override {
+    std::vector<test::Row> rows;
+    for (int i = 1; i <= kRecords; ++i) rows.push_back({nameOf(i), std::to_string(kRecords - i), "memo " + nameOf(i)});
+    auto t = test::makeTable(dbf, {{"NAME", 'C', 8}, {"NUM", 'N', 5}, {"NOTES", 'M'}}, rows,
+                             {{"NAME", "NAME", "", false, false, false, false},
+                              {"NUM", "STR(NUM,5)", "", false, false, false, false},
+                              {"UPNAME", "UPPER(NAME)", "", false, false, true, false}});
+    ASSERT_TRUE(t);
+    for (int i = 3; i <= kRecords; i += 3) {
+      ASSERT_TRUE(t->go(std::uint32_t(i)));
+      ASSERT_TRUE(t->setDeleted(true));
+    }
+    ASSERT_TRUE(t->close());
+  }
+
+  // Opens the table as a program would after the kill and checks it.
+  // packed: the table holds the live records alone.
+  void expectSound(const std::string& when, bool* packed) {
+    SCOPED_TRACE(when);
+    auto t = test::openWithIndex(dbf);
+    ASSERT_TRUE(t);
+    Status s = test::indexOf(*t).check();
+    EXPECT_TRUE(s) << s.message();
+    *packed = t->recordCount() != kRecords;
+    std::vector<std::string> live, expectedLive;
+    std::set<std::string> deleted, expectedDeleted;
+    for (int i = 1; i <= kRecords; ++i) {
+      if (!deletedAtStart(i)) expectedLive.push_back(nameOf(i));
+      else if (!*packed) expectedDeleted.insert(nameOf(i));
+    }
+    for (std::uint32_t r = 1; r <= t->recordCount(); ++r) {
+      ASSERT_TRUE(t->go(r));
+      std::string name = t->value(*t->schema().find("NAME")).bytes;
+      name.erase(name.find_last_not_of(' ') + 1);
+      std::string memo;
+      ASSERT_TRUE(t->memoText(*t->schema().find("NOTES"), &memo));
+      EXPECT_EQ(memo, "memo " + name);
+      (t->isDeleted() ? deleted.insert(name), void() : live.push_back(name));
+    }
+    EXPECT_EQ(live, expectedLive);
+    EXPECT_EQ(deleted, expectedDeleted);
+  }
+
+  test::TempDir dir;
+  std::string dbf = dir.file("pk.dbf"), cdx = dir.file("pk.cdx");
+};
+
+TEST_F(TablePack, AKillAtAnyStepLeavesTheOldOrTheNewTableWithItsIndex) {
+  std::map<std::string, std::string> pristine;  // each file as it was before any pack
+  for (const std::string& file : {dbf, cdx, dir.file("pk.fpt")}) pristine[file] = test::readWholeFile(file);
+  int oldTables = 0, newTables = 0, finishedOnOpen = 0;
+  bool completed = false;
+  for (int budget = 0; budget < 200 && !completed; ++budget) {
+    for (const auto& [file, bytes] : pristine) test::writeWholeFile(file, bytes);
+    {
+      auto t = test::openWithIndex(dbf);
+      ASSERT_TRUE(t);
+      test::DyingFileSystem dying;
+      dying.budget = budget;
+      completed = t->pack().isOk();
+      t.reset();  // still dead: closing writes nothing more
+    }
+    bool halfway = std::filesystem::exists(packedIndexPath(cdx)) && !std::filesystem::exists(packedTablePath(dbf));
+    bool packed = false;
+    expectSound("killed after " + std::to_string(budget) + " file changes", &packed);
+    if (halfway) {
+      ++finishedOnOpen;
+      EXPECT_TRUE(packed);
+    }
+    (packed ? newTables : oldTables)++;
+    // A later pack clears what the killed one left and completes.
+    auto t = test::openWithIndex(dbf);
+    ASSERT_TRUE(t && t->pack());
+    t.reset();
+    expectSound("packed again after kill " + std::to_string(budget), &packed);
+    EXPECT_TRUE(packed);
+    for (const std::string& leftover : {packedTablePath(dbf), packedIndexPath(cdx), packedIndexPath(cdx) + ".tmp~"})
+      EXPECT_FALSE(std::filesystem::exists(leftover)) << leftover << " after kill " << budget;
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_GT(oldTables, 5);
+  EXPECT_GT(finishedOnOpen, 0);  // the kill between the two renames was met
+  // The independent readers read the last packed table and its index.
+  std::string dump;
+  int live = 0;
+  for (int i = 1; i <= kRecords; ++i)
+    if (!deletedAtStart(i))
+      dump += std::to_string(++live) + "\t0\tNAME=" + nameOf(i) + "\tNUM=" + std::to_string(kRecords - i) + "\tNOTES=memo " +
+              nameOf(i) + "\n";
+  EXPECT_EQ(test::dbfreadDump(dbf), dump);
+  auto t = test::openWithIndex(dbf);
+  ASSERT_TRUE(t);
+  test::expectXBaseListsEveryTag(test::indexOf(*t), cdx);
+  const std::string bytes = test::readWholeFile(dbf);  // nothing after the live records but the end mark
+  EXPECT_EQ(bytes.size(), t->header().headerLength + std::size_t(live) * t->schema().recordLength + 1);
+  EXPECT_EQ(bytes.back(), kEndOfFile);
+}
+
+// Right after the new table takes the table's name, and before its index
+// does, another program asks to open the table.
+class OpenAfterTableRename : public test::ForwardingFileSystem {
+public:
+  explicit OpenAfterTableRename(std::string dbf) : m_dbf(std::move(dbf)) {}
+  Status rename(std::string_view from, std::string_view to) override {
+    Status s = m_real.rename(from, to);
+    if (s && to == m_dbf) {
+      std::unique_ptr<Table> t;
+      test::OtherProgram other([&] { return Table::open(m_dbf, false, &t).code() == Status::Code::Locked; });
+      refusedInBetween = other.ready();
+    }
+    return s;
+  }
+  bool refusedInBetween = false;
+
+private:
+  std::string m_dbf;
+};
+
+TEST_F(TablePack, NoOtherProgramOpensTheNewTableBeforeItsIndexIsInPlace) {
+  auto t = test::openWithIndex(dbf);
+  ASSERT_TRUE(t);
+  OpenAfterTableRename watch(t->path());
+  ASSERT_TRUE(t->pack());
+  EXPECT_TRUE(watch.refusedInBetween);
+  // Afterwards the table is shared again.
+  std::unique_ptr<Table> other;
+  EXPECT_TRUE(Table::open(dbf, false, &other));
 }
 
 } // namespace
