@@ -281,16 +281,12 @@ TEST_F(StartupTest, NoEndsTheProgramYesRebuildsUnlessAnotherProgramHasTheTableAn
   }
 }
 
-class FolderSelecterTest : public ::testing::Test {
+class FolderSelecterTest : public StartupTest {
 protected:
   void SetUp() override {
-    clearMsgBoxAnswers();
-    fs::create_directories(m_dir.file("course/Alpha"));
-    fs::create_directories(m_dir.file("course/beta"));
-  }
-  void TearDown() override {
-    test::cancelWhenShown();
-    clearMsgBoxAnswers();
+    StartupTest::SetUp();
+    fs::create_directories(m_db.file("course/Alpha"));
+    fs::create_directories(m_db.file("course/beta"));
   }
 
   Text choose(std::function<void()> act, const Text& defaultFolder = {}, bool createIfMissing = false) {
@@ -322,7 +318,6 @@ protected:
     return *m_dlg;
   }
 
-  test::TempDir m_dir;
   test::ForwardingFileSystem m_fs;
   std::unique_ptr<frmFolderSelecter> m_dlg;
 };
@@ -331,15 +326,15 @@ protected:
 // unchecked and uncreated; Cancel and the close box give nothing.
 TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothingAndTheAnswerDecidesWhatIsCreated) {
   EXPECT_EQ(choose([this] { clickOk(); }), u"C:\\MyPath");
-  std::string typed = m_dir.file("nowhere") + "\\deeper";
+  std::string typed = m_db.file("nowhere") + "\\deeper";
   EXPECT_EQ(choose([this, typed] {
               type(typed);
               QTest::keyClick(pathBox(), Qt::Key_Return);
             }),
             fromUtf8(typed));
-  EXPECT_FALSE(fs::exists(m_dir.file("nowhere")));
+  EXPECT_FALSE(fs::exists(m_db.file("nowhere")));
   EXPECT_TRUE(choose([this] {
-                type(m_dir.path());
+                type(m_db.path());
                 clickCancel();
               }).empty());
   EXPECT_TRUE(choose([this] { dlg().close(); }).empty());
@@ -350,7 +345,7 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothingAndTheAn
   auto chooseTyped = [this](const std::string& text) {
     return choose([this, text] { type(text); clickOk(); }, {}, true);
   };
-  const std::string deep = m_dir.file("new/deeper/course");
+  const std::string deep = m_db.file("new/deeper/course");
   test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
     QTest::keyClick(box, Qt::Key_Y);
@@ -360,17 +355,17 @@ TEST_F(FolderSelecterTest, OkAndEnterGiveTheBoxCancelAndCloseGiveNothingAndTheAn
   EXPECT_EQ(MsgText, u"The path: \"" + fromUtf8(deep) + u"\" does not exist.\r\n\r\nWould you like to create it?");
   EXPECT_EQ(ButtonCaptions[0] + u"|" + ButtonCaptions[1] + u"|" + ButtonCaptions[2], u"&Yes|&No|");
 
-  test::writeWholeFile(m_dir.file("plainfile"), "x");
+  test::writeWholeFile(m_db.file("plainfile"), "x");
   struct Case {
     std::string typed;
     std::int32_t answer;
     bool given, created;
   };
   const Case cases[] = {
-      {m_dir.file("no"), MsgResult::No, false, false},
-      {m_dir.file("closed"), MsgResult::None, true, false},
-      {m_dir.file("plainfile") + "/sub", MsgResult::Yes, false, false},
-      {m_dir.file("course"), MsgResult::No, true, true},  // exists: no question, the answer stays queued
+      {m_db.file("no"), MsgResult::No, false, false},
+      {m_db.file("closed"), MsgResult::None, true, false},
+      {m_db.file("plainfile") + "/sub", MsgResult::Yes, false, false},
+      {m_db.file("course"), MsgResult::No, true, true},  // exists: no question, the answer stays queued
   };
   for (const Case& c : cases) {
     clearMsgBoxAnswers();
@@ -410,29 +405,29 @@ TEST_F(FolderSelecterTest, TheDriveTheDefaultAndAClickOrDoubleClickChooseTheFold
         EXPECT_EQ(dirList()->path(), before);
         clickCancel();
       },
-      fromUtf8(m_dir.file("missing")));
+      fromUtf8(m_db.file("missing")));
   auto click = [this](const char* name, bool twice) {
-    QTreeWidgetItem* item = dirList()->entryOf(m_dir.file(name));
+    QTreeWidgetItem* item = dirList()->entryOf(m_db.file(name));
     ASSERT_NE(item, nullptr);
     dirList()->scrollToItem(item);
     QTest::mouseClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
     if (twice) QTest::mouseDClick(dirList()->viewport(), Qt::LeftButton, {}, dirList()->visualItemRect(item).center());
   };
-  const Text given = fromUtf8(m_dir.file("course")) + u"\\";
+  const Text given = fromUtf8(m_db.file("course")) + u"\\";
   Text result = choose(
       [&] {
         EXPECT_EQ(pathBox()->text().toStdU16String(), given);
-        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
-        EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_dir.path()));
+        EXPECT_EQ(dirList()->path(), m_db.file("course"));
+        EXPECT_EQ(driveList()->drive(), DriveList::driveOf(driveList()->drives(), m_db.path()));
         click("course/beta", false);
-        EXPECT_EQ(pathBox()->text().toStdString(), m_dir.file("course/beta"));
-        EXPECT_EQ(dirList()->path(), m_dir.file("course"));
+        EXPECT_EQ(pathBox()->text().toStdString(), m_db.file("course/beta"));
+        EXPECT_EQ(dirList()->path(), m_db.file("course"));
         click("course/Alpha", true);
-        EXPECT_EQ(dirList()->path(), m_dir.file("course/Alpha"));
+        EXPECT_EQ(dirList()->path(), m_db.file("course/Alpha"));
         clickOk();
       },
       given);
-  EXPECT_EQ(result, fromUtf8(m_dir.file("course/Alpha")));
+  EXPECT_EQ(result, fromUtf8(m_db.file("course/Alpha")));
 }
 
 } // namespace
