@@ -279,8 +279,6 @@ TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswerOrTakesTheNextQueuedOne) {
   EXPECT_EQ(PressedButton, MsgResult::No);
   test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
   EXPECT_EQ(MsgBoxEx(u"Done."), MsgResult::Ok);  // the options default to OK alone
-  EXPECT_EQ(ButtonCaptions[0], u"OK");
-  EXPECT_TRUE(ButtonCaptions[1].empty());
 
   // A queued answer skips the window but the question is recorded.
   setMsgBoxNextAnswer(MsgResult::Yes);

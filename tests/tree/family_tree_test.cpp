@@ -353,12 +353,6 @@ TEST_F(TreeGroupTest, GroupShowsTheChosenTreeAndPassesEventsWithTheirTree) {
   QTest::keyClick(list, Qt::Key_Down);  // swallowed by the host
   EXPECT_EQ(list->selectedRow(), 0);
   EXPECT_EQ(g.MergedStandardTags(), BoundedArray<Text>(0, {Text()}));
-
-  // A second group prefers the tree the first one chose.
-  FamilyTreeGroup second;
-  second.init(false, false, false, false);
-  second.StateOnly();
-  EXPECT_EQ(second.CurrentTreeID(), 3);
 }
 
 class TreeEditingTest : public test::TreeTest {
