@@ -136,33 +136,6 @@ TEST(MsgBoxKeysTest, KeysPressTheirButtonsAndCtrlCCopiesTheBox) {
             rule + "\r\nT\r\n" + rule + "\r\nSave\r\nit?\r\n" + rule + "\r\n&Yes   &No   \r\n" + rule + "\r\n");
 }
 
-// The box has the title asked for (without one, the program's name) and the
-// normal pointer while open, the one before after; the form hook sees it laid out.
-TEST(MsgBoxStateTest, TitlePointerAndFormHook) {
-  setScreenMousePointer(kPointerHourglass);
-  QWidget* seen = nullptr;
-  QSize seenSize;
-  setMsgBoxFormHook([&](QWidget* form) {
-    seen = form;
-    seenSize = form->size();
-  });
-  {
-    OpenMsgBox box(u"Wait", MsgButtons::OkOnly, Text(u"Create Folder"));
-    setMsgBoxFormHook(nullptr);
-    EXPECT_EQ(seen, &box.box());
-    EXPECT_EQ(seenSize, box.box().size());
-    EXPECT_EQ(box.box().windowTitle(), QStringLiteral("Create Folder"));
-    EXPECT_EQ(screenMousePointer(), kPointerDefault);
-    box.key(Qt::Key_Return);
-    EXPECT_EQ(box.result(), MsgResult::Ok);
-  }
-  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
-  setScreenMousePointer(kPointerDefault);
-  OpenMsgBox untitled(u"M", 0, std::nullopt);
-  EXPECT_EQ(untitled.box().windowTitle(), QApplication::applicationDisplayName());
-  EXPECT_FALSE(untitled.box().windowTitle().isEmpty());
-}
-
 QLabel* messageOf(OpenMsgBox& box) { return box.box().findChild<QLabel*>(QStringLiteral("lblMessage")); }
 QLabel* iconOf(OpenMsgBox& box) { return box.box().findChild<QLabel*>(QStringLiteral("imgIcon")); }
 QWidget* groupOf(OpenMsgBox& box) { return box.box().findChild<QWidget*>(QStringLiteral("vseButtonGroup")); }
@@ -270,7 +243,7 @@ protected:
   }
 };
 
-TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswerOrTakesTheNextQueuedOne) {
+TEST_F(MsgBoxExTest, ShowsModallyOrTakesTheQueuedAnswerAndKeepsTitlePointerAndFormHook) {
   test::whenShown(QStringLiteral("frmMsgBox"), [](QWidget* box) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Create Folder"));
     QTest::keyClick(box, Qt::Key_N);
@@ -294,6 +267,31 @@ TEST_F(MsgBoxExTest, ShowsModallyAndReturnsTheAnswerOrTakesTheNextQueuedOne) {
   EXPECT_EQ(CancelButton, 3);
   EXPECT_EQ(pendingMsgBoxAnswers(), 0u);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // The box has the title asked for (without one, the program's name) and the
+  // normal pointer while open, the one before after; the form hook sees it laid out.
+  setScreenMousePointer(kPointerHourglass);
+  QWidget* seen = nullptr;
+  QSize seenSize;
+  setMsgBoxFormHook([&](QWidget* form) {
+    seen = form;
+    seenSize = form->size();
+  });
+  {
+    OpenMsgBox box(u"Wait", MsgButtons::OkOnly, Text(u"Create Folder"));
+    setMsgBoxFormHook(nullptr);
+    EXPECT_EQ(seen, &box.box());
+    EXPECT_EQ(seenSize, box.box().size());
+    EXPECT_EQ(box.box().windowTitle(), QStringLiteral("Create Folder"));
+    EXPECT_EQ(screenMousePointer(), kPointerDefault);
+    box.key(Qt::Key_Return);
+    EXPECT_EQ(box.result(), MsgResult::Ok);
+  }
+  EXPECT_EQ(screenMousePointer(), kPointerHourglass);
+  setScreenMousePointer(kPointerDefault);
+  OpenMsgBox untitled(u"M", 0, std::nullopt);
+  EXPECT_EQ(untitled.box().windowTitle(), QApplication::applicationDisplayName());
+  EXPECT_FALSE(untitled.box().windowTitle().isEmpty());
 }
 
 TEST(MsgBoxMappingTest, PressedNumbersWithoutAnEntryStayAsTheyAre) {

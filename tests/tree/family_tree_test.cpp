@@ -238,19 +238,20 @@ protected:
   }
 };
 
-// State trees only, each once (a damaged one has two roots), an untitled
-// one by its number; the preferred tree decides the option.
-TEST_F(TreeGroupTest, ListHoldsEachStateTreeOnceAndPreferredTreeDecidesTheOption) {
+// State trees only, each once (a damaged one has two roots), an untitled one by its number; the preferred
+// tree decides the option. A kind of tree the database lacks cannot be chosen; State Only without state
+// trees, and a database without any tree, say so.
+TEST_F(TreeGroupTest, ListHoldsEachStateTreeOncePreferredTreeDecidesTheOptionAMissingKindCannotBeChosen) {
   sample::SampleContent content;
   content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {2, 1, 0, 1, "Two"}, {2, 1, 0, 2, "Two again"},
                        {2, 10, 1, 1, "Child"}, {3, 1, 0, 1, ""}, {4, 1, 1, 1, "Enciphered four", true}, {450, 1, 0, 1, "Above"}};
   useDatabase(content);
-  FamilyTreeSelector s;
-  s.init();
-  QComboBox* list = s.stateTreeList();
+  FamilyTreeSelector selector;
+  selector.init();
+  QComboBox* list = selector.stateTreeList();
   ASSERT_EQ(list->count(), 4);  // tree 1 is never listed; node 10 is no root
   EXPECT_EQ(list->itemText(0) + "|" + list->itemText(1) + "|" + list->itemText(2), "Two|[State tree 3]|Enciphered four");
-  EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+  EXPECT_EQ(selector.CorvaneTreeTitle(), u"Corvane Classification");
   // No preference, or one not in the list: the first entry; below 400 the
   // option is Corvane.
   for (auto [preferred, type, stateTree] : {std::tuple<std::int16_t, int, int>{0, 0, 2}, {450, 1, 450}, {77, 0, 2}}) {
@@ -260,11 +261,7 @@ TEST_F(TreeGroupTest, ListHoldsEachStateTreeOnceAndPreferredTreeDecidesTheOption
     EXPECT_EQ(chosen.CurrentTreeType(), type) << preferred;
     EXPECT_EQ(chosen.CurrentStateTreeID(), stateTree) << preferred;
   }
-}
 
-// A kind of tree the database lacks cannot be chosen; State Only without
-// state trees, and a database without any tree, say so.
-TEST_F(TreeGroupTest, AMissingKindOfTreeCannotBeChosen) {
   const struct {
     std::vector<std::int16_t> trees;
     bool corvane, state;
