@@ -159,7 +159,7 @@ void expectButtonsInARow(frmMsgBox& box) {
   }
 }
 
-TEST(MsgBoxLayoutTest, ShortMessageGetsTheWidthTheButtonsNeedCentredAndLongCaptionsWidenThem) {
+TEST(MsgBoxLayoutTest, TheBoxTakesTheWidthItsButtonsOrWidestLineNeedsUpToThreeFifthsOfTheWorkArea) {
   MeasureWorkArea();
   OpenMsgBox box(u"Hi", MsgButtons::AbortRetryIgnore);
   QWidget* group = groupOf(box);
@@ -178,21 +178,17 @@ TEST(MsgBoxLayoutTest, ShortMessageGetsTheWidthTheButtonsNeedCentredAndLongCapti
   large.setFont(font);
   large.prepare(u"Big buttons", MsgButtons::AbortRetryIgnore, Text(u"T"));
   expectButtonsInARow(large);
-}
-
-// Widest message the box shows on one line: 3/5 of the work area less the
-// room beside the text.
-TEST(MsgBoxLayoutTest, MessageWiderThanThreeFifthsOfTheWorkAreaWrapsOneThatFitsTakesItsWidestLine) {
-  MeasureWorkArea();
+  // Widest message the box shows on one line: 3/5 of the work area less the
+  // room beside the text.
   QString text;
   for (int i = 0; i < 60; ++i) text += QStringLiteral("word%1 ").arg(i);
-  OpenMsgBox box(text.toStdU16String(), MsgButtons::OkOnly);
-  QLabel* label = messageOf(box);
+  OpenMsgBox wide(text.toStdU16String(), MsgButtons::OkOnly);
+  QLabel* label = messageOf(wide);
   const int threeFifths = pixelsFromTwipsX(WorkAreaWidth * 3.0 / 5.0);
-  EXPECT_LE(std::abs(label->width() - (threeFifths - (box.box().width() - label->width()))), 1);
+  EXPECT_LE(std::abs(label->width() - (threeFifths - (wide.box().width() - label->width()))), 1);
   EXPECT_GE(label->height(), 3 * lineHeight(label));
-  EXPECT_LE(box.box().width(), threeFifths + 1);
-  EXPECT_GT(groupOf(box)->y(), label->geometry().bottom());  // the buttons below the whole text
+  EXPECT_LE(wide.box().width(), threeFifths + 1);
+  EXPECT_GT(groupOf(wide)->y(), label->geometry().bottom());  // the buttons below the whole text
   // A message that fits is measured by its widest line.
   const QString longLine = QStringLiteral("This line is the longest of the three lines here");
   OpenMsgBox three((QStringLiteral("Short\r\n") + longLine + QStringLiteral("\r\nmid-sized line")).toStdU16String(), 0);

@@ -380,10 +380,13 @@ protected:
   QPushButton* button(const char* name) const { return tree->findChild<QPushButton*>(QString::fromLatin1(name)); }
 };
 
-// F2 and Space open the editor; Enter writes the title, Escape leaves the
-// table as it was, and the down arrow writes and moves on.
-TEST_F(TreeEditingTest, EnterAndDownWriteTheTitleAndEscapeLeavesIt) {
-  familyTree& t = showTree(true);
+// F2 and Space open the editor; Enter writes the title, Escape leaves the table as it was, and the down
+// arrow writes and moves on. The editor holds the title as stored, whatever the rows show; left as it was
+// given, nothing is written, also where the title is enciphered and the editor shows a stand-in decoding of it.
+TEST_F(TreeEditingTest, EnterAndDownWriteTheTitleEscapeAndAnUnchangedEditorWriteNothing) {
+  sample::SampleContent content = test::smallTrees();
+  content.standards.push_back({2, 40, 1, 4, test::foreignEnciphered("4. Secret")});
+  familyTree& t = showTree(true, false, false, content);
   std::vector<bool> okStates;
   QObject::connect(&t, &familyTree::UpdateOK, [&](bool& ok, bool&, bool&) { okStates.push_back(ok); });
   clickRow(rowOf(20));
@@ -402,7 +405,7 @@ TEST_F(TreeEditingTest, EnterAndDownWriteTheTitleAndEscapeLeavesIt) {
   EXPECT_FALSE(okStates.front());
   EXPECT_TRUE(okStates.back());
 
-  const std::string before = test::readWholeFile(folder + "/standard.dbf");
+  std::string before = test::readWholeFile(folder + "/standard.dbf");
   clickRow(rowOf(10));
   QTest::keyClick(t.TList(), Qt::Key_Space);
   QTest::keyClicks(editor(), "changed");
@@ -417,6 +420,25 @@ TEST_F(TreeEditingTest, EnterAndDownWriteTheTitleAndEscapeLeavesIt) {
   expectRow("20:1:999:2. Space\n");
   // 999 put it last among its siblings; the row below it is selected.
   EXPECT_EQ(t.TList()->selectedRow(), rowOf(20) + 1);
+
+  before = test::readWholeFile(folder + "/standard.dbf");
+  for (std::int32_t mode : {DisplayShort, DisplayStored, DisplayPlain}) {
+    t.StandardDisplayMode = mode;
+    t.SetDisplayedTree(2);
+    for (std::int32_t node : {10, 40}) {
+      clickRow(rowOf(node));
+      QTest::keyClick(t.TList(), node == 10 ? Qt::Key_F2 : Qt::Key_Space);
+      if (node == 10) {
+        EXPECT_EQ(editor()->text(), "*1.* Numbers") << mode;
+      }
+      QTest::keyClick(editor(), Qt::Key_Return);
+    }
+  }
+  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
+  // A change in the short display is stored as typed, markers and all.
+  retitle(10, "*1.* Whole numbers");
+  QTest::keyClick(editor(), Qt::Key_Return);
+  expectRow("10:1:999:*1.* Whole numbers\n");
 }
 
 // Editing gives every node an expander and create-new rows. They open the
@@ -536,32 +558,6 @@ TEST_P(EditorOpenTest, ACommandFinishesTheEditOnItsOwnNode) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, EditorOpenTest,
                          ::testing::Values("cmdMoveUp", "cmdMoveDown", "cmdRename", "cmdDelete", "row"));
-
-// The editor holds the title as stored, whatever the rows show; left as it was given, nothing is written,
-// also where the title is enciphered and the editor shows a stand-in decoding of it.
-TEST_F(TreeEditingTest, AnUnchangedEditorWritesNothingInEveryDisplayMode) {
-  sample::SampleContent content = test::smallTrees();
-  content.standards.push_back({2, 40, 1, 4, test::foreignEnciphered("4. Secret")});
-  familyTree& t = showTree(true, false, false, content);
-  const std::string before = test::readWholeFile(folder + "/standard.dbf");
-  for (std::int32_t mode : {DisplayShort, DisplayStored, DisplayPlain}) {
-    t.StandardDisplayMode = mode;
-    t.SetDisplayedTree(2);
-    for (std::int32_t node : {10, 40}) {
-      clickRow(rowOf(node));
-      QTest::keyClick(t.TList(), node == 10 ? Qt::Key_F2 : Qt::Key_Space);
-      if (node == 10) {
-        EXPECT_EQ(editor()->text(), "*1.* Numbers") << mode;
-      }
-      QTest::keyClick(editor(), Qt::Key_Return);
-    }
-  }
-  EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
-  // A change in the short display is stored as typed, markers and all.
-  retitle(10, "*1.* Whole numbers");
-  QTest::keyClick(editor(), Qt::Key_Return);
-  expectRow("10:1:999:*1.* Whole numbers\n");
-}
 
 // Another window taking the focus does not end the edit; this window's
 // list taking it does.
