@@ -11,7 +11,6 @@
 #include "db/database_helper.h"
 #include "db/state_prefix.h"
 #include "db/tree_shape.h"
-#include "db/message_hook.h"
 #include "platform/table/lock_offsets.h"
 #include "platform/table/table.h"
 #include "tests/db/course_db_fixture.h"
@@ -21,7 +20,6 @@
 namespace pu {
 namespace {
 
-using sample::SampleContent;
 using sample::StandardRow;
 using test::foreignEnciphered;
 
@@ -34,13 +32,8 @@ struct TitleChange {
 
 class PrefixCommandsTest : public test::CourseDbTest {
 protected:
-  void TearDown() override {
-    setEventHook({});
-    test::CourseDbTest::TearDown();
-  }
-
   void useRows(std::vector<StandardRow> rows) {
-    SampleContent content;
+    sample::SampleContent content;
     content.standards = std::move(rows);
     useDatabase(content);
     before = test::standardsByDbfread(dbf());
@@ -87,9 +80,8 @@ std::vector<StandardRow> twoTrees() {
           {2, 30, 21, 1, "A. Deeper"}};
 }
 
-// Set Prefix on tree 2 of twoTrees() as changed by each case: only the
-// titles listed change, and tree 3's rows with the same node numbers and
-// depths never do.
+// Set Prefix on tree 2 of twoTrees() as changed by each case: only the titles listed change, and tree 3's
+// rows with the same node numbers and depths never do.
 TEST_F(PrefixCommandsTest, SetPrefixMarksTheSelectedDepthOfTheCurrentTreeOnly) {
   struct Case {
     const char* what;
@@ -200,9 +192,8 @@ TEST_F(PrefixCommandsTest, ParentCyclesEnd) {
   expectOnlyChanged({{2, 11, "*1.1 *Standard"}, {2, 40, "*4.0 *Loop"}, {2, 41, "*4.1 *Loop"}, {2, 42, "*4.2 *Loop"}});
 }
 
-// Rows marked deleted wait for a pack another program prevented: no
-// command rewrites or counts them. A write that fails is counted and the
-// rest go on.
+// Rows marked deleted wait for a pack another program prevented: no command rewrites or counts them. A
+// write that fails is counted and the rest go on.
 TEST_F(PrefixCommandsTest, WritesThatFailAreCountedAndRowsMarkedDeletedAreLeft) {
   std::vector<StandardRow> rows = twoTrees();
   rows.push_back({2, 13, 10, 3, "5.6 Deleted: gone"});

@@ -1,6 +1,5 @@
 #pragma once
-// The prefix window on a small course database: state tree 5 with two
-// levels of numbered titles (and their rules), tree 7 with one.
+// The prefix window on a small course database.
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -17,8 +16,6 @@
 
 namespace pu::test {
 
-using sample::StandardRow;
-
 class PrefixWindowTest : public CourseDbTest {
 protected:
   void SetUp() override {
@@ -34,7 +31,7 @@ protected:
   // State tree 5 with two levels of numbered titles, tree 7 with one rule.
   // Records: 1 Corvane root, 2 root of 5, 3 node 10, 4 node 11, 5 node 12,
   // 6 node 20, 7 and 8 tree 7, then the extra rows.
-  void open(int levelsOfTree5 = 2, const std::vector<StandardRow>& extra = {}) {
+  void open(int levelsOfTree5 = 2, const std::vector<sample::StandardRow>& extra = {}) {
     sample::SampleContent content;
     content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {5, 1, 0, 1, "Reading"},
                          {5, 10, 1, 1, "1 Stories"},            {5, 11, 10, 1, "1.2 Adding fractions"},

@@ -1,6 +1,5 @@
-// The prefix window driven by the X server of a virtual display: real key
-// presses go to the widget that has the focus and real clicks move it, as
-// for a user. ctest runs this under xvfb-run; without a display it skips.
+// The prefix window driven by the X server of a virtual display: real key presses go to the focus widget and
+// real clicks move it, as for a user. ctest runs this under xvfb-run; without a display it skips.
 #include <QProcess>
 
 #include "tests/app/prefix_window_fixture.h"

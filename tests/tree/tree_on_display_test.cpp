@@ -1,8 +1,5 @@
-// The tree driven by the X server of a virtual display (xdotool): drags with
-// the real pointer and Shift or Ctrl held run through the window system's
-// own drag and drop, and clicks move the focus, as for a user. ctest runs
-// this under xvfb-run; without a display it skips.
-#include <QApplication>
+// The tree driven by the X server of a virtual display (xdotool): real drags with Shift or Ctrl held run
+// through the window system's own drag and drop. ctest runs this under xvfb-run; without a display it skips.
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -18,13 +15,6 @@ protected:
   void SetUp() override {
     if (std::string why = test::withoutXInput(); !why.empty()) GTEST_SKIP() << why;
     test::TreeTest::SetUp();
-  }
-  // The editing tree in a window placed on the display and made active.
-  familyTree& showOnDisplay() {
-    familyTree& t = showTree(true);
-    window->activateWindow();  // a display without a window manager activates nothing itself
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    return t;
   }
   QPoint onScreen(int row) const {
     TreeList* list = tree->TList();
@@ -45,7 +35,9 @@ protected:
 // A command pressed while the editor is open finishes the edit on its own
 // node first: the typed title never lands on the row that moves into its place.
 TEST_F(TreeOnDisplayTest, MoveDownWithTheEditorOpenKeepsTheTitleOnItsNodeAndDragsDropByModifier) {
-  familyTree& t = showOnDisplay();
+  familyTree& t = showTree(true);
+  window->activateWindow();  // a display without a window manager activates nothing itself
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   ASSERT_TRUE(test::xClick(t.TList()->viewport(), t.TList()->textRect(rowOf(10)).center()));
   ASSERT_TRUE(test::xKeys("F2"));
   ASSERT_TRUE(t.editBox()->isVisible());

@@ -1,15 +1,20 @@
-// Screen metrics, the resizing panel and the window helpers. TextWidthIn is
-// measured through the message box (msg_box_layout_test), which sizes itself by it.
+// Screen metrics, the resizing panel, the folder and drive lists and the window helpers. TextWidthIn
+// is measured through the message box (msgbox_test), which sizes itself by it.
 #include <QCursor>
 #include <QGuiApplication>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
+#include <filesystem>
 #include <gtest/gtest.h>
 
+#include "platform/controls/directory_list.h"
+#include "platform/controls/drive_list.h"
 #include "platform/controls/elastic_panel.h"
 #include "platform/controls/screen_metrics.h"
 #include "platform/controls/screen_pointer.h"
 #include "platform/controls/window_layout.h"
+#include "tests/support/temp_dir.h"
 
 namespace pu {
 namespace {
@@ -85,7 +90,7 @@ protected:
   static QPoint centreOf(const QWidget& w) { return w.frameGeometry().center(); }
 };
 
-TEST_F(CenterFormTest, CentresOnTheScreenBeforeMeasuringThenOnTheWorkAreaWithTheGivenSize) {
+TEST_F(CenterFormTest, CentresOnTheScreenBeforeMeasuringThenOnTheWorkAreaAndRestoresAMaximisedWindow) {
   QWidget window;
   window.resize(200, 100);
   CenterForm(&window);
@@ -107,19 +112,17 @@ TEST_F(CenterFormTest, CentresOnTheScreenBeforeMeasuringThenOnTheWorkAreaWithThe
   EXPECT_EQ(window.pos(), QPoint(100, 40 + 100));
   EXPECT_EQ(window.size(), QSize(300, 100));
   EXPECT_EQ(height, twipsFromPixelsY(100));
-}
-
-TEST_F(CenterFormTest, MaximisedWindowIsRestoredAndCentred) {
+  // A maximised window is restored and centred.
   MeasureWorkArea();
-  QWidget window;
-  window.resize(200, 100);
-  window.showMaximized();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  ASSERT_TRUE(window.isMaximized());
-  CenterForm(&window);
-  EXPECT_FALSE(window.isMaximized());
-  EXPECT_LT(window.width(), workAreaPixels().width());
-  EXPECT_LE(std::abs(centreOf(window).x() - workAreaPixels().center().x()), 1);
+  QWidget maximised;
+  maximised.resize(200, 100);
+  maximised.showMaximized();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&maximised));
+  ASSERT_TRUE(maximised.isMaximized());
+  CenterForm(&maximised);
+  EXPECT_FALSE(maximised.isMaximized());
+  EXPECT_LT(maximised.width(), workAreaPixels().width());
+  EXPECT_LE(std::abs(centreOf(maximised).x() - workAreaPixels().center().x()), 1);
 }
 
 TEST(TopmostTest, SetAndClearTheFlagWithoutHidingTheWindow) {
@@ -132,6 +135,55 @@ TEST(TopmostTest, SetAndClearTheFlagWithoutHidingTheWindow) {
   EXPECT_TRUE(SetTopmost(&window, off));
   EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_FALSE(MakeTopmost(nullptr));
+}
+
+// Parents first, then the visible subfolders sorted without regard to case;
+// backslashes and letter case of a path are resolved; a folder that cannot
+// be read still shows its parents.
+TEST(DirectoryListTest, ListsParentsThenVisibleSubfoldersSortedWithoutCaseAndEnterOpensOne) {
+  // Entries below the open folder, in order.
+  auto childrenOf = [](const DirectoryList& list) {
+    std::vector<std::string> all = list.entries(), children;
+    auto open = std::find(all.begin(), all.end(), list.path());
+    if (open != all.end()) children.assign(open + 1, all.end());
+    return children;
+  };
+  test::TempDir dir;
+  for (const char* name : {"beta", "Alpha", "gamma", ".hidden"}) std::filesystem::create_directory(dir.file(name));
+  test::writeWholeFile(dir.file("afile.txt"), "x");
+  DirectoryList list;
+  QSignalSpy changed(&list, &DirectoryList::changed);
+  list.setPath(dir.path());
+  EXPECT_EQ(list.path(), dir.path());
+  EXPECT_EQ(list.entries().front(), "/");
+  EXPECT_EQ(childrenOf(list), (std::vector<std::string>{dir.file("Alpha"), dir.file("beta"), dir.file("gamma")}));
+  EXPECT_EQ(list.currentPath(), dir.path());
+  list.setPath(dir.path());
+  EXPECT_EQ(changed.count(), 1);  // raised only when the open folder differs
+  list.setPath(dir.path() + "\\ALPHA\\");
+  EXPECT_EQ(list.path(), dir.file("Alpha"));
+  EXPECT_EQ(changed.count(), 2);
+  list.setPath(dir.file("missing"));
+  EXPECT_EQ(list.entries().back(), dir.file("missing"));
+  EXPECT_TRUE(childrenOf(list).empty());
+
+  // Enter opens the highlighted folder (clicks and drives are tested through the folder selecter).
+  list.setPath(dir.path());
+  list.setCurrentItem(list.entryOf(dir.file("Alpha")));
+  QTest::keyClick(&list, Qt::Key_Return);
+  EXPECT_EQ(list.path(), dir.file("Alpha"));
+  // Up from there by the parent entry.
+  list.setCurrentItem(list.entryOf(dir.path()));
+  QTest::keyClick(&list, Qt::Key_Enter);
+  EXPECT_EQ(list.path(), dir.path());
+}
+
+TEST(DriveListTest, DriveOfPicksTheLongestContainingRoot) {
+  std::vector<std::string> drives{"/", "/home", "/media/usb", "/media/usb2"};
+  for (const auto& [path, drive] : std::vector<std::pair<std::string, std::string>>{
+           {"/home/ann/course", "/home"}, {"/home", "/home"}, {"/homework", "/"},
+           {"/media/usb2/x", "/media/usb2"}, {"/media/usb/x", "/media/usb"}, {"relative", ""}})
+    EXPECT_EQ(DriveList::driveOf(drives, path), drive) << path;
 }
 
 } // namespace
