@@ -13,13 +13,12 @@
 namespace pu {
 namespace {
 
-class GeneralFileTest : public ::testing::Test {
-protected:
-  Text path(const std::string& name) const { return fromUtf8(dir.file(name)); }
+// A copy that fails, at its source or while writing, leaves no destination
+// and no partial file under any name. MakeDirectory makes a missing parent
+// first; any other failure answers true.
+TEST(GeneralFileTest, FilesAndFoldersAreFoundDeletedCopiedAndMade) {
   test::TempDir dir;
-};
-
-TEST_F(GeneralFileTest, ExistenceOfFilesAndFoldersAndDeleteOfReadOnlyFiles) {
+  auto path = [&](const std::string& name) { return fromUtf8(dir.file(name)); };
   test::writeWholeFile(dir.file("standard.dbf"), "x");
   EXPECT_TRUE(FileExists(path("standard.dbf")));
   EXPECT_TRUE(FileExists(path("STANDARD.DBF")));
@@ -34,11 +33,7 @@ TEST_F(GeneralFileTest, ExistenceOfFilesAndFoldersAndDeleteOfReadOnlyFiles) {
   DeleteFile(path("standard.dbf"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("standard.dbf")));
   DeleteFile(path("never-there"));  // no effect, no error
-}
 
-// A copy that fails, at its source or while writing, leaves no
-// destination and no partial file under any name.
-TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   std::string big(3 << 20, 'a');
   big[12345] = 'b';
   test::writeWholeFile(dir.file("src"), big);
@@ -55,10 +50,7 @@ TEST_F(GeneralFileTest, CopyReplacesTheDestinationOrLeavesItMissing) {
   CopyFile(path("src"), path("dst"));
   CopyFile(path("none"), path("dst"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("dst")));
-}
 
-// A missing parent is made first; any other failure answers true.
-TEST_F(GeneralFileTest, MakeDirectoryCreatesMissingParents) {
   EXPECT_TRUE(MakeDirectory(path("a") + u"\\b\\Backups\\"));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/Backups")));
   EXPECT_TRUE(MakeDirectory(path("a")));  // already there
