@@ -141,7 +141,7 @@ TEST_F(DatabaseHelperTest, NestedWalksPassOverDeletedRowsAndNoMoreThan25AreOpen)
   EXPECT_EQ(helper.depth(), 24);
 }
 
-TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
+TEST_F(DatabaseHelperTest, FindFirstStartsAgainAndOnlyChangedValuesAreLockedAndWritten) {
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 20);
   EXPECT_EQ(helper.depth(), 1);
@@ -157,12 +157,10 @@ TEST_F(DatabaseHelperTest, FindFirstAgainFindsTheFirstRecordAgain) {
   EXPECT_EQ(helper.depth(), 0);
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10) + u"  2"));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 21);
-}
 
-// An unchanged value is neither locked nor written; a lock the user gives
-// up writes nothing and says so. A logical field takes true as -1 and false
-// as 0 (AssignFieldInt).
-TEST_F(DatabaseHelperTest, OnlyChangedValuesAreLockedAndWritten) {
+  // An unchanged value is neither locked nor written; a lock the user gives
+  // up writes nothing and says so. A logical field takes true as -1 and
+  // false as 0 (AssignFieldInt).
   test::ForwardingFileSystem noWaiting;
   noWaiting.onSleep = [](int) {};
   ASSERT_TRUE(helper.FindFirst(standard, u"StandardID", MakeNodeKey(2, 20)));

@@ -37,16 +37,11 @@ TEST(IniFileTest, ReadsTheFileSetLastAndWritesThroughTheCodePage) {
   EXPECT_EQ(test::readWholeFile(dir.file("strings.ini")), "[Strings]\r\nCaption=Niveau \xE9 \x80\r\n");
 }
 
-class NumberingTest : public ::testing::Test {
-protected:
-  void SetUp() override { SetDatabaseFolder(fromUtf8(dir.path())); }
-  void TearDown() override { SetDatabaseFolder(u""); }
-  test::TempDir dir;
-};
-
 // Levels without a setting keep their built-in style; options are looked up
 // in the database folder before the data folder.
-TEST_F(NumberingTest, SettingsChooseTheStyleOfALevelAndOrdinalsNeverGoBelowZero) {
+TEST(NumberingTest, SettingsChooseTheStyleOfALevelAndOrdinalsNeverGoBelowZero) {
+  test::TempDir dir, other;
+  SetDatabaseFolder(fromUtf8(dir.path()));
   const char16_t* builtIn[] = {u"I", u"1", u"A", u"i", u"a", u"1", u"A", u"i", u"a"};
   for (std::int16_t level = 0; level < 9; ++level) EXPECT_EQ(NumberingStyle(level), builtIn[level]) << level;
   EXPECT_EQ(ParseOrdinal(u"", 0), 0);
@@ -57,7 +52,6 @@ TEST_F(NumberingTest, SettingsChooseTheStyleOfALevelAndOrdinalsNeverGoBelowZero)
   EXPECT_EQ(FormatOrdinal(0, 1), u"");
   EXPECT_EQ(FormatOrdinal(-3, 1), u"");
 
-  test::TempDir other;
   test::writeWholeFile(other.file("options.ini"), "[Strings]\nCaption=from data\nOnlyData=yes\n");
   test::writeWholeFile(dir.file("options.ini"),
                        "[Strings]\nStandardOrdinal1=1\nStandardOrdinal3=-\nCaption=from class\nEmpty=\n");
@@ -70,6 +64,7 @@ TEST_F(NumberingTest, SettingsChooseTheStyleOfALevelAndOrdinalsNeverGoBelowZero)
   EXPECT_EQ(GetOptionString(u"OnlyData", u"d"), u"yes");
   EXPECT_EQ(GetOptionString(u"Empty", u"d"), u"");
   EXPECT_EQ(GetOptionString(u"Nowhere", u"d"), u"d");
+  SetDatabaseFolder(u"");
 }
 
 // Letters wrap and read without regard to case; other styles replace the number.
