@@ -45,7 +45,6 @@ protected:
   DatabaseHelper helper;
   TableRec standard;
 };
-using DatabaseHelperTest = CourseTablesTest;
 
 // A missing table is copied from the blank tables, by default from the
 // template folder or else from the data folder's; missing blank files are
@@ -110,7 +109,7 @@ TEST_F(CourseTablesTest, MissingTablesAreCopiedAndEveryFolderPathReachesTheFileS
 
 // Nested walks visit every outer record once; rows marked deleted and not yet
 // packed away are gone to every walk; each call with a new key opens a walk.
-TEST_F(DatabaseHelperTest, NestedWalksPassOverDeletedRowsAndNoMoreThan25AreOpen) {
+TEST_F(CourseTablesTest, NestedWalksPassOverDeletedRowsAndNoMoreThan25AreOpen) {
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
   while (helper.SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, 1))) {
     std::int32_t outer = helper.FieldValLng(u"node_id");
@@ -141,7 +140,7 @@ TEST_F(DatabaseHelperTest, NestedWalksPassOverDeletedRowsAndNoMoreThan25AreOpen)
   EXPECT_EQ(helper.depth(), 24);
 }
 
-TEST_F(DatabaseHelperTest, FindFirstStartsAgainAndOnlyChangedValuesAreLockedAndWritten) {
+TEST_F(CourseTablesTest, FindFirstStartsAgainAndOnlyChangedValuesAreLockedAndWritten) {
   ASSERT_TRUE(helper.FindFirst(standard, u"treeprntid", MakeNodeKey(2, 10)));
   EXPECT_EQ(helper.FieldValLng(u"node_id"), 20);
   EXPECT_EQ(helper.depth(), 1);
@@ -196,7 +195,6 @@ TEST_F(DatabaseHelperTest, FindFirstStartsAgainAndOnlyChangedValuesAreLockedAndW
   UserDataPath = u"";
 }
 
-// The upper bounds the array passes through while `items` are added.
 std::vector<std::int32_t> uppersWhileAdding(ArrayList& list, int items) {
   std::vector<std::int32_t> uppers{list.upperBound()};
   for (int i = 0; i < items; ++i) {

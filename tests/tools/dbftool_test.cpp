@@ -163,7 +163,6 @@ TEST(DbfToolCorpus, EveryTablePassesCheckAndKeysListEveryReadableTagAsIndexDumpD
   EXPECT_GE(compared, 150);  // the corpus has 171 tags, a few of them bitmap tags
 }
 
-// Every file under the folder with its bytes.
 std::map<std::string, std::string> snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
