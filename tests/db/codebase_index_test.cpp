@@ -40,11 +40,10 @@ protected:
   std::int32_t name = 0;
 };
 
-// Seeks on each kind of tag: equal keys in record order, a leading part of a
-// text key, the next greater key and no greater key. A text key on a numeric
-// tag is the number it spells, on a date tag the date it spells as CCYYMMDD,
-// as the table library takes them. Tags are found by name without regard to case.
-TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEndOnEveryKindOfTag) {
+// A text key on a numeric tag is the number it spells, on a date tag the date
+// it spells as CCYYMMDD, as the table library takes them. Top and skip follow
+// the selected tag; a changed key is walked from its new place.
+TEST_F(CodeBaseIndexTest, SeeksAndWalksOnEveryKindOfTagAndAfterAChangedKey) {
   const std::int32_t tag = d4tag(handle, "NAME");
   EXPECT_EQ(d4tag(handle, "name"), tag);
   d4tagSelect(handle, tag);
@@ -72,10 +71,8 @@ TEST_F(CodeBaseIndexTest, SeeksReportFoundAfterAndEndOnEveryKindOfTag) {
     EXPECT_EQ(c.next ? d4seekNext(handle, c.key) : d4seek(handle, c.key), c.result);
     if (c.recno != 0) { EXPECT_EQ(d4recNo(handle), c.recno); }
   }
-}
 
-TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
-  d4tagSelect(handle, d4tag(handle, "name"));
+  d4tagSelect(handle, tag);
   EXPECT_EQ(walk(), (std::vector<std::string>{"apple", "apple", "fig", "kiwi", "pear"}));
   EXPECT_EQ(d4skip(handle, -1), kResultSuccess);  // from past the end onto the last entry
   EXPECT_EQ(current(), "pear");
@@ -96,10 +93,8 @@ TEST_F(CodeBaseIndexTest, TopAndSkipFollowTheSelectedTag) {
   EXPECT_EQ(d4recNo(handle), 1);
   EXPECT_NE(d4go(handle, 9), kResultSuccess);
   EXPECT_EQ(d4field(handle, "NOPE"), 0);
-}
 
-TEST_F(CodeBaseIndexTest, AChangedKeyIsWalkedFromItsNewPlaceAndTheTagStaysRight) {
-  d4tagSelect(handle, d4tag(handle, "name"));
+  d4tagSelect(handle, tag);
   ASSERT_EQ(d4seek(handle, "fig"), kResultSuccess);
   ASSERT_EQ(LockRecord(handle), kResultSuccess);
   AssignFieldStr(name, u"banana");

@@ -17,7 +17,7 @@
 namespace pu {
 namespace {
 
-using test::treeOf;
+using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 // Tree 2: root 1; under it 10, 11, 12 numbered and 13, 14, 15 unnumbered;
 // under 10: 20, 21 numbered and 22 unnumbered; under 20: 30.
@@ -26,24 +26,18 @@ protected:
   void SetUp() override { fresh("course"); }
   void fresh(const std::string& name) {
     folder = dir.file(name);
-    useDatabase(treeOf({{2, 10, 1, 1, "One"},
-                        {2, 11, 1, 2, "Two"},
-                        {2, 12, 1, 3, "Three"},
-                        {2, 13, 1, 800, "Note A"},
-                        {2, 14, 1, 801, "Note B"},
-                        {2, 15, 1, 802, "Note C"},
-                        {2, 20, 10, 1, "One.one"},
-                        {2, 21, 10, 2, "One.two"},
-                        {2, 22, 10, 800, "One note"},
-                        {2, 30, 20, 1, "Deep"}}));
+    useDatabase(test::treeOf({{2, 10, 1, 1, "One"}, {2, 11, 1, 2, "Two"}, {2, 12, 1, 3, "Three"},
+                              {2, 13, 1, 800, "Note A"}, {2, 14, 1, 801, "Note B"}, {2, 15, 1, 802, "Note C"},
+                              {2, 20, 10, 1, "One.one"}, {2, 21, 10, 2, "One.two"}, {2, 22, 10, 800, "One note"},
+                              {2, 30, 20, 1, "Deep"}}));
     test::writeWholeFile(folder + "/options.ini",  // levels 0 to 4 numbered in the five styles
                          "[Strings]\r\nStandardOrdinal1=1\r\nStandardOrdinal2=I\r\nStandardOrdinal3=i\r\n"
                          "StandardOrdinal4=A\r\nStandardOrdinal5=a\r\n");
     standard = OpenTable(u"standard");
   }
   // (node, "Order") of the live children, in "treeprntid" order.
-  std::vector<std::pair<std::int32_t, std::int32_t>> children(std::int32_t parent) {
-    std::vector<std::pair<std::int32_t, std::int32_t>> rows;
+  Rows children(std::int32_t parent) {
+    Rows rows;
     while (DbHelper().SeekNextByTag(standard, u"treeprntid", MakeNodeKey(2, parent)))
       rows.emplace_back(DbHelper().FieldValLng(u"node_id"), DbHelper().FieldValLng(u"Order"));
     return rows;
@@ -63,31 +57,26 @@ protected:
   TableRec standard;
 };
 
-using Rows = std::vector<std::pair<std::int32_t, std::int32_t>>;
-
 // Another open of the table holds the node's record until the edit has
 // waited `releaseAfter` times (LockRecord lets window events run meanwhile)
 // instead of writing under the other's lock.
-class HeldRecord {
-public:
-  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : m_handle(d4open(CodeBaseHandle, dbf.c_str())) {
-    d4tagSelect(m_handle, d4tag(m_handle, "StandardID"));
-    EXPECT_EQ(d4seek(m_handle, toAnsi(MakeNodeKey(2, node)).c_str()), kResultSuccess);
-    EXPECT_EQ(d4lock(m_handle, d4recNo(m_handle)), kResultSuccess);
+struct HeldRecord {
+  HeldRecord(const std::string& dbf, std::int32_t node, int releaseAfter) : handle(d4open(CodeBaseHandle, dbf.c_str())) {
+    d4tagSelect(handle, d4tag(handle, "StandardID"));
+    EXPECT_EQ(d4seek(handle, toAnsi(MakeNodeKey(2, node)).c_str()), kResultSuccess);
+    EXPECT_EQ(d4lock(handle, d4recNo(handle)), kResultSuccess);
     setEventHook([this, releaseAfter] {
       if (++waits == releaseAfter) {
-        EXPECT_EQ(d4unlock(m_handle), kResultSuccess);
+        EXPECT_EQ(d4unlock(handle), kResultSuccess);
       }
     });
   }
   ~HeldRecord() {
     setEventHook({});
-    d4close(m_handle);
+    d4close(handle);
   }
+  std::int32_t handle;
   int waits = 0;
-
-private:
-  std::int32_t m_handle;
 };
 
 TEST_F(FamilyTreeEditsTest, NumbersInEveryStyleAreSplitOffAndControlCharactersBlanked) {
@@ -101,7 +90,7 @@ TEST_F(FamilyTreeEditsTest, NumbersInEveryStyleAreSplitOffAndControlCharactersBl
                {u"Fractions", 0, 0, u"Fractions"},     {u"Grade 3 work", 0, 0, u"Grade 3 work"},
                {u"850. Notes", 0, 0, u"850. Notes"},   {u"AB. Two letters", 3, 0, u"AB. Two letters"},
                {u". Dot first", 0, 0, u". Dot first"}, {u"7 Seven", 0, 7, u"Seven"}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     NumberedTitle got = SplitNumberedTitle(c.text, c.level);
     EXPECT_EQ(got.order, c.order) << toUtf8(c.text);
     EXPECT_EQ(got.title, Text(c.title)) << toUtf8(c.text);
@@ -113,14 +102,13 @@ TEST_F(FamilyTreeEditsTest, NumbersInEveryStyleAreSplitOffAndControlCharactersBl
 // Each edit on a fresh copy of the tree: the children of one parent after
 // it, and the edited row and the number of rows as python dbfread reads them.
 TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
-  struct Case {
+  const struct {
     std::function<WriteResult()> edit;
     std::int32_t parent;
     Rows children;
     const char* row;
     long rows;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {[] { return RenameCategory({2, 11}, u"Five", 5); }, 1, {{10, 1}, {12, 3}, {11, 5}, {13, 800}, {14, 801}, {15, 802}}, "11 1 5 0 Five\n", 11},
       {[] { return RenameCategory({2, 21}, u"Four", 4); }, 10, {{20, 1}, {21, 4}, {22, 800}}, "21 10 4 0 Four\n", 11},
       {[] { return RenameCategory({2, 30}, u"Three", 3); }, 20, {{30, 3}}, "30 20 3 0 Three\n", 11},
@@ -149,7 +137,7 @@ TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
       {[] { return CreateCategory(2, 20, u"Deeper", 0).result; }, 20, {{30, 1}, {20000, 800}}, "20000 20 800 0 Deeper\n", 12},
       {[] { return CreateCategory(2, 30, u"Deepest", 1).result; }, 30, {{20000, 1}}, "20000 30 1 0 Deepest\n", 12},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
     fresh("edit" + std::to_string(&c - cases));
     ASSERT_EQ(c.edit(), WriteResult::Written);
@@ -159,29 +147,6 @@ TEST_F(FamilyTreeEditsTest, EachEditLeavesEveryChildInItsPlace) {
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), c.rows) << rows;
     expectTagsConsistent("standard");
   }
-}
-
-// Edits that find nothing to do write nothing; an unchanged rename does not
-// even lock the record.
-TEST_F(FamilyTreeEditsTest, EditsWithNothingToDoWriteNothing) {
-  std::string before = fileBytes();
-  {
-    HeldRecord held(folder + "/standard.dbf", 11, 1);
-    EXPECT_EQ(RenameCategory({2, 11}, u"Two", 2), WriteResult::Unchanged);
-    EXPECT_EQ(held.waits, 0);
-  }
-  EXPECT_EQ(CreateCategory(2, 1, u"", 1).node, 0);
-  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1).node, 0);
-  for (WriteResult r : {RenameCategory({2, 77}, u"Nobody", 1), RenameCategory({3, 11}, u"Other tree", 1),
-                        RenameCategory({2, 11}, u"", 1), DeleteClassification(2, 1, 1, true).result,
-                        DeleteClassification(2, 77, 2, true).result, MoveCategory({2, 10}, -1), MoveCategory({2, 15}, 1),
-                        MoveCategory({2, 30}, 1) /* an only child */, MoveCategory({2, 77}, 1), MoveCategory({2, 11}, 0)})
-    EXPECT_NE(r, WriteResult::Written);
-  EXPECT_EQ(fileBytes(), before);
-  ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);  // 11 and 21 now share place 2
-  before = fileBytes();
-  EXPECT_NE(MoveCategory({2, 11}, 1), WriteResult::Written);
-  EXPECT_EQ(fileBytes(), before);
 }
 
 // While another program has the table open the pack cannot run: the deletes
@@ -217,7 +182,10 @@ TEST_F(FamilyTreeEditsTest, WhileAnotherProgramHasTheTableOpenTheRowsStayMarkedA
   expectTagsConsistent("standard");
 }
 
-TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirstAndGivenBack) {
+// Every record an edit writes is locked first and given back. Edits that
+// find nothing to do write nothing; an unchanged rename does not even lock
+// the record.
+TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirstAndEditsWithNothingToDoWriteNothing) {
   const struct {
     std::int32_t node;
     int waits;
@@ -237,6 +205,26 @@ TEST_F(FamilyTreeEditsTest, EveryWrittenRecordIsLockedFirstAndGivenBack) {
   }
   EXPECT_EQ(children(1), (Rows{{11, 1}, {20, 1}, {21, 2}, {12, 3}, {13, 800}, {22, 800}, {14, 801}, {15, 802}}));
   expectTagsConsistent("standard");
+
+  fresh("unchanged");
+  std::string before = fileBytes();
+  {
+    HeldRecord held(folder + "/standard.dbf", 11, 1);
+    EXPECT_EQ(RenameCategory({2, 11}, u"Two", 2), WriteResult::Unchanged);
+    EXPECT_EQ(held.waits, 0);
+  }
+  EXPECT_EQ(CreateCategory(2, 1, u"", 1).node, 0);
+  EXPECT_EQ(CreateCategory(2, 99, u"No parent", 1).node, 0);
+  for (WriteResult r : {RenameCategory({2, 77}, u"Nobody", 1), RenameCategory({3, 11}, u"Other tree", 1),
+                        RenameCategory({2, 11}, u"", 1), DeleteClassification(2, 1, 1, true).result,
+                        DeleteClassification(2, 77, 2, true).result, MoveCategory({2, 10}, -1), MoveCategory({2, 15}, 1),
+                        MoveCategory({2, 30}, 1) /* an only child */, MoveCategory({2, 77}, 1), MoveCategory({2, 11}, 0)})
+    EXPECT_NE(r, WriteResult::Written);
+  EXPECT_EQ(fileBytes(), before);
+  ASSERT_EQ(DeleteClassification(2, 10, 2, true).result, WriteResult::Written);  // 11 and 21 now share place 2
+  before = fileBytes();
+  EXPECT_NE(MoveCategory({2, 11}, 1), WriteResult::Written);
+  EXPECT_EQ(fileBytes(), before);
 }
 
 } // namespace
