@@ -214,11 +214,11 @@ protected:
     TreeTest::SetUp();
     LastStateTreeID = 0;
   }
-  // Roots of the given trees (tree 1 titled "Corvane Classification").
+  // Roots of the given trees (tree 1 titled "Corvane Standards", not the option's default caption).
   void useTrees(const std::vector<std::int16_t>& trees) {
     sample::SampleContent content;
     for (std::int16_t t : trees) {
-      std::string title = t == 1 ? "Corvane Classification" : "State " + std::to_string(t);
+      std::string title = t == 1 ? "Corvane Standards" : "State " + std::to_string(t);
       content.standards.push_back({t, 1, 0, 1, title, false});
       content.standards.push_back({t, 10, 1, 1, "Child of " + std::to_string(t), false});
     }
@@ -243,7 +243,7 @@ protected:
 // trees, and a database without any tree, say so.
 TEST_F(TreeGroupTest, ListHoldsEachStateTreeOncePreferredTreeDecidesTheOptionAMissingKindCannotBeChosen) {
   sample::SampleContent content;
-  content.standards = {{1, 1, 0, 1, "Corvane Classification"}, {2, 1, 0, 1, "Two"}, {2, 1, 0, 2, "Two again"},
+  content.standards = {{1, 1, 0, 1, " Corvane Standards "}, {2, 1, 0, 1, "Two"}, {2, 1, 0, 2, "Two again"},
                        {2, 10, 1, 1, "Child"}, {3, 1, 0, 1, ""}, {4, 1, 1, 1, "Enciphered four", true}, {450, 1, 0, 1, "Above"}};
   useDatabase(content);
   FamilyTreeSelector selector;
@@ -251,7 +251,7 @@ TEST_F(TreeGroupTest, ListHoldsEachStateTreeOncePreferredTreeDecidesTheOptionAMi
   QComboBox* list = selector.stateTreeList();
   ASSERT_EQ(list->count(), 4);  // tree 1 is never listed; node 10 is no root
   EXPECT_EQ(list->itemText(0) + "|" + list->itemText(1) + "|" + list->itemText(2), "Two|[State tree 3]|Enciphered four");
-  EXPECT_EQ(selector.CorvaneTreeTitle(), u"Corvane Classification");
+  EXPECT_EQ(selector.CorvaneTreeTitle(), u"Corvane Standards");  // the root's title, trimmed
   // No preference, or one not in the list: the first entry; below 400 the
   // option is Corvane.
   for (auto [preferred, type, stateTree] : {std::tuple<std::int16_t, int, int>{0, 0, 2}, {450, 1, 450}, {77, 0, 2}}) {
@@ -283,7 +283,7 @@ TEST_F(TreeGroupTest, ListHoldsEachStateTreeOncePreferredTreeDecidesTheOptionAMi
     }
     EXPECT_EQ(s.IsCorvaneTreeValid(), c.corvane);
     EXPECT_EQ(s.IsStateTreeValid(), c.state);
-    EXPECT_EQ(s.CorvaneTreeTitle(), u"Corvane Classification");
+    EXPECT_EQ(s.CorvaneTreeTitle(), c.corvane ? u"Corvane Standards" : u"Corvane Classification");
     if (!c.state) { EXPECT_EQ(s.StateTreeTitle(), u"[No Standards Installed]"); }
     s.setCurrentTreeType(1 - c.type);  // the missing kind: nothing
     s.StateOnly();
