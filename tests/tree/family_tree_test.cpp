@@ -415,9 +415,9 @@ TEST_F(TreeEditingTest, EnterAndDownWriteTheTitleEscapeAndAnUnchangedEditorWrite
   EXPECT_TRUE(!okStates.empty() && okStates.back());
   EXPECT_EQ(test::readWholeFile(folder + "/standard.dbf"), before);
 
-  retitle(20, "2. Space");
+  retitle(20, "2. Solids and shapes");  // as long as the title it replaces
   QTest::keyClick(editor(), Qt::Key_Down);
-  expectRow("20:1:999:2. Space\n");
+  expectRow("20:1:999:2. Solids and shapes\n");
   // 999 put it last among its siblings; the row below it is selected.
   EXPECT_EQ(t.TList()->selectedRow(), rowOf(20) + 1);
 
