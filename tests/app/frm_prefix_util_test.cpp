@@ -79,7 +79,7 @@ TEST_F(PrefixWindowTest, OpensOnStateTreesAClickShowsTitleAndRulesAWriteKeepsIts
   EXPECT_EQ(cell(12, 1), "A12 ... Z");
 }
 
-// After a command the tree keeps its open branches and selected row, the grid its rows, and the box its text
+// After a command (with Include Parent ticked) the tree keeps its open branches and selected row, the grid its rows, and the box its text
 // and highlight; the report box closing is no new activation. A clicked title shows from its start.
 TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSeesAndReplaceAndShortTitlesReloadTheTree) {
   open(2, {{5, 13, 10, 3, test::foreignEnciphered("9 Hidden")}});
@@ -87,6 +87,9 @@ TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSeesAndReplaceAndShortTitlesRel
   clickNode(11);
   EXPECT_EQ(window->selectBox()->cursorPosition(), 0);
   highlight(0, 3);
+  QCheckBox* includeParent = control<QCheckBox>("includeParentCheck");
+  QTest::mouseClick(includeParent, Qt::LeftButton, Qt::NoModifier, QPoint(8, includeParent->height() / 2));
+  ASSERT_TRUE(includeParent->isChecked());
   bool shown = false;
   test::whenShown(QStringLiteral("frmMsgBox"), [&](QWidget* box) {
     shown = true;
@@ -101,7 +104,7 @@ TEST_F(PrefixWindowTest, ACommandKeepsWhatTheUserSeesAndReplaceAndShortTitlesRel
   int row = list->findItemData(11, 0, list->count() - 1);
   ASSERT_GE(row, 0);
   EXPECT_EQ(list->selectedRow(), row);
-  EXPECT_EQ(list->text(row), "*1.2 *Adding fractions");
+  EXPECT_EQ(list->text(row), "*1 Stories1.2 *Adding fractions");  // an unmarked parent's short title is all of it
   EXPECT_EQ(cell(1, 1), "A1 ... Z");
   EXPECT_EQ(window->selectBox()->selectedText(), "1.2 ");  // grown by the blank after it
   EXPECT_EQ(BusyCount, 0);
