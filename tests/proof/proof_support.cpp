@@ -22,27 +22,38 @@ Status checkStructure(const std::string& dbfPath, std::uint32_t* count) {
     if (s = t->go(r); !s) return s;
     char flag = t->current()[0];
     if (flag != ' ' && flag != '*') return Status::corruption(dbfPath + ": record " + std::to_string(r) + " has a bad deleted flag");
-    std::string memo;
-    for (const table::FieldDef& f : t->schema().fields)
-      if (f.type == 'M' && !(s = t->memoText(f, &memo))) return s;
+    for (const table::FieldDef& f : t->schema().fields) {
+      if (f.type != 'M') continue;
+      std::string memo;
+      if (s = t->memoText(f, &memo); !s) return s;
+    }
   }
   *count = t->recordCount();
   return Status::ok();
 }
 
-// The check opens as a reader does, the rebuild as a writer.
-static Status checkOrRebuild(const std::string& dbfPath, bool rebuild) {
-  std::unique_ptr<table::Table> t;
-  std::unique_ptr<table::CompoundIndex> index;
-  Status s = table::Table::open(dbfPath, rebuild, &t);
+// The table with its production index, as a reader or a writer opens them.
+static Status openIndexed(const std::string& dbfPath, bool writable, std::unique_ptr<table::Table>* t,
+                          std::unique_ptr<table::CompoundIndex>* index) {
+  Status s = table::Table::open(dbfPath, writable, t);
   table::CdxOpenOptions options;
-  options.writable = rebuild;
-  if (s) s = table::CompoundIndex::open(table::indexPathFor(t->path()), *t, &index, options);
-  return !s ? s : rebuild ? index->reindex() : index->check();
+  options.writable = writable;
+  return s ? table::CompoundIndex::open(table::indexPathFor((*t)->path()), **t, index, options) : s;
 }
 
-Status checkTags(const std::string& dbfPath) { return checkOrRebuild(dbfPath, false); }
-Status reindex(const std::string& dbfPath) { return checkOrRebuild(dbfPath, true); }
+Status checkTags(const std::string& dbfPath) {
+  std::unique_ptr<table::Table> t;
+  std::unique_ptr<table::CompoundIndex> index;
+  Status s = openIndexed(dbfPath, false, &t, &index);
+  return s ? index->check() : s;
+}
+
+Status reindex(const std::string& dbfPath) {
+  std::unique_ptr<table::Table> t;
+  std::unique_ptr<table::CompoundIndex> index;
+  Status s = openIndexed(dbfPath, true, &t, &index);
+  return s ? index->reindex() : s;
+}
 
 std::string dbfreadDisagrees(const std::string& dbfPath, const std::string& field) {
   static const char* script = R"(
